@@ -1,0 +1,149 @@
+// The exception classes of the program and the two raising operations that choose a class
+// from a Win32 error code. Every failure anywhere is one of these.
+#pragma once
+#include "app/Format.h"
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+// One step of the way an exception took outward: the guarded block's message, its origin
+// ("Class::method") and its source line.
+struct ErrorContext {
+    std::wstring message;
+    std::string origin;
+    int line = 0;
+};
+
+class vexception {
+public:
+    explicit vexception(std::wstring message) : message_(std::move(message)) {}
+    vexception(std::wstring message, ErrorContext context) : message_(std::move(message)) {
+        contexts_.push_back(std::move(context));
+    }
+    virtual ~vexception() = default;
+
+    const std::wstring& message() const { return message_; }
+    const std::vector<ErrorContext>& contexts() const { return contexts_; }
+    void addContext(ErrorContext context) { contexts_.push_back(std::move(context)); }
+
+    // Short form: the message. Full form: the message, then "\n   at MSG(ORIGIN line N)" per context.
+    std::wstring text(bool full) const;
+
+private:
+    std::wstring message_;
+    std::vector<ErrorContext> contexts_;
+};
+
+class vosexception : public vexception {
+public:
+    vosexception(std::wstring message, DWORD code, ErrorContext context)
+        : vexception(std::move(message), std::move(context)), code_(code) {}
+    DWORD code() const { return code_; }
+
+private:
+    DWORD code_;
+};
+
+#define QUARN_OS_EXCEPTION(Name)                                                                                 \
+    class Name : public vosexception {                                                                           \
+    public:                                                                                                      \
+        using vosexception::vosexception;                                                                        \
+    };
+QUARN_OS_EXCEPTION(VFileNotFoundException)
+QUARN_OS_EXCEPTION(VPathNotFoundException)
+QUARN_OS_EXCEPTION(VAccessDeniedException)
+QUARN_OS_EXCEPTION(VOutOfMemoryException)
+QUARN_OS_EXCEPTION(VSharingViolationException)
+QUARN_OS_EXCEPTION(VEOFException)
+QUARN_OS_EXCEPTION(VFileExistsException)
+QUARN_OS_EXCEPTION(VInsufficientBufferException)
+QUARN_OS_EXCEPTION(VAlreadyExistsException)
+QUARN_OS_EXCEPTION(VServiceDoesNotExistException)
+QUARN_OS_EXCEPTION(VPasswordTooShortException)
+#undef QUARN_OS_EXCEPTION
+
+#define QUARN_PLAIN_EXCEPTION(Name)                                                                              \
+    class Name : public vexception {                                                                             \
+    public:                                                                                                      \
+        using vexception::vexception;                                                                            \
+    };
+QUARN_PLAIN_EXCEPTION(ArgumentException)
+namespace VDatabase {
+QUARN_PLAIN_EXCEPTION(ConnectException)
+}
+namespace HostingSecurity {
+QUARN_PLAIN_EXCEPTION(RootCorrelationException)
+}
+namespace vserializer {
+QUARN_PLAIN_EXCEPTION(invalidprotocol)
+}
+#undef QUARN_PLAIN_EXCEPTION
+
+namespace RunTime {
+
+#define QUARN_RUNTIME_EXCEPTION(Name)                                                                            \
+    class Name : public std::runtime_error {                                                                     \
+    public:                                                                                                      \
+        using std::runtime_error::runtime_error;                                                                 \
+    };
+QUARN_RUNTIME_EXCEPTION(PathNotFoundException)
+QUARN_RUNTIME_EXCEPTION(InvalidPathException)
+QUARN_RUNTIME_EXCEPTION(AccessDeniedException)
+QUARN_RUNTIME_EXCEPTION(SharingViolationException)
+QUARN_RUNTIME_EXCEPTION(AlreadyExistsException)
+QUARN_RUNTIME_EXCEPTION(NotSameDeviceException)
+QUARN_RUNTIME_EXCEPTION(DirectoryNotEmptyException)
+QUARN_RUNTIME_EXCEPTION(NoneMappedException)
+QUARN_RUNTIME_EXCEPTION(InvalidHandleException)
+QUARN_RUNTIME_EXCEPTION(CancelPrepareException)
+#undef QUARN_RUNTIME_EXCEPTION
+
+// Refusal of the allowed-path policy; the message is formatted from a wide format.
+class NotAllowedException : public std::exception {
+public:
+    template <class... Args>
+    explicit NotAllowedException(std::wstring_view f, const Args&... args) : NotAllowedException(format(f, args...), 0) {}
+    const char* what() const noexcept override { return narrow_.c_str(); }
+    const std::wstring& message() const { return message_; }
+
+private:
+    NotAllowedException(std::wstring message, int);
+    std::wstring message_;
+    std::string narrow_;
+};
+
+} // namespace RunTime
+
+// A structured exception (access violation and the like) caught in a guarded block.
+class cwrpexception {
+public:
+    explicit cwrpexception(unsigned code) : code_(code) {}
+    unsigned code() const { return code_; }
+
+private:
+    unsigned code_;
+};
+
+// System text of a Win32 code for "%s: (%d) %s" (FormatMessage into a growing buffer).
+std::wstring systemErrorText(DWORD code);
+// System text of a Win32 code for OS-error messages ("Unknown error" when there is none).
+std::wstring osErrorText(DWORD code);
+
+// Throws the run-time error class chosen by the code with an already formatted message.
+[[noreturn]] void throwRunTimeError(DWORD code, const std::wstring& message);
+
+// Raise a run-time error: the message formatted from the arguments; with a non-zero code the
+// text becomes "%s: (%d) %s" with the code and its system text.
+template <class... Args> [[noreturn]] void raiseRunTimeError(DWORD code, std::wstring_view f, const Args&... args) {
+    throwRunTimeError(code, format(f, args...));
+}
+
+// Raise an OS error: the vosexception subclass chosen by the code, its message the system text,
+// " (Error code %d)" and, when given, " at " and what.
+[[noreturn]] void raiseOsError(const std::wstring& what, DWORD code, ErrorContext context);
+
+// Raise a plain error.
+[[noreturn]] void raisePlainError(const std::wstring& message, ErrorContext context);

@@ -1,0 +1,65 @@
+// Logging: levels 0-5 go to the console (UTF-8 on standard output) and to the event log as the
+// execute context's switches say, and to every listener. Consecutive console messages are
+// separated by one "\n"; nothing follows the last.
+#pragma once
+#include "app/Exceptions.h"
+#include "app/Format.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Where event-log messages go: the Windows event log in production; tests install a recorder.
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    // Reports one message (event type by level); false when reporting failed.
+    virtual bool report(int level, const std::wstring& message) = 0;
+};
+
+// Where console output goes: the standard-output handle in production; tests capture it.
+class ConsoleSink {
+public:
+    virtual ~ConsoleSink() = default;
+    virtual void write(const std::string& bytes) = 0;
+};
+
+class LogListener {
+public:
+    virtual ~LogListener() = default;
+    virtual void message(int level, const std::wstring& text) = 0;
+};
+
+class LogManager {
+public:
+    static LogManager& instance();
+
+    template <class... Args> void log(int level, std::wstring_view f, const Args&... args) {
+        write(level, format(f, args...), nullptr);
+    }
+    void log(int level, const vexception& e);
+    // Writes bytes to standard output unchanged (cat, streamed documents), after the separator.
+    void writeRaw(const std::string& bytes);
+
+    // Event log only, at the given level's event type (used by the XML error reports).
+    void reportEvent(int level, const std::wstring& message);
+
+    void addListener(LogListener* listener) { listeners_.push_back(listener); }
+    // Replaces the sinks; returns the previous ones (tests restore them).
+    std::unique_ptr<EventSink> setEventSink(std::unique_ptr<EventSink> sink);
+    std::unique_ptr<ConsoleSink> setConsoleSink(std::unique_ptr<ConsoleSink> sink);
+
+private:
+    LogManager();
+    void write(int level, const std::wstring& text, const vexception* e);
+    void toConsole(const std::string& bytes, bool separate);
+
+    std::unique_ptr<EventSink> events_;
+    std::unique_ptr<ConsoleSink> console_;
+    std::vector<LogListener*> listeners_;
+};
+
+// The Windows event log: the source is the program's file name, registered under the log named
+// by the registry value "TarnisService"; without that value nothing is reported.
+std::unique_ptr<EventSink> makeWindowsEventLog();
+std::unique_ptr<ConsoleSink> makeStdoutConsole();

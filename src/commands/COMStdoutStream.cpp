@@ -1,0 +1,34 @@
+#include "commands/COMStdoutStream.h"
+
+#include "app/Exceptions.h"
+
+COMStdoutStream* COMStdoutStream::create() { return new COMStdoutStream(); }
+
+HRESULT COMStdoutStream::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IStream) || IsEqualIID(iid, IID_ISequentialStream)) {
+        *out = static_cast<IStream*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG COMStdoutStream::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG COMStdoutStream::Release() {
+    LONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT COMStdoutStream::Write(const void* data, ULONG size, ULONG* written) {
+    DWORD done = 0;
+    if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &done, nullptr))
+        raiseOsError(L"Unable to write into stdout", GetLastError(), {L"", "COMStdoutStream::Write", 100});
+    if (done < size)
+        raisePlainError(format(L"Unable to write %d bytes into stdout", size), {L"", "COMStdoutStream::Write", 102});
+    if (written) *written = done;
+    return S_OK;
+}

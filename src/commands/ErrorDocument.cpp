@@ -1,0 +1,109 @@
+#include "commands/ErrorDocument.h"
+
+#include "app/DebugFlag.h"
+#include "app/Exceptions.h"
+#include "app/Log.h"
+#include "app/Text.h"
+
+#include <comdef.h>
+
+namespace xmlerror {
+namespace {
+
+struct Entry {
+    const wchar_t* code;
+    const wchar_t* text;
+};
+
+constexpr Entry kTable[] = {
+    {L"", L""},
+    {L"path_is_invalid", L"Path is invalid."},
+    {L"path_is_not_allowed", L"Path is not allowed."},
+    {L"access_is_denied", L"Access is denied."},
+    {L"path_not_found", L"Path not found."},
+    {L"path_already_exists", L"Path already exists."},
+    {L"sharing_violation", L"Sharing violation."},
+    {L"not_same_device", L"Not same device."},
+    {L"directory_not_empty", L"Directory not empty."},
+};
+
+Failure fromStd(int number, const std::exception& e) { return {number, text::fromAnsi(e.what())}; }
+Failure fromV(int number, const vexception& e) { return {number, e.text(debugflag::query())}; }
+
+} // namespace
+
+Failure fromCurrentException() {
+    try {
+        throw;
+    } catch (const RunTime::NotAllowedException& e) {
+        return {PathIsNotAllowed, e.message()};
+    } catch (const RunTime::InvalidPathException& e) {
+        return fromStd(PathIsInvalid, e);
+    } catch (const VAccessDeniedException& e) {
+        return fromV(AccessIsDenied, e);
+    } catch (const RunTime::AccessDeniedException& e) {
+        return fromStd(AccessIsDenied, e);
+    } catch (const VFileNotFoundException& e) {
+        return fromV(PathNotFound, e);
+    } catch (const VPathNotFoundException& e) {
+        return fromV(PathNotFound, e);
+    } catch (const RunTime::PathNotFoundException& e) {
+        return fromStd(PathNotFound, e);
+    } catch (const VSharingViolationException& e) {
+        return fromV(SharingViolation, e);
+    } catch (const RunTime::SharingViolationException& e) {
+        return fromStd(SharingViolation, e);
+    } catch (const RunTime::AlreadyExistsException& e) {
+        return fromStd(PathAlreadyExists, e);
+    } catch (const RunTime::NotSameDeviceException& e) {
+        return fromStd(NotSameDevice, e);
+    } catch (const RunTime::DirectoryNotEmptyException& e) {
+        return fromStd(DirectoryNotEmpty, e);
+    } catch (const std::exception& e) {
+        return fromStd(Unknown, e);
+    } catch (const vexception& e) {
+        return fromV(Unknown, e);
+    }
+}
+
+Attributes attributesFor(int number, const std::wstring& message) {
+    if (number >= PathIsInvalid && number <= DirectoryNotEmpty) return {kTable[number].text, kTable[number].code};
+    if (number != None) return {message, L"unknown"};
+    return {};
+}
+
+void setErrorAttributes(IXMLDOMElement* element, int number, const std::wstring& message) {
+    if (number == None) return;
+    Attributes a = attributesFor(number, message);
+    com::Variant error(a.error), code(a.errorCode), details(message);
+    com::check(element->setAttribute(com::Bstr(L"Error").get(), error.get()));
+    com::check(element->setAttribute(com::Bstr(L"ErrorCode").get(), code.get()));
+    LogManager::instance().reportEvent(3, message);
+    com::check(element->setAttribute(com::Bstr(L"ErrorDetails").get(), details.get()));
+}
+
+std::wstring errorDocument(int number, const std::wstring& message) {
+    com::initialize();
+    com::Ptr<IXMLDOMDocument> document;
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument", &clsid);
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument), document.receiveVoid());
+    if (FAILED(hr)) raisePlainError(L"Unable to create Msxml2.DOMDocument", {L"", "resultXmlError", 128});
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    hr = document->loadXML(com::Bstr(L"<XmlError/>").get(), &loaded);
+    if (FAILED(hr) || loaded != VARIANT_TRUE) raisePlainError(L"Unable to loadXML <XmlError/>", {L"", "resultXmlError", 130});
+    com::Ptr<IXMLDOMElement> root;
+    com::check(document->get_documentElement(root.receive()));
+    setErrorAttributes(root.get(), number, message);
+    com::Bstr xml;
+    com::check(document->get_xml(xml.receive()));
+    return xml.str();
+}
+
+void reportCurrentException() {
+    Failure f = fromCurrentException();
+    LogManager::instance().log(2, L"%s", errorDocument(f.number, f.message));
+}
+
+} // namespace xmlerror

@@ -1,0 +1,63 @@
+#include "commands/QuarnClass.h"
+
+#include "app/Exceptions.h"
+#include "app/Log.h"
+#include "commands/ErrorDocument.h"
+#include "commands/PathPolicy.h"
+
+#include <getopt.h>
+
+QuarnClass::QuarnClass(std::wstring name, std::wstring usageText)
+    : name_(std::move(name)), usage_(std::move(usageText)) {}
+
+void QuarnClass::usage() { LogManager::instance().log(2, L"%s", usage_); }
+
+int QuarnClass::usageError() {
+    usage();
+    return 1;
+}
+
+void QuarnClass::notAvailable() const {
+    throw vexception(name_ + L": the operation is not available in this build");
+}
+
+void QuarnClass::resetGetopt() {
+    optind = 0; // a zero optind makes the parser start over, forgetting any earlier scan
+    opterr = 0;
+}
+
+void QuarnClass::runAsTarget() {
+    // The switch into the target account's context joins here with the account subsystem.
+    try {
+        prepare();
+    } catch (const RunTime::CancelPrepareException&) {
+        return;
+    }
+    execute();
+}
+
+void PathCommand::checkInputs() {
+    pathpolicy::RootLists roots = pathpolicy::buildRootLists();
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        *inputs[i] = pathpolicy::normalizePath(L"", *inputs[i]);
+        pathpolicy::checkPathAllowed(roots, *inputs[i]);
+        checkInput(i);
+    }
+}
+
+void XmlCommand::prepare() {
+    try {
+        checkInputs();
+    } catch (...) {
+        xmlerror::reportCurrentException();
+        throw RunTime::CancelPrepareException("canceled");
+    }
+}
+
+void XmlCommand::execute() {
+    try {
+        operate();
+    } catch (...) {
+        xmlerror::reportCurrentException();
+    }
+}

@@ -1,0 +1,67 @@
+// The base of the 25 command objects and the two prepare skeletons: classic commands report a
+// refused input as a plain message (exit 1), XML commands as an XmlError document (exit 0).
+#pragma once
+#include "app/RunAsUser.h"
+#include "app/Sid.h"
+
+#include <string>
+#include <vector>
+
+class QuarnClass : public RunTime::RunAsUser {
+public:
+    QuarnClass(std::wstring name, std::wstring usageText);
+
+    int go(int, wchar_t**) override { return 0; }
+    void usage() override;
+    virtual std::wstring name() const { return name_; }
+
+    // The target account (empty until the dispatcher sets it).
+    security::Sid targetSid;
+
+protected:
+    // prepare, the identity switch, execute; a CancelPrepareException from prepare ends quietly.
+    void runAsTarget();
+    // Prints the usage text and gives the exit code of a usage error.
+    int usageError();
+    // The operation of a command this build does not have yet: a plain failure.
+    [[noreturn]] void notAvailable() const;
+    // getopt over the narrow arguments (argv[0] is the command name), reset for this command.
+    int narrowArgc() { return narrowCount(); }
+    char** narrowArgv() { return narrowArguments(); }
+    static void resetGetopt();
+
+private:
+    std::wstring name_;
+    std::wstring usage_;
+};
+
+// The input paths of a command in command-line order (for cp and mv: source, then destination),
+// normalised and checked against the allowed-path policy by the skeletons.
+class PathCommand : public QuarnClass {
+public:
+    using QuarnClass::QuarnClass;
+
+protected:
+    std::vector<std::wstring*> inputs;
+    // Normalises and checks every input in order; after each, the family's own check.
+    void checkInputs();
+    virtual void checkInput(size_t /*index*/) {}
+};
+
+// Classic commands: every failure reaches the run frame as a plain message.
+class ClassicCommand : public PathCommand {
+public:
+    using PathCommand::PathCommand;
+    void prepare() override { checkInputs(); }
+};
+
+// XML commands: failures of prepare and of the operation are printed as XmlError documents.
+class XmlCommand : public PathCommand {
+public:
+    using PathCommand::PathCommand;
+    void prepare() override;
+    void execute() override;
+
+protected:
+    virtual void operate() = 0;
+};

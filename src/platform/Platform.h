@@ -1,0 +1,54 @@
+// The platform seam: every Win32 call for the file system, file security, accounts and tokens
+// goes through this interface. Calls mirror the Win32 functions (same arguments) and return the
+// Win32 error (ERROR_SUCCESS on success) instead of a BOOL plus GetLastError.
+// Production uses the thin pass-through `win32()`; tests install a substitute with `install`.
+#pragma once
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace platform {
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // --- files
+    virtual DWORD getFileAttributes(const std::wstring& path, DWORD* attributes) = 0;
+    virtual DWORD setFileAttributes(const std::wstring& path, DWORD attributes) = 0;
+    // GetLongPathNameW: *length receives the call's result (0 on failure).
+    virtual DWORD getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) = 0;
+    virtual DWORD getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) = 0;
+    virtual DWORD getVolumeInformation(const std::wstring& root) = 0;
+    virtual DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) = 0;
+    virtual DWORD findNextFile(HANDLE find, WIN32_FIND_DATAW* data) = 0;
+    virtual void findClose(HANDLE find) = 0;
+
+    // --- file security (GetNamedSecurityInfoW / SetNamedSecurityInfoW on SE_FILE_OBJECT)
+    virtual DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
+                                       PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) = 0;
+    virtual DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
+                                       PACL dacl) = 0;
+
+    // --- accounts
+    // The machine's account-domain SID (NetUserModalsGet level 2) and its name.
+    virtual DWORD accountDomain(std::vector<BYTE>* sid, std::wstring* name) = 0;
+
+    // --- tokens
+    // OpenProcessToken / OpenThreadToken (asSelf) of the current process or thread.
+    virtual DWORD openProcessToken(DWORD access, HANDLE* token) = 0;
+    virtual DWORD openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) = 0;
+    virtual DWORD getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
+                                      DWORD* needed) = 0;
+    virtual DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) = 0;
+};
+
+// The platform in force: the installed substitute, or the Win32 pass-through.
+Platform& current();
+// The production pass-through.
+Platform& win32();
+// Installs a substitute (nullptr restores the pass-through); returns the previous one.
+Platform* install(Platform* substitute);
+
+} // namespace platform

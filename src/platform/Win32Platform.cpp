@@ -1,0 +1,94 @@
+#include "platform/Platform.h"
+
+#include "platform/Handle.h"
+
+#include <aclapi.h>
+#include <lm.h>
+
+namespace platform {
+namespace {
+
+DWORD lastErrorUnless(BOOL ok) { return ok ? ERROR_SUCCESS : GetLastError(); }
+
+class Win32Platform : public Platform {
+public:
+    DWORD getFileAttributes(const std::wstring& path, DWORD* attributes) override {
+        *attributes = GetFileAttributesW(path.c_str());
+        return *attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD setFileAttributes(const std::wstring& path, DWORD attributes) override {
+        return lastErrorUnless(SetFileAttributesW(path.c_str(), attributes));
+    }
+    DWORD getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) override {
+        *length = GetLongPathNameW(path.c_str(), buffer, size);
+        return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) override {
+        *length = GetShortPathNameW(path.c_str(), buffer, size);
+        return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD getVolumeInformation(const std::wstring& root) override {
+        return lastErrorUnless(GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0));
+    }
+    DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) override {
+        *find = FindFirstFileW(pattern.c_str(), data);
+        return *find == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD findNextFile(HANDLE find, WIN32_FIND_DATAW* data) override {
+        return lastErrorUnless(FindNextFileW(find, data));
+    }
+    void findClose(HANDLE find) override { FindClose(find); }
+
+    DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                               PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) override {
+        return GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, what, owner, group, dacl, nullptr, descriptor);
+    }
+    DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
+                               PACL dacl) override {
+        return SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, what, owner, group, dacl,
+                                     nullptr);
+    }
+
+    DWORD accountDomain(std::vector<BYTE>* sid, std::wstring* name) override {
+        USER_MODALS_INFO_2* info = nullptr;
+        NET_API_STATUS status = NetUserModalsGet(nullptr, 2, reinterpret_cast<BYTE**>(&info));
+        if (status != NERR_Success) return status;
+        if (info->usrmod2_domain_id && IsValidSid(info->usrmod2_domain_id)) {
+            auto* p = static_cast<BYTE*>(info->usrmod2_domain_id);
+            sid->assign(p, p + GetLengthSid(info->usrmod2_domain_id));
+        }
+        *name = info->usrmod2_domain_name ? info->usrmod2_domain_name : L"";
+        NetApiBufferFree(info);
+        return ERROR_SUCCESS;
+    }
+
+    DWORD openProcessToken(DWORD access, HANDLE* token) override {
+        return lastErrorUnless(OpenProcessToken(GetCurrentProcess(), access, token));
+    }
+    DWORD openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) override {
+        return lastErrorUnless(OpenThreadToken(GetCurrentThread(), access, openAsSelf, token));
+    }
+    DWORD getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
+                              DWORD* needed) override {
+        return lastErrorUnless(GetTokenInformation(token, cls, buffer, size, needed));
+    }
+    DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) override {
+        if (!AdjustTokenPrivileges(token, FALSE, privileges, 0, nullptr, nullptr)) return GetLastError();
+        return GetLastError(); // ERROR_NOT_ALL_ASSIGNED when a privilege is not held
+    }
+};
+
+Platform* installed = nullptr;
+
+} // namespace
+
+Platform& win32() {
+    static Win32Platform instance;
+    return instance;
+}
+
+Platform& current() { return installed ? *installed : win32(); }
+
+Platform* install(Platform* substitute) { return std::exchange(installed, substitute); }
+
+} // namespace platform

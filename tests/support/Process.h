@@ -1,0 +1,45 @@
+// Running the project's Windows programs as separate processes, as the panel runs them.
+#pragma once
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace testsupport {
+
+struct RunResult {
+    std::string out; // standard output, bytes as written
+    DWORD exitCode = 0;
+};
+
+// The folder of a built program (quarn.exe, panel-standin.exe): searched upward from the test
+// program's own folder.
+std::wstring builtProgram(const std::wstring& fileName);
+
+// Quotes one argument for a Windows command line.
+std::wstring quoteArgument(const std::wstring& argument);
+
+// Runs a program to its end with the given arguments and standard input; standard error is
+// discarded. Fails the test (and returns exit code 0xFFFFFFFF) when the program cannot start.
+RunResult runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                     const std::string& input = "", DWORD timeoutMs = 60000);
+
+// quarn.exe with the given arguments.
+RunResult runQuarn(const std::vector<std::wstring>& arguments, const std::string& input = "");
+
+// A background process (the stand-in services), ended by process id when the object goes.
+class BackgroundProcess {
+public:
+    BackgroundProcess(const std::wstring& program, const std::vector<std::wstring>& arguments);
+    ~BackgroundProcess();
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+    DWORD id() const { return info_.dwProcessId; }
+    bool running() const;
+    void stop();
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+} // namespace testsupport
