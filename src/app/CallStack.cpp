@@ -15,6 +15,12 @@ DWORD slot = TLS_OUT_OF_INDEXES;
 PVOID handler = nullptr;
 
 std::once_flag symbolsReady;
+thread_local int suspended = 0;
+
+// The C++ runtime raises its exceptions with these codes; only a new throw starts a failure,
+// the unwinding phases and forced unwinds belong to one already recorded.
+constexpr DWORD kCxxUnwind = 0x21474343;
+constexpr DWORD kCxxForcedUnwind = 0x22474343;
 
 void initSymbols() {
     SymSetOptions(SymGetOptions() | SYMOPT_LOAD_LINES | SYMOPT_UNDNAME | SYMOPT_DEFERRED_LOADS);
@@ -52,7 +58,9 @@ std::wstring describeFrame(DWORD64 address) {
 } // namespace
 
 LONG CALLBACK recordException(EXCEPTION_POINTERS* pointers) {
-    if (slot == TLS_OUT_OF_INDEXES) return EXCEPTION_CONTINUE_SEARCH;
+    DWORD code = pointers->ExceptionRecord->ExceptionCode;
+    if (slot == TLS_OUT_OF_INDEXES || suspended > 0 || code == kCxxUnwind || code == kCxxForcedUnwind)
+        return EXCEPTION_CONTINUE_SEARCH;
     auto* recorder = static_cast<VectoredException*>(TlsGetValue(slot));
     if (recorder && recorder->reentry_ == 0) {
         ++recorder->reentry_;
@@ -64,6 +72,9 @@ LONG CALLBACK recordException(EXCEPTION_POINTERS* pointers) {
     }
     return EXCEPTION_CONTINUE_SEARCH;
 }
+
+CallStackSuspension::CallStackSuspension() { ++suspended; }
+CallStackSuspension::~CallStackSuspension() { --suspended; }
 
 VectoredException::VectoredException() {
     std::lock_guard<std::mutex> lock(registration);

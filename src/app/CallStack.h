@@ -19,6 +19,16 @@ protected:
 
 } // namespace RunTime
 
+// While one lives on a thread, exceptions raised there are not recorded: the guarded blocks
+// re-raise a failure with more context, and the stack worth keeping is the original one.
+class CallStackSuspension {
+public:
+    CallStackSuspension();
+    ~CallStackSuspension();
+    CallStackSuspension(const CallStackSuspension&) = delete;
+    CallStackSuspension& operator=(const CallStackSuspension&) = delete;
+};
+
 class VectoredException : public RunTime::CallStack {
 public:
     VectoredException();

@@ -1,5 +1,6 @@
 #include "app/Guard.h"
 
+#include "app/CallStack.h"
 #include "app/ExecuteContext.h"
 #include "app/Text.h"
 
@@ -77,6 +78,7 @@ SehTranslatorScope::SehTranslatorScope() {
 SehTranslatorScope::~SehTranslatorScope() { --translatorDepth; }
 
 void rethrowWithContext(ErrorContext context) {
+    CallStackSuspension keepOriginalStack;
     try {
         throw;
     } catch (vexception& e) {

@@ -1,0 +1,163 @@
+#include "app/Exceptions.h"
+#include "app/Guard.h"
+#include "app/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <typeinfo>
+
+namespace {
+
+template <class E> bool raisesRunTime(DWORD code) {
+    try {
+        raiseRunTimeError(code, L"Unable to do (%s)", L"x");
+    } catch (const E&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
+TEST(Exceptions, RunTimeClassFollowsTheWin32Code) {
+    using namespace RunTime;
+    for (DWORD c : {2u, 3u}) EXPECT_TRUE(raisesRunTime<PathNotFoundException>(c)) << c;
+    EXPECT_TRUE(raisesRunTime<AccessDeniedException>(5));
+    EXPECT_TRUE(raisesRunTime<InvalidHandleException>(6));
+    for (DWORD c : {15u, 26u, 34u, 123u, 161u, 267u}) EXPECT_TRUE(raisesRunTime<InvalidPathException>(c)) << c;
+    EXPECT_TRUE(raisesRunTime<NotSameDeviceException>(17));
+    for (DWORD c : {32u, 33u, 36u}) EXPECT_TRUE(raisesRunTime<SharingViolationException>(c)) << c;
+    for (DWORD c : {80u, 183u}) EXPECT_TRUE(raisesRunTime<AlreadyExistsException>(c)) << c;
+    EXPECT_TRUE(raisesRunTime<DirectoryNotEmptyException>(145));
+    EXPECT_TRUE(raisesRunTime<NoneMappedException>(1332));
+    // 0 and anything else: exactly std::runtime_error.
+    for (DWORD c : {0u, 87u, 1234u}) {
+        try {
+            raiseRunTimeError(c, L"m");
+        } catch (const std::exception& e) {
+            EXPECT_EQ(typeid(e), typeid(std::runtime_error)) << c;
+        }
+    }
+}
+
+TEST(Exceptions, RunTimeMessageCarriesCodeAndSystemText) {
+    try {
+        raiseRunTimeError(5, L"Unable to copy (%s) to (%s)", L"a", std::wstring(L"b"));
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to copy (a) to (b): (5) " + text::toAnsi(systemErrorText(5)));
+    }
+    try {
+        raiseRunTimeError(0, L"The mode (%s) is invalid", L"x");
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "The mode (x) is invalid");
+    }
+}
+
+TEST(Exceptions, SystemTextsWithoutATableEntry) {
+    EXPECT_EQ(systemErrorText(0x80040205u), L"IDispatch error #5");
+    EXPECT_EQ(systemErrorText(0x2FFFFFFFu), L"Unknown error 0x2FFFFFFF");
+    EXPECT_EQ(osErrorText(0x2FFFFFFFu), L"Unknown error");
+    std::wstring t = systemErrorText(2);
+    ASSERT_FALSE(t.empty());
+    EXPECT_NE(t.back(), L'\n');
+}
+
+template <class E> bool raisesOs(DWORD code) {
+    try {
+        raiseOsError(L"", code, {L"", "T::t", 1});
+    } catch (const E& e) {
+        return e.code() == code;
+    } catch (...) {
+    }
+    return false;
+}
+
+TEST(Exceptions, OsErrorClassFollowsTheWin32Code) {
+    EXPECT_TRUE(raisesOs<VFileNotFoundException>(2));
+    EXPECT_TRUE(raisesOs<VPathNotFoundException>(3));
+    EXPECT_TRUE(raisesOs<VAccessDeniedException>(5));
+    EXPECT_TRUE(raisesOs<VOutOfMemoryException>(14));
+    EXPECT_TRUE(raisesOs<VSharingViolationException>(32));
+    EXPECT_TRUE(raisesOs<VEOFException>(38));
+    EXPECT_TRUE(raisesOs<VFileExistsException>(80));
+    EXPECT_TRUE(raisesOs<VInsufficientBufferException>(122));
+    EXPECT_TRUE(raisesOs<VAlreadyExistsException>(183));
+    EXPECT_TRUE(raisesOs<VServiceDoesNotExistException>(1060));
+    EXPECT_TRUE(raisesOs<VPasswordTooShortException>(2245));
+    try {
+        raiseOsError(L"", 87, {L"", "T::t", 1});
+    } catch (const vexception& e) {
+        EXPECT_EQ(typeid(e), typeid(vosexception));
+    }
+}
+
+TEST(Exceptions, OsErrorMessageAndFullForm) {
+    try {
+        raiseOsError(L"Unable to read from pipe", 109, {L"", "Con::Pipe::read", 77});
+    } catch (const vosexception& e) {
+        EXPECT_EQ(e.message(), osErrorText(109) + L" (Error code 109) at Unable to read from pipe");
+        EXPECT_EQ(e.text(false), e.message());
+        EXPECT_EQ(e.text(true), e.message() + L"\n   at (Con::Pipe::read line 77)");
+    }
+    try {
+        raiseOsError(L"", 5, {L"ctx", "A::b", 3});
+    } catch (const vosexception& e) {
+        EXPECT_EQ(e.message(), osErrorText(5) + L" (Error code 5)");
+    }
+}
+
+std::wstring guardedText(const std::function<void()>& body) {
+    try {
+        guarded({L"outer", "Outer::run", 9}, [&] { guarded({L"inner", "Inner::run", 4}, body); });
+    } catch (const vexception& e) {
+        return e.text(true);
+    }
+    return L"nothing";
+}
+
+TEST(Guard, ConvertsWhateverLeavesTheBodyAndAddsContextsInnermostFirst) {
+    EXPECT_EQ(guardedText([] { throw std::runtime_error("boom"); }),
+              L"boom\n   at inner(Inner::run line 4)\n   at outer(Outer::run line 9)");
+    EXPECT_EQ(guardedText([] { throw 42; }), L"Unexpected error\n   at inner(Inner::run line 4)\n   at outer(Outer::run line 9)");
+    EXPECT_EQ(guardedText([] { throw cwrpexception(0xC0000094u); }).substr(0, 24), L"C Exception: 3221225620\n");
+    EXPECT_EQ(guardedText([] { throw RunTime::NotAllowedException(L"%s: Path is not allowed", L"C:\\x"); }).substr(0, 26),
+              L"C:\\x: Path is not allowed\n");
+}
+
+TEST(Guard, KeepsTheClassOfAVexception) {
+    try {
+        guarded({L"b", "B::b", 2}, [] { raiseOsError(L"", 5, {L"a", "A::a", 1}); });
+    } catch (const VAccessDeniedException& e) {
+        ASSERT_EQ(e.contexts().size(), 2u);
+        EXPECT_EQ(e.contexts()[1].origin, "B::b");
+        return;
+    }
+    FAIL() << "class lost";
+}
+
+TEST(Guard, ComErrorMessageNamesTheCodeAndTheBlock) {
+    std::wstring t = guardedText([] { _com_issue_error(E_NOINTERFACE); });
+    std::wstring expected = std::wstring(_com_error(E_NOINTERFACE).ErrorMessage()) + L" (COM Error 80004002) at inner\n   at (Inner::run line 4)";
+    EXPECT_EQ(t.substr(0, expected.size()), expected);
+}
+
+__attribute__((noinline)) void writeThrough(volatile int* p) { *p = 1; }
+
+struct Flag {
+    bool* set;
+    ~Flag() { *set = true; }
+};
+
+TEST(Guard, HardwareFaultsBecomeCExceptionsAndUnwind) {
+    for (int round = 0; round < 3; ++round) {
+        bool destroyed = false;
+        std::wstring t = guardedText([&] {
+            Flag f{&destroyed};
+            writeThrough(nullptr);
+        });
+        EXPECT_EQ(t.substr(0, 25), L"C Exception: 3221225477\n ") << round;
+        EXPECT_TRUE(destroyed);
+    }
+}
+
+} // namespace
