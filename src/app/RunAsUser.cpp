@@ -68,7 +68,6 @@ int RunAsUser::run(int argc, wchar_t** argv, bool runAsFlag) {
             }
         }
         log.log(3, L"%s", error);
-        result = 1;
     }
     recorder.reset();
     return result;
