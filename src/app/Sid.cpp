@@ -25,9 +25,8 @@ Sid Sid::fromString(const std::wstring& text) {
 Sid Sid::withRid(const Sid& domain, DWORD rid) {
     if (domain.empty()) throwRunTimeError(ERROR_INVALID_SID, L"Unable to copy domain sid");
     Sid out = domain;
-    auto* authority = GetSidSubAuthorityCount(out.get());
     out.bytes_.resize(out.bytes_.size() + sizeof(DWORD));
-    authority = GetSidSubAuthorityCount(out.get());
+    UCHAR* authority = GetSidSubAuthorityCount(out.get());
     *GetSidSubAuthority(out.get(), *authority) = rid;
     ++*authority;
     return out;
