@@ -1,9 +1,396 @@
-// Placeholder until the policy lands: normal form only, every path allowed.
 #include "commands/PathPolicy.h"
 
+#include "app/Exceptions.h"
+#include "app/Text.h"
+#include "ipc/TarnisSrvClient.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <utility>
+
 namespace pathpolicy {
-std::wstring normalizePath(const std::wstring&, const std::wstring& input) { return input; }
-std::wstring displayPath(const std::wstring& path) { return path.rfind(L"\\\\?\\", 0) == 0 ? path.substr(4) : path; }
-RootLists buildRootLists() { return {}; }
-void checkPathAllowed(const RootLists&, const std::wstring&) {}
+namespace {
+
+const std::wstring kPrefix = L"\\\\?\\";
+constexpr size_t kPrefixLength = 4;
+// Rounds of "list the ancestors, ask again" when the long-path query keeps meeting access denied.
+constexpr int kAccessDeniedRounds = 4;
+
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+bool startsWith(const std::wstring& s, const std::wstring& prefix) { return s.compare(0, prefix.size(), prefix) == 0; }
+
+// "\\?\C:" is the drive itself: its root form has the "\".
+void completeDriveRoot(std::wstring& path) {
+    if (path.size() == 6 && path[5] == L':') path += L'\\';
+}
+
+std::wstring withoutTrailingSeparators(std::wstring value) {
+    while (!value.empty() && isSeparator(value.back())) value.pop_back();
+    return value;
+}
+
+std::wstring withTrailingBackslash(std::wstring path) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+std::wstring currentDirectory() {
+    std::wstring directory;
+    platform::Platform& p = platform::current();
+    DWORD error = queryString(
+        [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getCurrentDirectory(size, buffer, length); },
+        &directory);
+    if (error) raiseRunTimeError(error, L"Unable to get current directory");
+    return directory;
+}
+
+bool isExistingDirectory(const std::wstring& path) {
+    DWORD attributes = 0;
+    return platform::current().getFileAttributes(path, &attributes) == ERROR_SUCCESS &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The components after the prefix ("\\?\" and the like, or the two "\" of a UNC path).
+std::vector<std::wstring> componentsOf(const std::wstring& path) {
+    std::vector<std::wstring> parts;
+    size_t start = startsWith(path, L"\\\\") ? std::min(path.size(), kPrefixLength) : 0;
+    for (size_t i = start; i <= path.size(); ++i) {
+        if (i == path.size() || path[i] == L'\\') {
+            parts.push_back(path.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
+// Lists every prefix of the path once ("*.*"), up to the first that cannot be listed: walking
+// down the tree this way lets the long-path query through folders that only grant traversal.
+void listPrefixes(const std::wstring& path) {
+    platform::Platform& p = platform::current();
+    size_t length = trimmedLength(path);
+    for (size_t i = kPrefixLength + 1; i <= length; ++i) {
+        if (i != length && path[i] != L'\\') continue;
+        WIN32_FIND_DATAW data;
+        HANDLE find = INVALID_HANDLE_VALUE;
+        if (p.findFirstFile(path.substr(0, i) + L"\\*.*", &data, &find) != ERROR_SUCCESS) return;
+        p.findClose(find);
+    }
+}
+
+// The long path of the path's nearest existing ancestor-or-self, and the missing tail below it.
+struct LongAncestor {
+    std::wstring path;
+    std::wstring tail;
+};
+
+LongAncestor longAncestor(const std::wstring& base, const std::wstring& input) {
+    std::wstring path = normalizePath(base, input);
+    std::wstring tail;
+    // Only the console names stay relative: they name no place in the file system.
+    if (!startsWith(path, L"\\\\")) return {path, tail};
+    // Cuts the last component off `path` and puts it in front of the tail; false when none is left.
+    auto climb = [&]() {
+        std::wstring parent = parentPath(path);
+        if (parent.empty()) return false;
+        std::wstring child = trimmed(path);
+        size_t cut = child.rfind(L'\\');
+        tail = child.substr(cut + 1) + (tail.empty() ? L"" : L"\\" + tail);
+        path = parent;
+        return true;
+    };
+    auto asQueried = [](const std::wstring& p) {
+        return isExistingDirectory(p) && p.back() != L'\\' ? p + L'\\' : p;
+    };
+    if (isVolumeRoot(path)) return {withTrailingBackslash(path), tail};
+    path = asQueried(path);
+    platform::Platform& p = platform::current();
+    int deniedRounds = 0;
+    for (;;) {
+        std::wstring longPath;
+        bool sizeQuery = true;
+        DWORD error = queryString(
+            [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getLongPathName(path, buffer, size, length); },
+            &longPath, &sizeQuery);
+        if (error == ERROR_SUCCESS) return {trimmed(longPath), tail};
+        if (!sizeQuery || (error == ERROR_ACCESS_DENIED && ++deniedRounds > kAccessDeniedRounds))
+            raiseRunTimeError(error, L"Unable to get a long path for allow path checking for the path (%s)",
+                              displayPath(path));
+        if (error == ERROR_ACCESS_DENIED) {
+            listPrefixes(path);
+            continue;
+        }
+        if (!climb()) return {trimmed(path), tail};
+        if (isVolumeRoot(path)) return {withTrailingBackslash(path), tail};
+        path = asQueried(path);
+    }
+}
+
+// The path an allowed root stands for: its long form, with a missing tail kept, so that a root
+// that does not exist (yet) never widens into its existing parent.
+std::wstring allowedRootPath(const std::wstring& root) {
+    LongAncestor found = longAncestor(L"", root);
+    if (found.tail.empty()) return found.path;
+    return withTrailingBackslash(found.path) + found.tail;
+}
+
+// A "\\?\", "\\.\" or UNC path is taken as given, so "." and ".." may still be in it; the system
+// does not resolve them the same way everywhere, so such a path has no single place to judge.
+bool hasDotComponents(const std::wstring& normalized) {
+    if (!startsWith(normalized, L"\\\\")) return false;
+    std::vector<std::wstring> parts = componentsOf(normalized);
+    return std::any_of(parts.begin(), parts.end(), [](const std::wstring& c) { return c == L"." || c == L".."; });
+}
+
+class ManagementService : public PanelSettings {
+public:
+    std::wstring getString(const std::wstring& name) override { return TarnisSrvClient::getInstance().getString(name); }
+    std::wstring componentInfo(const std::wstring& package, int kind) override {
+        return TarnisSrvClient::getInstance().componentInfo(package, kind);
+    }
+};
+
+PanelSettings* installedSettings = nullptr;
+
+struct ErrorModeScope {
+    UINT old = SetErrorMode(SEM_FAILCRITICALERRORS);
+    ~ErrorModeScope() { SetErrorMode(old); }
+};
+
+// The value of an environment variable; empty when it is not set.
+std::wstring environmentValue(const wchar_t* name) {
+    SetLastError(ERROR_SUCCESS);
+    DWORD needed = GetEnvironmentVariableW(name, nullptr, 0);
+    if (needed == 0) {
+        DWORD error = GetLastError();
+        if (error != ERROR_SUCCESS && error != ERROR_ENVVAR_NOT_FOUND)
+            raiseRunTimeError(error, L"Unable to get environment variable %s", name);
+        return {};
+    }
+    std::wstring value(needed, L'\0');
+    DWORD length = GetEnvironmentVariableW(name, value.data(), needed);
+    if (length == 0 && GetLastError() != ERROR_SUCCESS)
+        raiseRunTimeError(GetLastError(), L"Unable to get environment variable %s", name);
+    value.resize(std::min<size_t>(length, value.size()));
+    return value;
+}
+
+} // namespace
+
+size_t trimmedLength(const std::wstring& path) {
+    size_t n = path.size();
+    while (n > 1) {
+        if (path[n - 1] == L'\\')
+            --n;
+        else if (n > 2 && path[n - 1] == L'.' && path[n - 2] == L'\\')
+            n -= 2;
+        else
+            break;
+    }
+    return n;
+}
+
+std::wstring trimmed(const std::wstring& path) { return path.substr(0, trimmedLength(path)); }
+
+std::wstring displayPath(const std::wstring& path) {
+    return startsWith(path, kPrefix) ? path.substr(kPrefixLength) : path;
+}
+
+std::wstring normalizePath(const std::wstring& base, const std::wstring& input) {
+    if (base.empty() && (input.size() == 6 || input.size() == 7) &&
+        (text::equalNoCase(input, L"CONOUT$") || text::equalNoCase(input, L"CONIN$")))
+        return input;
+    if (base.empty() && input.empty()) raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Empty input path");
+    if (input.size() > 1 && startsWith(input, L"\\\\")) {
+        std::wstring result = trimmed(input);
+        completeDriveRoot(result);
+        return result;
+    }
+
+    std::wstring result;
+    if (input.size() > 1 && input[1] == L':') {
+        result = kPrefix;
+    } else if (!base.empty()) {
+        if (base[0] == L'\\') {
+            result = base;
+        } else {
+            result = kPrefix;
+            for (wchar_t c : base) {
+                if (!isSeparator(c))
+                    result += c;
+                else if (result.back() != L'\\')
+                    result += L'\\';
+            }
+        }
+    } else {
+        std::wstring directory = currentDirectory();
+        result = startsWith(directory, L"\\\\") ? directory : kPrefix + directory;
+    }
+    result = trimmed(result) + L'\\';
+
+    // Walk the input: "." and ".." as whole components are resolved, runs of separators fold
+    // into one "\"; a "." that only starts a name (.htaccess, ..x) is an ordinary character.
+    const size_t n = input.size();
+    size_t i = 0;
+    while (i < n) {
+        wchar_t c = input[i];
+        bool componentStart = result.back() == L'\\';
+        if (componentStart && c == L'.' && (i + 1 == n || isSeparator(input[i + 1]))) {
+            i += 2;
+            continue;
+        }
+        if (componentStart && c == L'.' && i + 1 < n && input[i + 1] == L'.' && (i + 2 == n || isSeparator(input[i + 2]))) {
+            size_t previous = result.size() >= 2 ? result.rfind(L'\\', result.size() - 2) : std::wstring::npos;
+            if (previous == std::wstring::npos || previous < 5)
+                raiseRunTimeError(0, L"Invalid input path (%s) + (%s)", displayPath(base), displayPath(input));
+            result.resize(previous + 1);
+            i += 3;
+            continue;
+        }
+        if (isSeparator(c)) {
+            if (result.back() != L'\\') result += L'\\';
+        } else {
+            result += c;
+        }
+        ++i;
+    }
+    result = trimmed(result);
+    completeDriveRoot(result);
+    return result;
+}
+
+void checkReservedNames(const std::wstring& base, const std::wstring& input) {
+    static const wchar_t* const kReserved[] = {L"CON",  L"PRN",  L"AUX",  L"CLOCK$", L"NUL",  L"COM1",
+                                               L"COM2", L"COM3", L"COM4", L"COM5",   L"COM6", L"COM7",
+                                               L"COM8", L"COM9", L"LPT1", L"LPT2",   L"LPT3", L"LPT4",
+                                               L"LPT5", L"LPT6", L"LPT7", L"LPT8",   L"LPT9"};
+    std::wstring path = normalizePath(base, input);
+    size_t start = startsWith(path, kPrefix) ? kPrefixLength : 0;
+    for (size_t i = start; i <= path.size(); ++i) {
+        if (i != path.size() && path[i] != L'\\') continue;
+        // The device name is what stands before an extension or a stream name; the system also
+        // ignores spaces after it ("nul .txt" is the device as well).
+        std::wstring name = path.substr(start, i - start);
+        name.resize(std::min(name.find_first_of(L".:"), name.size()));
+        while (!name.empty() && name.back() == L' ') name.pop_back();
+        start = i + 1;
+        if (name.size() < 3 || name.size() > 6) continue;
+        for (const wchar_t* reserved : kReserved)
+            if (text::equalNoCase(name, reserved))
+                throw RunTime::InvalidPathException(text::toAnsi(
+                    displayPath(path) + L": contains reserved device names that cannot be used as the name of a file."));
+    }
+}
+
+std::wstring allowCheckPath(const std::wstring& base, const std::wstring& input) {
+    return longAncestor(base, input).path;
+}
+
+bool isVolumeRoot(const std::wstring& path) {
+    std::wstring normalized = normalizePath(L"", path);
+    size_t length = trimmedLength(normalized);
+    if (length > kPrefixLength && normalized.find(L'\\', kPrefixLength) < length) return false;
+    ErrorModeScope quiet;
+    return platform::current().getVolumeInformation(normalized.substr(0, length) + L"\\") != ERROR_INVALID_NAME;
+}
+
+bool isWithin(const std::wstring& root, const std::wstring& path) {
+    std::wstring r = trimmed(normalizePath(L"", root));
+    std::wstring p = trimmed(normalizePath(L"", path));
+    if (p.size() < r.size() || (p.size() > r.size() && p[r.size()] != L'\\')) return false;
+    std::wstring head = p.substr(0, r.size());
+    // The locale comparison may take two different names for equal (ignorable or expanding
+    // characters); the file system compares character by character, and so must the policy.
+    return text::equalNoCase(head, r) &&
+           CompareStringOrdinal(head.data(), static_cast<int>(head.size()), r.data(), static_cast<int>(r.size()),
+                                TRUE) == CSTR_EQUAL;
+}
+
+std::wstring parentPath(const std::wstring& path) {
+    std::wstring normalized = normalizePath(L"", path);
+    size_t cut = normalized.rfind(L'\\', trimmedLength(normalized) - 1);
+    if (cut == std::wstring::npos || cut < kPrefixLength) return {};
+    return normalizePath(L"", normalized.substr(0, cut));
+}
+
+std::wstring canonicalPath(const std::wstring& path) {
+    std::wstring p = path;
+    std::replace(p.begin(), p.end(), L'/', L'\\');
+    std::wstring lead;
+    if (startsWith(p, kPrefix) || startsWith(p, L"\\\\.\\"))
+        lead = p.substr(0, kPrefixLength);
+    else if (startsWith(p, L"\\\\"))
+        lead = L"\\\\"; // a UNC path keeps both of its leading separators
+    else if (startsWith(p, L"\\"))
+        lead = L"\\";
+    std::vector<std::wstring> kept;
+    size_t start = lead.size();
+    for (size_t i = start; i <= p.size(); ++i) {
+        if (i != p.size() && p[i] != L'\\') continue;
+        std::wstring part = p.substr(start, i - start);
+        start = i + 1;
+        if (part.empty() || part == L".") continue;
+        if (part == L".." && !kept.empty() && kept.back() != L"..")
+            kept.pop_back();
+        else
+            kept.push_back(part);
+    }
+    std::wstring result = lead;
+    for (size_t i = 0; i < kept.size(); ++i) result += (i ? L"\\" : L"") + kept[i];
+    if (!kept.empty() && !p.empty() && p.back() == L'\\') result += L'\\';
+    return result;
+}
+
+PanelSettings& panelSettings() {
+    static ManagementService service;
+    return installedSettings ? *installedSettings : service;
+}
+
+PanelSettings* installPanelSettings(PanelSettings* settings) { return std::exchange(installedSettings, settings); }
+
+RootLists buildRootLists() { return buildRootLists(panelSettings()); }
+
+RootLists buildRootLists(PanelSettings& settings) {
+    RootLists roots;
+    auto value = [&](const wchar_t* name) { return withoutTrailingSeparators(settings.getString(name)); };
+    auto allowIfSet = [&](std::wstring root) {
+        if (!root.empty()) roots.allowed.push_back(std::move(root));
+    };
+
+    // A missing product or data directory allows nothing: the roots built on it are left out
+    // rather than turned into relative paths.
+    std::wstring product = value(L"PRODUCT_ROOT_D");
+    if (!product.empty()) {
+        roots.allowed.push_back(product);
+        roots.denied.push_back(product + L"\\admin\\bin");
+        roots.allowed.push_back(product + L"\\tmp");
+    }
+    std::wstring data = value(L"PRODUCT_DATA_D");
+    if (!data.empty()) roots.allowed.push_back(data + L"\\var");
+    for (const wchar_t* name : {L"HTTPD_VHOSTS_D", L"CATALINA_HOME", L"DUMP_D"}) allowIfSet(value(name));
+    allowIfSet(withoutTrailingSeparators(canonicalPath(settings.componentInfo(L"frontpage", 2))));
+
+    std::wstring temp;
+    platform::Platform& p = platform::current();
+    DWORD error = queryString(
+        [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getTempPath(size, buffer, length); }, &temp);
+    if (error) raiseRunTimeError(error, L"Unable to get temporary path");
+    allowIfSet(withoutTrailingSeparators(temp));
+    for (const wchar_t* name : {L"tmp", L"temp"}) allowIfSet(withoutTrailingSeparators(environmentValue(name)));
+    return roots;
+}
+
+void checkPathAllowed(const RootLists& roots, const std::wstring& input) {
+    checkReservedNames(L"", input);
+    std::wstring normalized = normalizePath(L"", input);
+    if (hasDotComponents(normalized))
+        throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(normalized));
+    std::wstring path = allowCheckPath(L"", input);
+    bool allowed = std::any_of(roots.allowed.begin(), roots.allowed.end(),
+                               [&](const std::wstring& root) { return isWithin(allowedRootPath(root), path); });
+    bool denied = allowed && std::any_of(roots.denied.begin(), roots.denied.end(), [&](const std::wstring& root) {
+                      return isWithin(allowCheckPath(L"", root), path);
+                  });
+    if (!allowed || denied) throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(path));
+}
+
 } // namespace pathpolicy

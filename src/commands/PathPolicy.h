@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 namespace pathpolicy {
 
 // The normal form: "\\?\", a drive letter, ":" and "\"-separated components; "." and ".."
@@ -35,8 +37,46 @@ struct RootLists {
     std::vector<std::wstring> denied;
 };
 
+// Where the panel's directories come from: the management service in production.
+class PanelSettings {
+public:
+    virtual ~PanelSettings() = default;
+    virtual std::wstring getString(const std::wstring& name) = 0;
+    virtual std::wstring componentInfo(const std::wstring& package, int kind) = 0;
+};
+// The settings source in force: the installed one, or the management service.
+PanelSettings& panelSettings();
+// Installs another source (nullptr restores the management service); returns the previous one.
+PanelSettings* installPanelSettings(PanelSettings* settings);
+
 // From the panel settings read through the management service.
 RootLists buildRootLists();
+RootLists buildRootLists(PanelSettings& settings);
+
+// A component path as the management service reports it, in canonical form: "/" becomes "",
+// empty and "." components are dropped, ".." removes the component before it.
+std::wstring canonicalPath(const std::wstring& path);
+
+// Runs a platform call of the "ask the size, then fill" kind (GetLongPathNameW and the like):
+// the text, or the error of the call that failed (*sizeQuery tells whether it was the first).
+template <class Call> DWORD queryString(Call call, std::wstring* out, bool* sizeQuery = nullptr) {
+    DWORD needed = 0;
+    if (sizeQuery) *sizeQuery = true;
+    if (DWORD e = call(nullptr, 0, &needed)) return e;
+    if (sizeQuery) *sizeQuery = false;
+    for (int round = 0; round < 4; ++round) {
+        std::wstring buffer(needed, L'\0');
+        DWORD length = 0;
+        if (DWORD e = call(buffer.data(), needed, &length)) return e;
+        if (length < needed) {
+            buffer.resize(length);
+            *out = std::move(buffer);
+            return ERROR_SUCCESS;
+        }
+        needed = length; // the text grew between the calls
+    }
+    return ERROR_INSUFFICIENT_BUFFER;
+}
 
 // Raises RunTime::NotAllowedException "%s: Path is not allowed" when the input is refused.
 void checkPathAllowed(const RootLists& roots, const std::wstring& input);

@@ -24,6 +24,9 @@ public:
     virtual DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) = 0;
     virtual DWORD findNextFile(HANDLE find, WIN32_FIND_DATAW* data) = 0;
     virtual void findClose(HANDLE find) = 0;
+    // GetCurrentDirectoryW / GetTempPathW: *length receives the call's result (0 on failure).
+    virtual DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) = 0;
+    virtual DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) = 0;
 
     // --- file security (GetNamedSecurityInfoW / SetNamedSecurityInfoW on SE_FILE_OBJECT)
     virtual DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,

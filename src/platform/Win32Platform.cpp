@@ -38,6 +38,14 @@ public:
         return lastErrorUnless(FindNextFileW(find, data));
     }
     void findClose(HANDLE find) override { FindClose(find); }
+    DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) override {
+        *length = GetCurrentDirectoryW(size, buffer);
+        return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override {
+        *length = GetTempPathW(size, buffer);
+        return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
 
     DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,
                                PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) override {

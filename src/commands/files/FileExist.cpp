@@ -1,6 +1,7 @@
 #include "commands/files/FileExist.h"
 
 #include "app/Log.h"
+#include "commands/files/FileHelpers.h"
 
 FileExist::FileExist() : XmlCommand(L"file_exists", L"Usage:\nfile_exists path\n") {}
 
@@ -12,4 +13,4 @@ int FileExist::start(int argc, wchar_t** argv) {
     return 0;
 }
 
-void FileExist::operate() { notAvailable(); }
+void FileExist::operate() { LogManager::instance().log(2, L"%d\n", files::exists(path_) ? 0 : 1); }

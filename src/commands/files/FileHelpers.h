@@ -1,0 +1,28 @@
+// Attribute queries with access recovery, shared by the file commands: an administrator that
+// meets "access denied" takes ownership, grants itself access and asks again.
+#pragma once
+#include <string>
+
+#include <windows.h>
+
+namespace files {
+
+// The attributes, or INVALID_FILE_ATTRIBUTES (-1) when the path does not exist (errors 2, 3,
+// 123). On access denied the process grants itself GENERIC_ALL and asks again, `attempts`
+// queries in all (0 counts as 1); every other failure raises "Unable to get file (%s) attributes".
+DWORD getAttributes(const std::wstring& path, int attempts);
+// Like getAttributes, but a missing path raises as well.
+DWORD requireAttributes(const std::wstring& path, int attempts);
+bool exists(const std::wstring& path);
+bool isDirectory(const std::wstring& path);
+
+// Takes ownership of the file or directory and adds an access-allowed entry with `mask` for the
+// process's own user. False when a step is refused with access denied; other failures raise.
+bool grantSelfAccess(const std::wstring& path, DWORD mask);
+// Writes the attributes back without hidden and system (and read-only when asked). False when
+// refused with access denied.
+bool clearAttributes(const std::wstring& path, bool alsoReadOnly);
+// The process token holds the built-in Administrators group, not only for deny.
+bool isAdministrator();
+
+} // namespace files

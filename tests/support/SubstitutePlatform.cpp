@@ -1,0 +1,363 @@
+#include "support/SubstitutePlatform.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace testsupport {
+namespace {
+
+const std::wstring kPrefix = L"\\\\?\\";
+
+bool startsWithNoCase(const std::wstring& s, const std::wstring& head) {
+    return s.size() >= head.size() &&
+           CompareStringOrdinal(s.data(), static_cast<int>(head.size()), head.data(), static_cast<int>(head.size()),
+                                TRUE) == CSTR_EQUAL &&
+           (s.size() == head.size() || s[head.size()] == L'\\');
+}
+
+std::wstring withoutPrefix(const std::wstring& path) {
+    return path.compare(0, kPrefix.size(), kPrefix) == 0 ? path.substr(kPrefix.size()) : path;
+}
+
+// The Win32 answer of the "buffer and size" kind: the length without the terminating null, or
+// the size needed with it when the buffer is too small.
+DWORD answerString(const std::wstring& s, wchar_t* buffer, DWORD size, DWORD* length) {
+    if (size < s.size() + 1) {
+        *length = static_cast<DWORD>(s.size() + 1);
+        return ERROR_SUCCESS;
+    }
+    std::copy(s.begin(), s.end(), buffer);
+    buffer[s.size()] = L'\0';
+    *length = static_cast<DWORD>(s.size());
+    return ERROR_SUCCESS;
+}
+
+std::optional<std::vector<BYTE>> aclBytes(PACL acl) {
+    if (acl == nullptr) return std::nullopt;
+    auto* p = reinterpret_cast<BYTE*>(acl);
+    return std::vector<BYTE>(p, p + acl->AclSize);
+}
+
+LUID privilegeValue(const std::wstring& name) {
+    LUID luid{};
+    LookupPrivilegeValueW(nullptr, name.c_str(), &luid);
+    return luid;
+}
+
+// Serialises a token information class into the caller's buffer the way Windows lays it out:
+// the fixed part first, the SIDs behind it.
+class TokenWriter {
+public:
+    TokenWriter(void* buffer, DWORD size) : base_(static_cast<BYTE*>(buffer)), size_(size) {}
+    // Reserves `bytes`; null while only measuring (the buffer is too small).
+    BYTE* take(size_t bytes) {
+        size_t at = used_;
+        used_ += (bytes + 7) & ~size_t(7);
+        return fits() ? base_ + at : nullptr;
+    }
+    PSID sid(const security::Sid& sid) {
+        BYTE* p = take(sid.length());
+        if (p) std::memcpy(p, sid.get(), sid.length());
+        return p;
+    }
+    DWORD finish(DWORD* needed) {
+        *needed = static_cast<DWORD>(used_);
+        return fits() ? ERROR_SUCCESS : ERROR_INSUFFICIENT_BUFFER;
+    }
+
+private:
+    bool fits() const { return base_ && used_ <= size_; }
+    BYTE* base_;
+    size_t size_;
+    size_t used_ = 0;
+};
+
+} // namespace
+
+SubstitutePlatform::SubstitutePlatform() : real_(platform::win32()) {}
+
+std::wstring SubstitutePlatform::key(const std::wstring& path) {
+    std::wstring k = withoutPrefix(path);
+    while (k.size() > 1 && k.back() == L'\\') k.pop_back();
+    if (!k.empty()) CharLowerBuffW(k.data(), static_cast<DWORD>(k.size()));
+    return k;
+}
+
+void SubstitutePlatform::addShortName(const std::wstring& longPath, const std::wstring& shortPath) {
+    auto plain = [](std::wstring p) {
+        p = withoutPrefix(p);
+        while (p.size() > 1 && p.back() == L'\\') p.pop_back();
+        return p;
+    };
+    names_.emplace_back(plain(longPath), plain(shortPath));
+}
+
+void SubstitutePlatform::failNext(Call call, const std::wstring& path, DWORD error, int count) {
+    faults_.push_back({call, path.empty() ? L"" : key(path), error, count});
+}
+
+int SubstitutePlatform::calls(Call call, const std::wstring& path) const {
+    int n = 0;
+    for (const auto& [k, count] : calls_)
+        if (k.first == call && (path.empty() || k.second == key(path))) n += count;
+    return n;
+}
+
+void SubstitutePlatform::setSecurity(const std::wstring& path, StoredSecurity security) {
+    security_[key(path)] = std::move(security);
+}
+
+std::optional<StoredSecurity> SubstitutePlatform::security(const std::wstring& path) const {
+    auto it = security_.find(key(path));
+    if (it == security_.end()) return std::nullopt;
+    return it->second;
+}
+
+void SubstitutePlatform::setAccountDomain(const security::Sid& sid, const std::wstring& name) {
+    domain_.emplace(sid, name);
+}
+
+DWORD SubstitutePlatform::enter(Call call, const std::wstring& path) {
+    std::wstring k = path.empty() ? L"" : key(path);
+    ++calls_[{call, k}];
+    for (auto it = faults_.begin(); it != faults_.end(); ++it) {
+        if (it->call != call || (!it->key.empty() && it->key != k)) continue;
+        DWORD error = it->error;
+        if (--it->count <= 0) faults_.erase(it);
+        return error;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size,
+                                        DWORD* length) {
+    std::wstring prefix = path.compare(0, kPrefix.size(), kPrefix) == 0 ? kPrefix : L"";
+    std::wstring rest = path.substr(prefix.size());
+    for (int round = 0; round < 8; ++round) {
+        bool changed = false;
+        for (const auto& [longName, shortName] : names_) {
+            const std::wstring& from = toLong ? shortName : longName;
+            const std::wstring& to = toLong ? longName : shortName;
+            if (from == to || !startsWithNoCase(rest, from)) continue;
+            rest = to + rest.substr(from.size());
+            changed = true;
+        }
+        if (!changed) break;
+    }
+    // Windows checks every component: a missing item fails, with 3 when its parent is missing too.
+    std::wstring whole = kPrefix + withoutPrefix(rest);
+    DWORD attributes = 0;
+    if (DWORD error = real_.getFileAttributes(whole, &attributes)) {
+        *length = 0;
+        if (error != ERROR_FILE_NOT_FOUND) return error;
+        std::wstring trimmedWhole = whole;
+        while (trimmedWhole.size() > 1 && trimmedWhole.back() == L'\\') trimmedWhole.pop_back();
+        std::wstring parent = trimmedWhole.substr(0, trimmedWhole.rfind(L'\\') + 1);
+        return real_.getFileAttributes(parent, &attributes) ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+    }
+    return answerString(prefix + rest, buffer, size, length);
+}
+
+DWORD SubstitutePlatform::getFileAttributes(const std::wstring& path, DWORD* attributes) {
+    if (DWORD error = enter(Call::GetFileAttributes, path)) {
+        *attributes = INVALID_FILE_ATTRIBUTES;
+        return error;
+    }
+    return real_.getFileAttributes(path, attributes);
+}
+
+DWORD SubstitutePlatform::setFileAttributes(const std::wstring& path, DWORD attributes) {
+    if (DWORD error = enter(Call::SetFileAttributes, path)) return error;
+    return real_.setFileAttributes(path, attributes);
+}
+
+DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
+    if (DWORD error = enter(Call::GetLongPathName, path)) {
+        *length = 0;
+        return error;
+    }
+    return translateName(path, true, buffer, size, length);
+}
+
+DWORD SubstitutePlatform::getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
+    if (DWORD error = enter(Call::GetShortPathName, path)) {
+        *length = 0;
+        return error;
+    }
+    return translateName(path, false, buffer, size, length);
+}
+
+DWORD SubstitutePlatform::getVolumeInformation(const std::wstring& root) {
+    if (DWORD error = enter(Call::GetVolumeInformation, root)) return error;
+    return real_.getVolumeInformation(root);
+}
+
+DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) {
+    if (DWORD error = enter(Call::FindFirstFile, pattern)) {
+        *find = INVALID_HANDLE_VALUE;
+        return error;
+    }
+    return real_.findFirstFile(pattern, data, find);
+}
+
+DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) { return real_.findNextFile(find, data); }
+void SubstitutePlatform::findClose(HANDLE find) { real_.findClose(find); }
+
+DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) {
+    if (DWORD error = enter(Call::GetCurrentDirectory, L"")) {
+        *length = 0;
+        return error;
+    }
+    return real_.getCurrentDirectory(size, buffer, length);
+}
+
+DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length) {
+    if (DWORD error = enter(Call::GetTempPath, L"")) {
+        *length = 0;
+        return error;
+    }
+    if (tempPath_) return answerString(*tempPath_, buffer, size, length);
+    return real_.getTempPath(size, buffer, length);
+}
+
+DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
+                                               PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
+    if (DWORD error = enter(Call::GetNamedSecurityInfo, path)) return error;
+    auto it = security_.find(key(path));
+    if (it == security_.end()) return real_.getNamedSecurityInfo(path, what, owner, group, dacl, descriptor);
+
+    const StoredSecurity& s = it->second;
+    SECURITY_DESCRIPTOR absolute;
+    InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+    if (what & OWNER_SECURITY_INFORMATION) SetSecurityDescriptorOwner(&absolute, s.owner.get(), FALSE);
+    if (what & GROUP_SECURITY_INFORMATION) SetSecurityDescriptorGroup(&absolute, s.group.get(), FALSE);
+    if (what & DACL_SECURITY_INFORMATION) {
+        auto* acl = s.dacl ? reinterpret_cast<PACL>(const_cast<BYTE*>(s.dacl->data())) : nullptr;
+        SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE);
+        if (s.protectedDacl) SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+    }
+    DWORD length = 0;
+    MakeSelfRelativeSD(&absolute, nullptr, &length);
+    PSECURITY_DESCRIPTOR relative = LocalAlloc(LMEM_FIXED, length);
+    if (!relative || !MakeSelfRelativeSD(&absolute, relative, &length)) {
+        DWORD error = GetLastError();
+        LocalFree(relative);
+        return error;
+    }
+    BOOL present = FALSE, defaulted = FALSE;
+    if (owner) GetSecurityDescriptorOwner(relative, owner, &defaulted);
+    if (group) GetSecurityDescriptorGroup(relative, group, &defaulted);
+    if (dacl) GetSecurityDescriptorDacl(relative, &present, dacl, &defaulted);
+    *descriptor = relative;
+    return ERROR_SUCCESS;
+}
+
+DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner,
+                                               PSID group, PACL dacl) {
+    if (DWORD error = enter(Call::SetNamedSecurityInfo, path)) return error;
+    std::wstring k = key(path);
+    if (!security_.count(k)) {
+        // The first write starts from what the system reports for the path.
+        StoredSecurity seed;
+        PSID o = nullptr, g = nullptr;
+        PACL d = nullptr;
+        PSECURITY_DESCRIPTOR sd = nullptr;
+        DWORD error = real_.getNamedSecurityInfo(
+            path, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &o, &g, &d, &sd);
+        if (error) return error;
+        seed.owner = security::Sid(o);
+        seed.group = security::Sid(g);
+        seed.dacl = aclBytes(d);
+        LocalFree(sd);
+        security_[k] = std::move(seed);
+    }
+    StoredSecurity& s = security_[k];
+    if (what & OWNER_SECURITY_INFORMATION) s.owner = security::Sid(owner);
+    if (what & GROUP_SECURITY_INFORMATION) s.group = security::Sid(group);
+    if (what & DACL_SECURITY_INFORMATION) s.dacl = aclBytes(dacl);
+    if (what & PROTECTED_DACL_SECURITY_INFORMATION) s.protectedDacl = true;
+    if (what & UNPROTECTED_DACL_SECURITY_INFORMATION) s.protectedDacl = false;
+    return ERROR_SUCCESS;
+}
+
+DWORD SubstitutePlatform::accountDomain(std::vector<BYTE>* sid, std::wstring* name) {
+    if (DWORD error = enter(Call::AccountDomain, L"")) return error;
+    if (!domain_) return real_.accountDomain(sid, name);
+    auto* p = static_cast<BYTE*>(domain_->first.get());
+    sid->assign(p, p + domain_->first.length());
+    *name = domain_->second;
+    return ERROR_SUCCESS;
+}
+
+DWORD SubstitutePlatform::openProcessToken(DWORD access, HANDLE* token) {
+    if (DWORD error = enter(Call::OpenProcessToken, L"")) return error;
+    return real_.openProcessToken(access, token);
+}
+
+DWORD SubstitutePlatform::openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) {
+    if (DWORD error = enter(Call::OpenThreadToken, L"")) return error;
+    return real_.openThreadToken(access, openAsSelf, token);
+}
+
+DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
+                                              DWORD* needed) {
+    if (DWORD error = enter(Call::GetTokenInformation, L"")) return error;
+    if (!token_ || (cls != TokenUser && cls != TokenGroups && cls != TokenPrivileges))
+        return real_.getTokenInformation(token, cls, buffer, size, needed);
+
+    TokenWriter out(buffer, size);
+    if (cls == TokenUser) {
+        auto* user = reinterpret_cast<TOKEN_USER*>(out.take(sizeof(TOKEN_USER)));
+        PSID sid = out.sid(token_->user);
+        if (user) *user = {{sid, 0}};
+    } else if (cls == TokenGroups) {
+        size_t n = token_->groups.size();
+        auto* groups = reinterpret_cast<TOKEN_GROUPS*>(
+            out.take(offsetof(TOKEN_GROUPS, Groups) + std::max<size_t>(n, 1) * sizeof(SID_AND_ATTRIBUTES)));
+        if (groups) groups->GroupCount = static_cast<DWORD>(n);
+        for (size_t i = 0; i < n; ++i) {
+            PSID sid = out.sid(token_->groups[i].sid);
+            if (groups) groups->Groups[i] = {sid, token_->groups[i].attributes};
+        }
+    } else {
+        size_t n = token_->privileges.size();
+        auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(
+            out.take(offsetof(TOKEN_PRIVILEGES, Privileges) + std::max<size_t>(n, 1) * sizeof(LUID_AND_ATTRIBUTES)));
+        if (privileges) {
+            privileges->PrivilegeCount = static_cast<DWORD>(n);
+            for (size_t i = 0; i < n; ++i) {
+                const std::wstring& name = token_->privileges[i];
+                bool on = std::find(token_->enabled.begin(), token_->enabled.end(), name) != token_->enabled.end();
+                privileges->Privileges[i] = {privilegeValue(name), on ? DWORD(SE_PRIVILEGE_ENABLED) : 0};
+            }
+        }
+    }
+    return out.finish(needed);
+}
+
+DWORD SubstitutePlatform::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) {
+    if (DWORD error = enter(Call::AdjustTokenPrivileges, L"")) return error;
+    if (!token_) return real_.adjustTokenPrivileges(token, privileges);
+    bool all = true;
+    for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
+        const LUID& wanted = privileges->Privileges[i].Luid;
+        auto held = std::find_if(token_->privileges.begin(), token_->privileges.end(), [&](const std::wstring& name) {
+            LUID luid = privilegeValue(name);
+            return luid.LowPart == wanted.LowPart && luid.HighPart == wanted.HighPart;
+        });
+        if (held == token_->privileges.end()) {
+            all = false;
+            continue;
+        }
+        auto& enabled = token_->enabled;
+        bool on = privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED;
+        enabled.erase(std::remove(enabled.begin(), enabled.end(), *held), enabled.end());
+        if (on) enabled.push_back(*held);
+    }
+    return all ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED;
+}
+
+ScopedPlatform::ScopedPlatform(platform::Platform& substitute) : previous_(platform::install(&substitute)) {}
+ScopedPlatform::~ScopedPlatform() { platform::install(previous_); }
+
+} // namespace testsupport

@@ -1,0 +1,134 @@
+// A platform for tests: the Win32 pass-through underneath, plus what Wine does not do the way
+// Windows does — 8.3 short names, stored file security, a configurable token and account domain
+// — and fault injection (the next N calls of an operation on a path fail with a given error).
+#pragma once
+#include "app/Sid.h"
+#include "platform/Platform.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+enum class Call {
+    GetFileAttributes,
+    SetFileAttributes,
+    GetLongPathName,
+    GetShortPathName,
+    GetVolumeInformation,
+    FindFirstFile,
+    GetCurrentDirectory,
+    GetTempPath,
+    GetNamedSecurityInfo,
+    SetNamedSecurityInfo,
+    AccountDomain,
+    OpenProcessToken,
+    OpenThreadToken,
+    GetTokenInformation,
+    AdjustTokenPrivileges,
+};
+
+// The security of one path as the substitute keeps it.
+struct StoredSecurity {
+    security::Sid owner;
+    security::Sid group;
+    std::optional<std::vector<BYTE>> dacl; // the ACL's bytes; nothing for a NULL DACL
+    bool protectedDacl = false;
+};
+
+struct TokenGroup {
+    security::Sid sid;
+    DWORD attributes = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
+};
+
+// A process token: its user, its groups and the privileges it holds (by name, e.g.
+// SE_TAKE_OWNERSHIP_NAME); `enabled` records what AdjustTokenPrivileges enabled.
+struct Token {
+    security::Sid user;
+    std::vector<TokenGroup> groups;
+    std::vector<std::wstring> privileges;
+    std::vector<std::wstring> enabled;
+};
+
+class SubstitutePlatform : public platform::Platform {
+public:
+    SubstitutePlatform();
+
+    // --- configuration
+    // `shortPath` is another name of the existing `longPath` (both full, "\\?\" optional):
+    // GetLongPathNameW and GetShortPathNameW translate between them.
+    void addShortName(const std::wstring& longPath, const std::wstring& shortPath);
+    // Fails the next `count` calls of `call` on `path` (on any path when empty) with `error`.
+    void failNext(Call call, const std::wstring& path, DWORD error, int count = 1);
+    // Calls made of `call` on `path` (on any path when empty).
+    int calls(Call call, const std::wstring& path = L"") const;
+    void setSecurity(const std::wstring& path, StoredSecurity security);
+    std::optional<StoredSecurity> security(const std::wstring& path) const;
+    void setAccountDomain(const security::Sid& sid, const std::wstring& name);
+    void setToken(Token token) { token_ = std::move(token); }
+    Token& token() { return *token_; }
+    // The temporary directory GetTempPathW answers (the system's when not set).
+    void setTempPath(const std::wstring& path) { tempPath_ = path; }
+
+    // --- the platform
+    DWORD getFileAttributes(const std::wstring& path, DWORD* attributes) override;
+    DWORD setFileAttributes(const std::wstring& path, DWORD attributes) override;
+    DWORD getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) override;
+    DWORD getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) override;
+    DWORD getVolumeInformation(const std::wstring& root) override;
+    DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) override;
+    DWORD findNextFile(HANDLE find, WIN32_FIND_DATAW* data) override;
+    void findClose(HANDLE find) override;
+    DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) override;
+    DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override;
+    DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                               PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) override;
+    DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
+                               PACL dacl) override;
+    DWORD accountDomain(std::vector<BYTE>* sid, std::wstring* name) override;
+    DWORD openProcessToken(DWORD access, HANDLE* token) override;
+    DWORD openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) override;
+    DWORD getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
+                              DWORD* needed) override;
+    DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) override;
+
+    // The key a path is stored under: no "\\?\", no trailing "\", lower case.
+    static std::wstring key(const std::wstring& path);
+
+private:
+    struct Fault {
+        Call call;
+        std::wstring key;
+        DWORD error;
+        int count;
+    };
+    // Counts the call; the error of a pending fault for it, or ERROR_SUCCESS.
+    DWORD enter(Call call, const std::wstring& path);
+    // Windows' answer to GetLongPathNameW / GetShortPathNameW with the given name table.
+    DWORD translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size, DWORD* length);
+
+    platform::Platform& real_;
+    std::vector<std::pair<std::wstring, std::wstring>> names_; // (long, short), no prefix
+    std::vector<Fault> faults_;
+    std::map<std::pair<Call, std::wstring>, int> calls_;
+    std::map<std::wstring, StoredSecurity> security_;
+    std::optional<std::pair<security::Sid, std::wstring>> domain_;
+    std::optional<Token> token_;
+    std::optional<std::wstring> tempPath_;
+};
+
+// Installs a platform for its lifetime; the previous one comes back afterwards.
+class ScopedPlatform {
+public:
+    explicit ScopedPlatform(platform::Platform& substitute);
+    ~ScopedPlatform();
+    ScopedPlatform(const ScopedPlatform&) = delete;
+    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+private:
+    platform::Platform* previous_;
+};
+
+} // namespace testsupport
