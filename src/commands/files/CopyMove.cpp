@@ -1,44 +1,100 @@
 #include "commands/files/CopyMove.h"
 
+#include "app/Exceptions.h"
 #include "app/Text.h"
+#include "commands/PathPolicy.h"
 
-#include <getopt.h>
+namespace {
 
-CopyFiles::CopyFiles()
-    : ClassicCommand(L"cp", L"Usage:\ncp [keys] file\n\t-r, -R --recursive\tcopy file hierarchies\n\t-f, "
-                            L"--force\tremove existent path before copy\n\t-l, --link\tmake hard link\n") {
-    wantsNarrowArguments = true;
+// The components of a path without its long-path prefix; empty components (a root's trailing
+// separator, doubled separators) carry no name and are left out.
+std::vector<std::wstring_view> components(std::wstring_view path) {
+    for (std::wstring_view prefix : {L"\\\\?\\", L"\\??\\"})
+        if (path.substr(0, prefix.size()) == prefix) {
+            path.remove_prefix(prefix.size());
+            break;
+        }
+    std::vector<std::wstring_view> out;
+    while (!path.empty()) {
+        size_t end = path.find_first_of(L"/\\");
+        std::wstring_view part = path.substr(0, end);
+        if (!part.empty()) out.push_back(part);
+        if (end == std::wstring_view::npos) break;
+        path.remove_prefix(end + 1);
+    }
+    return out;
 }
 
-int CopyFiles::start(int, wchar_t**) {
-    static const option longOptions[] = {{"recursive", no_argument, nullptr, 'r'},
-                                         {"recursive", no_argument, nullptr, 'R'},
-                                         {"force", no_argument, nullptr, 'f'},
-                                         {"link", no_argument, nullptr, 'l'},
-                                         {nullptr, 0, nullptr, 0}};
-    resetGetopt();
-    for (int c; (c = getopt_long(narrowArgc(), narrowArgv(), "rRfl", longOptions, nullptr)) != -1;) {
-        switch (c) {
-        case 'r':
-        case 'R':
-            recursive = true;
-            break;
-        case 'f':
-            force = true;
-            break;
-        case 'l':
-            link = true;
-            break;
-        default:
-            return usageError();
-        }
-    }
-    if (narrowArgc() - optind != 2) return usageError();
-    source = text::fromAnsi(narrowArgv()[optind]);
-    destination = text::fromAnsi(narrowArgv()[optind + 1]);
+} // namespace
+
+bool isSubPath(const std::wstring& source, const std::wstring& destination) {
+    std::vector<std::wstring_view> from = components(source), to = components(destination);
+    if (from.size() >= to.size()) return false;
+    for (size_t i = 0; i < from.size(); ++i)
+        if (!text::equalNoCase(from[i], to[i])) return false;
+    return true;
+}
+
+void refuseSubPath(const std::wstring& source, const std::wstring& destination) {
+    if (isSubPath(source, destination))
+        raiseRunTimeError(161, L"Unable to copy from %s to %s. The destination is sub path of the source path.",
+                          pathpolicy::displayPath(source), pathpolicy::displayPath(destination));
+}
+
+bool CopyMoveCommand::takeOperands(const Operands& operands) {
+    if (operands.size() != 2) return false;
+    source = operands.wide(0);
+    destination = operands.wide(1);
     inputs = {&source, &destination};
-    runAsTarget();
-    return 0;
+    return true;
+}
+
+void CopyMoveCommand::checkInput(size_t index) {
+    if (index == 1) refuseSubPath(source, destination);
+}
+
+namespace {
+const option copyOptions[] = {{"recursive", no_argument, nullptr, 'r'},
+                              {"recursive", no_argument, nullptr, 'R'},
+                              {"force", no_argument, nullptr, 'f'},
+                              {"link", no_argument, nullptr, 'l'},
+                              {nullptr, 0, nullptr, 0}};
+const option moveOptions[] = {{"force", no_argument, nullptr, 'f'}, {nullptr, 0, nullptr, 0}};
+} // namespace
+
+CopyFiles::CopyFiles()
+    : CopyMoveCommand(L"cp",
+                      L"Usage:\ncp [keys] file\n\t-r, -R --recursive\tcopy file hierarchies\n\t-f, "
+                      L"--force\tremove existent path before copy\n\t-l, --link\tmake hard link\n",
+                      "rRfl", copyOptions) {}
+
+bool CopyFiles::takeOption(int c, const char*) {
+    switch (c) {
+    case 'r':
+    case 'R':
+        recursive = true;
+        return true;
+    case 'f':
+        force = true;
+        return true;
+    case 'l':
+        link = true;
+        return true;
+    default:
+        return false;
+    }
 }
 
 void CopyFiles::execute() { notAvailable(); }
+
+MoveFiles::MoveFiles()
+    : CopyMoveCommand(L"mv", L"Usage:\nmv [-f] file\n\t-f, --force\tremove existent path before copy\n", "f",
+                      moveOptions) {}
+
+bool MoveFiles::takeOption(int c, const char*) {
+    if (c != 'f') return false;
+    force = true;
+    return true;
+}
+
+void MoveFiles::execute() { notAvailable(); }

@@ -1,16 +1,47 @@
 // cp and mv.
 #pragma once
-#include "commands/QuarnClass.h"
+#include "commands/files/ArgumentCommands.h"
 
-class CopyFiles : public ClassicCommand {
+// True when the components of `destination` continue those of `source`: the destination lies
+// inside the source. Both lose a leading "\\?\" or "\??\", are split at "/" and "\", and their
+// components are compared without regard to case.
+bool isSubPath(const std::wstring& source, const std::wstring& destination);
+// Raises the run-time error 161 "Unable to copy from %s to %s. The destination is sub path of the
+// source path." when the destination lies inside the source. Equal paths pass.
+void refuseSubPath(const std::wstring& source, const std::wstring& destination);
+
+// The pair of paths of cp and mv and their shared checks: both paths pass the policy, then the
+// destination must not lie inside the source.
+class CopyMoveCommand : public GetoptCommand {
+public:
+    using GetoptCommand::GetoptCommand;
+
+    bool force = false; // accepted, changes nothing
+    std::wstring source;
+    std::wstring destination;
+
+protected:
+    bool takeOperands(const Operands& operands) override;
+    void checkInput(size_t index) override;
+};
+
+class CopyFiles : public CopyMoveCommand {
 public:
     CopyFiles();
-    int start(int argc, wchar_t** argv) override;
     void execute() override;
 
     bool recursive = false;
-    bool force = false;
     bool link = false;
-    std::wstring source;
-    std::wstring destination;
+
+protected:
+    bool takeOption(int c, const char* argument) override;
+};
+
+class MoveFiles : public CopyMoveCommand {
+public:
+    MoveFiles();
+    void execute() override;
+
+protected:
+    bool takeOption(int c, const char* argument) override;
 };

@@ -1,15 +1,75 @@
 // The extended operations: --ex-copy, --ex-rename, --ex-remove, --ex-create-directory, --ex-touch.
 #pragma once
+#include "commands/Params.h"
 #include "commands/QuarnClass.h"
 
-class ExRemove : public XmlCommand {
+// The named-parameter handling the five share: exactly the required names (no optional ones),
+// else the parameter failure or the usage text.
+class ExOperation : public XmlCommand {
 public:
-    ExRemove();
-    int start(int argc, wchar_t** argv) override;
+    ExOperation(std::wstring name, std::wstring usageText, NameList required);
+    int start(int argc, wchar_t** argv) final;
+    // The operations are not part of this build: said plainly, not as an error document.
+    void execute() override;
 
 protected:
+    // Stores the parameter values and fills `inputs`.
+    virtual void take(const Params& params) = 0;
     void operate() override;
 
 private:
-    std::wstring path_;
+    NameList required_;
+};
+
+// --ex-remove, --ex-create-directory, --ex-touch: one "--path".
+class ExPathOperation : public ExOperation {
+public:
+    ExPathOperation(std::wstring name, std::wstring usageText);
+
+    std::wstring path;
+
+protected:
+    void take(const Params& params) override;
+};
+
+// --ex-copy and --ex-rename: a source and a destination that must not lie inside the source.
+class ExPairOperation : public ExOperation {
+public:
+    ExPairOperation(std::wstring name, std::wstring usageText, std::wstring sourceName, std::wstring destinationName);
+
+    std::wstring source;
+    std::wstring destination;
+
+protected:
+    void take(const Params& params) override;
+    void checkInput(size_t index) override;
+
+private:
+    std::wstring sourceName_;
+    std::wstring destinationName_;
+};
+
+class ExCopyPath : public ExPairOperation {
+public:
+    ExCopyPath();
+};
+
+class ExRenamePath : public ExPairOperation {
+public:
+    ExRenamePath();
+};
+
+class ExRemove : public ExPathOperation {
+public:
+    ExRemove();
+};
+
+class ExCreateDirectory : public ExPathOperation {
+public:
+    ExCreateDirectory();
+};
+
+class ExTouch : public ExPathOperation {
+public:
+    ExTouch();
 };

@@ -1,0 +1,15 @@
+// file: the kind of a path.
+#pragma once
+#include "commands/files/ArgumentCommands.h"
+
+class File : public GetoptCommand {
+public:
+    File();
+    void execute() override;
+
+    std::wstring path;
+
+protected:
+    bool takeOption(int c, const char* argument) override;
+    bool takeOperands(const Operands& operands) override;
+};
