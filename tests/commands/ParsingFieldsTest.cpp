@@ -181,7 +181,7 @@ TEST(ParsingFields, PositionalCommands) {
     // realpath, size and subtree drop trailing separators and "\.".
     const std::pair<const wchar_t*, const wchar_t*> trims[] = {
         {L"C:\\a\\.\\", L"C:\\a"}, {L"C:\\a\\\\", L"C:\\a"}, {L"C:\\a.", L"C:\\a."}, {L"\\", L"\\"},
-        {L"\\.", L"\\"},           {L"a\\.\\.", L"a"}};
+        {L"\\.", L"\\."},           {L"a\\.\\.", L"a"}};
     for (auto [given, kept] : trims) {
         Probe<RealPath> realpath;
         expectParsed(realpath, {L"realpath", given});

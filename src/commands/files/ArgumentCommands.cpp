@@ -1,6 +1,7 @@
 #include "commands/files/ArgumentCommands.h"
 
 #include "app/Text.h"
+#include "commands/PathPolicy.h"
 
 #include <cstring>
 
@@ -42,17 +43,6 @@ OnePathCommand::OnePathCommand(std::wstring name, std::wstring usageText)
     : PositionalCommand(std::move(name), std::move(usageText), 1, 1) {}
 
 void OnePathCommand::takeArguments(const std::vector<std::wstring>& arguments) {
-    path = stripTrailingSeparators(arguments[0]);
+    path = pathpolicy::trimmed(arguments[0]);
     inputs = {&path};
-}
-
-std::wstring stripTrailingSeparators(std::wstring path) {
-    for (;;) {
-        if (path.size() > 1 && path.back() == L'\\')
-            path.pop_back();
-        else if (path.size() > 1 && path.compare(path.size() - 2, 2, L"\\.") == 0)
-            path.resize(path.size() == 2 ? 1 : path.size() - 2);
-        else
-            return path;
-    }
 }

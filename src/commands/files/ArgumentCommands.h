@@ -74,6 +74,3 @@ public:
 protected:
     void takeArguments(const std::vector<std::wstring>& arguments) override;
 };
-
-// The path without trailing "\" characters and trailing "\." (a lone "\" is kept).
-std::wstring stripTrailingSeparators(std::wstring path);

@@ -2,8 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Text.h"
-#include "commands/PathPolicy.h"
-#include "platform/Platform.h"
+#include "commands/files/FileHelpers.h"
 
 #include <ctime>
 
@@ -84,16 +83,6 @@ int64_t parse(std::string_view stamp, bool obsolescent) {
 
 namespace {
 
-// Whether a path exists, by its attributes; a path that cannot be asked about raises.
-bool pathExists(const std::wstring& input) {
-    std::wstring path = pathpolicy::normalizePath(L"", input);
-    DWORD attributes = 0;
-    DWORD error = platform::current().getFileAttributes(path, &attributes);
-    if (error == ERROR_SUCCESS) return true;
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME) return false;
-    raiseRunTimeError(error, L"Unable to get file (%s) attributes", pathpolicy::displayPath(path));
-}
-
 const option catOptions[] = {{"help", no_argument, nullptr, 'f'}, {nullptr, 0, nullptr, 0}};
 const option touchOptions[] = {{"no-create", no_argument, nullptr, 'c'},
                                {"date", required_argument, nullptr, 'd'},
@@ -138,7 +127,7 @@ bool TouchFiles::takeOption(int c, const char* argument) {
         return true;
     case 'r':
         reference = text::fromAnsi(argument);
-        if (!pathExists(reference)) raiseRunTimeError(0, L"The reference (%s) is not exist", reference);
+        if (!files::exists(reference)) raiseRunTimeError(0, L"The reference (%s) is not exist", reference);
         return true;
     case 't':
         stamp = touchstamp::parse(argument, false);

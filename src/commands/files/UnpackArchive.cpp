@@ -1,13 +1,15 @@
 #include "commands/files/UnpackArchive.h"
 
+#include "commands/PathPolicy.h"
+
 UnpackArchive::UnpackArchive()
     : PositionalCommand(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2, 3) {}
 
 void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
     size_t at = arguments.size() == 3 ? 1 : 0;
     if (at) type = arguments[0];
-    archive = stripTrailingSeparators(arguments[at]);
-    destination = stripTrailingSeparators(arguments[at + 1]);
+    archive = pathpolicy::trimmed(arguments[at]);
+    destination = pathpolicy::trimmed(arguments[at + 1]);
     inputs = {&archive, &destination};
 }
 
