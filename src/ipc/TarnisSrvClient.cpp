@@ -1,14 +1,119 @@
-// Placeholder until the pipe client lands.
 #include "ipc/TarnisSrvClient.h"
 
-#include "app/Exceptions.h"
+#include "app/Guard.h"
+#include "app/Log.h"
+#include "ipc/Serializer.h"
+#include "ipc/TarnisSrvProtocol.h"
+
+#include <cstdint>
+#include <new>
+
+namespace {
+
+const char* const kQueryOrigin = "vpipechannel::client::query";
+constexpr DWORD kPipeAccess = GENERIC_READ | GENERIC_WRITE | FILE_READ_DATA | FILE_WRITE_DATA;
+
+} // namespace
 
 TarnisSrvClient& TarnisSrvClient::getInstance() {
-    static TarnisSrvClient client;
-    return client;
+    return guarded(ErrorContext{L"get shared instance of TarnisSrvClient", "TarnisSrvClient::getInstance", __LINE__},
+                   []() -> TarnisSrvClient& {
+                       // A construction that fails leaves the instance unconstructed: the next
+                       // call tries again.
+                       static TarnisSrvClient client(tarnissrv::kPipeName, 5);
+                       return client;
+                   });
 }
-std::wstring TarnisSrvClient::getString(const std::wstring&) { throw vexception(L"management service client not available"); }
-std::wstring TarnisSrvClient::getExtString(const std::wstring&, const std::wstring&) { throw vexception(L"management service client not available"); }
-std::wstring TarnisSrvClient::getPassword(const std::wstring&) { throw vexception(L"management service client not available"); }
-void TarnisSrvClient::setPassword(const std::wstring&, const std::wstring&) { throw vexception(L"management service client not available"); }
-std::wstring TarnisSrvClient::componentInfo(const std::wstring&, int) { throw vexception(L"management service client not available"); }
+
+TarnisSrvClient::TarnisSrvClient(std::wstring pipeName, int attempts) : pipeName_(std::move(pipeName)) {
+    ensureConnected(attempts);
+}
+
+void TarnisSrvClient::ensureConnected(int attempts) {
+    if (pipe_ && pipe_->isOpen()) return;
+    pipe_ = std::make_unique<Con::ClientOverlappedPipe>(pipeName_, kPipeAccess, PIPE_READMODE_MESSAGE, attempts);
+}
+
+void TarnisSrvClient::checkNotFinished() {
+    if (!pipe_->finished()) return;
+    LogManager::instance().log(1, L"Connection to Tarnis Management service is broken: Pipe is finished");
+    raisePlainError(L"Pipe is finished", {L"", kQueryOrigin, __LINE__});
+}
+
+std::string TarnisSrvClient::transfer(const std::string& payload) {
+    // A transfer on a pipe whose other end has gone moves nothing: each step checks for that.
+    checkNotFinished();
+    uint32_t total = static_cast<uint32_t>(payload.size());
+    pipe_->write(&total, sizeof total, true);
+    checkNotFinished();
+    pipe_->write(payload.data(), total, true);
+    checkNotFinished();
+    uint32_t length = 0;
+    pipe_->read(&length, sizeof length, true);
+    checkNotFinished();
+    std::string answer;
+    if (length == 0) return answer;
+    try {
+        answer.resize(length);
+    } catch (const std::bad_alloc&) {
+        raiseOsError(L"", ERROR_OUTOFMEMORY, {L"", kQueryOrigin, __LINE__});
+    }
+    pipe_->read(answer.data(), length, true);
+    checkNotFinished();
+    return answer;
+}
+
+std::string TarnisSrvClient::query(const GUID& operation, const std::string& arguments) {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::string payload = vserializer::writer().putGuid(operation).putBytes(arguments).bytes();
+    try {
+        return transfer(payload);
+    } catch (...) {
+        // The service may have restarted: one more try over a new connection.
+    }
+    pipe_->close();
+    ensureConnected(5);
+    return transfer(payload);
+}
+
+std::wstring TarnisSrvClient::getString(const std::wstring& name) {
+    return guarded(ErrorContext{format(L"getString(%s)", name), "TarnisSrvClient::getString", __LINE__}, [&] {
+        return vserializer::reader(query(tarnissrv::kGetString, vserializer::writer().putText(name).bytes()))
+            .readText();
+    });
+}
+
+std::wstring TarnisSrvClient::getExtString(const std::wstring& section, const std::wstring& name) {
+    return guarded(ErrorContext{format(L"getExtString(%s, %s)", section, name), "TarnisSrvClient::getExtString",
+                                __LINE__},
+                   [&] {
+                       std::string arguments = vserializer::writer().putText(section).putText(name).bytes();
+                       return vserializer::reader(query(tarnissrv::kGetExtString, arguments)).readText();
+                   });
+}
+
+std::wstring TarnisSrvClient::getPassword(const std::wstring& name) {
+    return guarded(ErrorContext{format(L"getPassword('%s')", name), "TarnisSrvClient::getPassword", __LINE__}, [&] {
+        return vserializer::reader(query(tarnissrv::kGetPassword, vserializer::writer().putText(name).bytes()))
+            .readText();
+    });
+}
+
+void TarnisSrvClient::setPassword(const std::wstring& name, const std::wstring& password) {
+    guarded(ErrorContext{format(L"setPassword('%s')", name), "TarnisSrvClient::setPassword", __LINE__}, [&] {
+        std::string answer =
+            query(tarnissrv::kSetPassword, vserializer::writer().putText(name).putText(password).bytes());
+        // The answer carries nothing, but a refusal must not pass for success.
+        vserializer::reader reader(answer);
+        if (reader.errorAhead()) reader.readText();
+    });
+}
+
+std::wstring TarnisSrvClient::componentInfo(const std::wstring& package, int kind) {
+    return guarded(ErrorContext{format(L"componentInfo for package '%s'", package), "TarnisSrvClient::componentInfo",
+                                __LINE__},
+                   [&] {
+                       std::string arguments = vserializer::writer().putText(package).putInt(kind).bytes();
+                       return vserializer::reader(query(tarnissrv::kComponentInfo, arguments)).readText();
+                   });
+}
