@@ -115,28 +115,28 @@ bool Pipe::endOfPipe(DWORD error) {
     return true;
 }
 
-DWORD Pipe::read(void* buffer, DWORD size, bool exact) {
+template <class Issue> DWORD Pipe::transfer(DWORD size, bool exact, Issue issue, const wchar_t* what, const char* origin) {
     if (finished_) return 0;
     DWORD done = 0;
-    if (!ReadFile(handle_.get(), buffer, size, &done, nullptr)) {
+    if (!issue(&done)) {
         DWORD error = GetLastError();
         if (endOfPipe(error)) return 0;
-        raiseOsError(L"Unable to read from pipe", error, {L"", "Con::Pipe::read", __LINE__});
+        raiseOsError(what, error, {L"", origin, __LINE__});
     }
-    checkExact(done, size, exact, "Con::Pipe::read", __LINE__);
+    checkExact(done, size, exact, origin, __LINE__);
     return done;
 }
 
+DWORD Pipe::read(void* buffer, DWORD size, bool exact) {
+    return transfer(
+        size, exact, [&](DWORD* done) { return ReadFile(handle_.get(), buffer, size, done, nullptr); },
+        L"Unable to read from pipe", "Con::Pipe::read");
+}
+
 DWORD Pipe::write(const void* buffer, DWORD size, bool exact) {
-    if (finished_) return 0;
-    DWORD done = 0;
-    if (!WriteFile(handle_.get(), buffer, size, &done, nullptr)) {
-        DWORD error = GetLastError();
-        if (endOfPipe(error)) return 0;
-        raiseOsError(L"Unable to write to pipe", error, {L"", "Con::Pipe::write", __LINE__});
-    }
-    checkExact(done, size, exact, "Con::Pipe::write", __LINE__);
-    return done;
+    return transfer(
+        size, exact, [&](DWORD* done) { return WriteFile(handle_.get(), buffer, size, done, nullptr); },
+        L"Unable to write to pipe", "Con::Pipe::write");
 }
 
 void Pipe::close() {

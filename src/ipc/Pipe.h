@@ -63,6 +63,10 @@ protected:
 
     platform::FileHandle handle_;
     bool finished_ = false;
+
+private:
+    template <class Issue>
+    DWORD transfer(DWORD size, bool exact, Issue issue, const wchar_t* what, const char* origin);
 };
 
 // Parameters of CreateNamedPipeW.

@@ -32,6 +32,14 @@ bool waitUntil(DWORD timeoutMs, auto condition) {
 
 } // namespace
 
+std::wstring uniquePipeName() {
+    GUID id{};
+    CoCreateGuid(&id);
+    wchar_t text[40] = {};
+    StringFromGUID2(id, text, 40);
+    return std::wstring(L"\\\\.\\pipe\\quarn-test-") + text;
+}
+
 ServicePipeLock::ServicePipeLock() : mutex_(CreateMutexW(nullptr, FALSE, L"QuarnTests.ServicePipe")) {
     if (!mutex_) {
         ADD_FAILURE() << "CreateMutex failed: " << GetLastError();

@@ -9,6 +9,9 @@
 
 namespace testsupport {
 
+// A pipe name of its own for a test: "\\.\pipe\quarn-test-" followed by a fresh GUID.
+std::wstring uniquePipeName();
+
 // Only one service can own "\\.\pipe\tnapipe": tests that use that pipe (in this process or in
 // another test program run at the same time) hold this lock while they do.
 class ServicePipeLock {

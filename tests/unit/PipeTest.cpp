@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "support/InProcess.h"
+#include "support/Standin.h"
 
 #include <gtest/gtest.h>
 
@@ -10,13 +11,7 @@
 
 namespace {
 
-std::wstring uniquePipeName() {
-    GUID id{};
-    CoCreateGuid(&id);
-    wchar_t text[40] = {};
-    StringFromGUID2(id, text, 40);
-    return std::wstring(L"\\\\.\\pipe\\quarn-test-") + text;
-}
+using testsupport::uniquePipeName;
 
 constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE;
 

@@ -15,13 +15,7 @@
 
 namespace {
 
-std::wstring uniquePipeName() {
-    GUID id{};
-    CoCreateGuid(&id);
-    wchar_t text[40] = {};
-    StringFromGUID2(id, text, 40);
-    return std::wstring(L"\\\\.\\pipe\\quarn-test-srv-") + text;
-}
+using testsupport::uniquePipeName;
 
 std::string le32(uint32_t v) { return vserializer::writer().putRaw32(v).bytes(); }
 
