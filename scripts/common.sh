@@ -5,3 +5,4 @@ case "$QUARN_BUILD_DIR" in /*) ;; *) QUARN_BUILD_DIR=$QUARN_ROOT/$QUARN_BUILD_DI
 export QUARN_BUILD_DIR
 # Every Windows program of one build folder runs in that folder's Wine prefix.
 export WINEPREFIX=$QUARN_BUILD_DIR/wineprefix
+export WINEDEBUG=${WINEDEBUG:--all}
