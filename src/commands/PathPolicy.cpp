@@ -125,12 +125,11 @@ LongAncestor longAncestor(const std::wstring& base, const std::wstring& input) {
     }
 }
 
-// The path an allowed root stands for: its long form, with a missing tail kept, so that a root
-// that does not exist (yet) never widens into its existing parent.
-std::wstring allowedRootPath(const std::wstring& root) {
-    LongAncestor found = longAncestor(L"", root);
-    if (found.tail.empty()) return found.path;
-    return withTrailingBackslash(found.path) + found.tail;
+// The whole path in long form: the long path of the nearest existing ancestor with the missing
+// tail kept. Roots and inputs are compared in this form, so that a root that does not exist
+// (yet) never widens into its existing parent, and a missing path is judged where it would be.
+std::wstring fullLongPath(const LongAncestor& found) {
+    return found.tail.empty() ? found.path : withTrailingBackslash(found.path) + found.tail;
 }
 
 // A "\\?\", "\\.\" or UNC path is taken as given, so "." and ".." may still be in it; the system
@@ -384,13 +383,12 @@ void checkPathAllowed(const RootLists& roots, const std::wstring& input) {
     std::wstring normalized = normalizePath(L"", input);
     if (hasDotComponents(normalized))
         throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(normalized));
-    std::wstring path = allowCheckPath(L"", input);
-    bool allowed = std::any_of(roots.allowed.begin(), roots.allowed.end(),
-                               [&](const std::wstring& root) { return isWithin(allowedRootPath(root), path); });
-    bool denied = allowed && std::any_of(roots.denied.begin(), roots.denied.end(), [&](const std::wstring& root) {
-                      return isWithin(allowCheckPath(L"", root), path);
-                  });
-    if (!allowed || denied) throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(path));
+    LongAncestor found = longAncestor(L"", input);
+    std::wstring path = fullLongPath(found);
+    auto within = [&](const std::wstring& root) { return isWithin(fullLongPath(longAncestor(L"", root)), path); };
+    bool allowed = std::any_of(roots.allowed.begin(), roots.allowed.end(), within);
+    if (!allowed || std::any_of(roots.denied.begin(), roots.denied.end(), within))
+        throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(found.path));
 }
 
 } // namespace pathpolicy

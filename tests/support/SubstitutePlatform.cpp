@@ -159,7 +159,7 @@ DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, w
 }
 
 DWORD SubstitutePlatform::getFileAttributes(const std::wstring& path, DWORD* attributes) {
-    if (DWORD error = enter(Call::GetFileAttributes, path)) {
+    if (DWORD error = enter(Call::getFileAttributes, path)) {
         *attributes = INVALID_FILE_ATTRIBUTES;
         return error;
     }
@@ -167,12 +167,12 @@ DWORD SubstitutePlatform::getFileAttributes(const std::wstring& path, DWORD* att
 }
 
 DWORD SubstitutePlatform::setFileAttributes(const std::wstring& path, DWORD attributes) {
-    if (DWORD error = enter(Call::SetFileAttributes, path)) return error;
+    if (DWORD error = enter(Call::setFileAttributes, path)) return error;
     return real_.setFileAttributes(path, attributes);
 }
 
 DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
-    if (DWORD error = enter(Call::GetLongPathName, path)) {
+    if (DWORD error = enter(Call::getLongPathName, path)) {
         *length = 0;
         return error;
     }
@@ -180,7 +180,7 @@ DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buf
 }
 
 DWORD SubstitutePlatform::getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
-    if (DWORD error = enter(Call::GetShortPathName, path)) {
+    if (DWORD error = enter(Call::getShortPathName, path)) {
         *length = 0;
         return error;
     }
@@ -188,12 +188,12 @@ DWORD SubstitutePlatform::getShortPathName(const std::wstring& path, wchar_t* bu
 }
 
 DWORD SubstitutePlatform::getVolumeInformation(const std::wstring& root) {
-    if (DWORD error = enter(Call::GetVolumeInformation, root)) return error;
+    if (DWORD error = enter(Call::getVolumeInformation, root)) return error;
     return real_.getVolumeInformation(root);
 }
 
 DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) {
-    if (DWORD error = enter(Call::FindFirstFile, pattern)) {
+    if (DWORD error = enter(Call::findFirstFile, pattern)) {
         *find = INVALID_HANDLE_VALUE;
         return error;
     }
@@ -204,7 +204,7 @@ DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) { re
 void SubstitutePlatform::findClose(HANDLE find) { real_.findClose(find); }
 
 DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) {
-    if (DWORD error = enter(Call::GetCurrentDirectory, L"")) {
+    if (DWORD error = enter(Call::getCurrentDirectory, L"")) {
         *length = 0;
         return error;
     }
@@ -212,7 +212,7 @@ DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD
 }
 
 DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length) {
-    if (DWORD error = enter(Call::GetTempPath, L"")) {
+    if (DWORD error = enter(Call::getTempPath, L"")) {
         *length = 0;
         return error;
     }
@@ -222,7 +222,7 @@ DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length
 
 DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
                                                PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
-    if (DWORD error = enter(Call::GetNamedSecurityInfo, path)) return error;
+    if (DWORD error = enter(Call::getNamedSecurityInfo, path)) return error;
     auto it = security_.find(key(path));
     if (it == security_.end()) return real_.getNamedSecurityInfo(path, what, owner, group, dacl, descriptor);
 
@@ -254,7 +254,7 @@ DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURIT
 
 DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner,
                                                PSID group, PACL dacl) {
-    if (DWORD error = enter(Call::SetNamedSecurityInfo, path)) return error;
+    if (DWORD error = enter(Call::setNamedSecurityInfo, path)) return error;
     std::wstring k = key(path);
     if (!security_.count(k)) {
         // The first write starts from what the system reports for the path.
@@ -281,7 +281,7 @@ DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURIT
 }
 
 DWORD SubstitutePlatform::accountDomain(std::vector<BYTE>* sid, std::wstring* name) {
-    if (DWORD error = enter(Call::AccountDomain, L"")) return error;
+    if (DWORD error = enter(Call::accountDomain, L"")) return error;
     if (!domain_) return real_.accountDomain(sid, name);
     auto* p = static_cast<BYTE*>(domain_->first.get());
     sid->assign(p, p + domain_->first.length());
@@ -290,18 +290,18 @@ DWORD SubstitutePlatform::accountDomain(std::vector<BYTE>* sid, std::wstring* na
 }
 
 DWORD SubstitutePlatform::openProcessToken(DWORD access, HANDLE* token) {
-    if (DWORD error = enter(Call::OpenProcessToken, L"")) return error;
+    if (DWORD error = enter(Call::openProcessToken, L"")) return error;
     return real_.openProcessToken(access, token);
 }
 
 DWORD SubstitutePlatform::openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) {
-    if (DWORD error = enter(Call::OpenThreadToken, L"")) return error;
+    if (DWORD error = enter(Call::openThreadToken, L"")) return error;
     return real_.openThreadToken(access, openAsSelf, token);
 }
 
 DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
                                               DWORD* needed) {
-    if (DWORD error = enter(Call::GetTokenInformation, L"")) return error;
+    if (DWORD error = enter(Call::getTokenInformation, L"")) return error;
     if (!token_ || (cls != TokenUser && cls != TokenGroups && cls != TokenPrivileges))
         return real_.getTokenInformation(token, cls, buffer, size, needed);
 
@@ -336,7 +336,7 @@ DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CL
 }
 
 DWORD SubstitutePlatform::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) {
-    if (DWORD error = enter(Call::AdjustTokenPrivileges, L"")) return error;
+    if (DWORD error = enter(Call::adjustTokenPrivileges, L"")) return error;
     if (!token_) return real_.adjustTokenPrivileges(token, privileges);
     bool all = true;
     for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {

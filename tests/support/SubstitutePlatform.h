@@ -13,21 +13,21 @@
 namespace testsupport {
 
 enum class Call {
-    GetFileAttributes,
-    SetFileAttributes,
-    GetLongPathName,
-    GetShortPathName,
-    GetVolumeInformation,
-    FindFirstFile,
-    GetCurrentDirectory,
-    GetTempPath,
-    GetNamedSecurityInfo,
-    SetNamedSecurityInfo,
-    AccountDomain,
-    OpenProcessToken,
-    OpenThreadToken,
-    GetTokenInformation,
-    AdjustTokenPrivileges,
+    getFileAttributes,
+    setFileAttributes,
+    getLongPathName,
+    getShortPathName,
+    getVolumeInformation,
+    findFirstFile,
+    getCurrentDirectory,
+    getTempPath,
+    getNamedSecurityInfo,
+    setNamedSecurityInfo,
+    accountDomain,
+    openProcessToken,
+    openThreadToken,
+    getTokenInformation,
+    adjustTokenPrivileges,
 };
 
 // The security of one path as the substitute keeps it.

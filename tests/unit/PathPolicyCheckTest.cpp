@@ -70,9 +70,16 @@ TEST_F(PathPolicyCheck, OutsideOrDeniedIsRefused) {
     // The denied folder under the allowed product root, in any letter case, existing or not.
     for (const wchar_t* denied : {L"product\\admin\\bin", L"product\\ADMIN\\Bin\\", L"Product\\admin\\bin\\tool.exe"})
         EXPECT_NE(check(tree.path(denied)), "") << text::toUtf8(denied);
-    // A configured root that does not exist allows nothing, and does not widen to its parent.
-    EXPECT_EQ(check(tree.path(L"data\\var\\x")), refusal(tree.root()));
+    // A configured root that does not exist yet holds what will be below it, but does not widen
+    // to its existing parent; a denied root that does not exist refuses only what is below it.
+    EXPECT_EQ(check(tree.path(L"data\\var\\x")), "");
+    EXPECT_EQ(check(tree.path(L"data\\x")), refusal(tree.root()));
     EXPECT_EQ(check(tree.root()), refusal(tree.root()));
+    settings.strings[L"PRODUCT_ROOT_D"] = tree.path(L"missing-product");
+    EXPECT_EQ(check(tree.path(L"vhosts\\site")), "");
+    settings.strings[L"HTTPD_VHOSTS_D"] = tree.root();
+    EXPECT_EQ(check(tree.path(L"missing-product\\admin\\bin\\x")), refusal(tree.root()));
+    EXPECT_EQ(check(tree.path(L"missing-product\\admin\\other")), "");
     // Forms taken as given that name other places.
     EXPECT_EQ(check(L"\\\\?\\" + tree.path(L"vhosts\\..\\outside")),
               refusal(tree.path(L"vhosts\\..\\outside")));
@@ -104,19 +111,19 @@ TEST_F(PathPolicyCheck, ShortNamesAreComparedByTheirLongNames) {
 
 TEST_F(PathPolicyCheck, AccessDeniedLongPathIsRetriedWithinABound) {
     std::wstring site = L"\\\\?\\" + tree.path(L"vhosts\\site\\");
-    substitute.failNext(Call::GetLongPathName, site, ERROR_ACCESS_DENIED, 2);
+    substitute.failNext(Call::getLongPathName, site, ERROR_ACCESS_DENIED, 2);
     EXPECT_EQ(check(tree.path(L"vhosts\\site")), "");
-    EXPECT_GE(substitute.calls(Call::FindFirstFile), 2);
+    EXPECT_GE(substitute.calls(Call::findFirstFile), 2);
 
-    substitute.failNext(Call::GetLongPathName, site, ERROR_ACCESS_DENIED, 1000);
-    int before = substitute.calls(Call::GetLongPathName, site);
+    substitute.failNext(Call::getLongPathName, site, ERROR_ACCESS_DENIED, 1000);
+    int before = substitute.calls(Call::getLongPathName, site);
     std::string failure = check(tree.path(L"vhosts\\site"));
     EXPECT_EQ(failure.rfind("other: Unable to get a long path for allow path checking for the path (" +
                                 text::toUtf8(tree.path(L"vhosts\\site\\")) + "): (5) ",
                             0),
               0u)
         << failure;
-    EXPECT_LE(substitute.calls(Call::GetLongPathName, site) - before, 6);
+    EXPECT_LE(substitute.calls(Call::getLongPathName, site) - before, 6);
 }
 
 TEST_F(PathPolicyCheck, EmptyProductRootAllowsNothingUnderIt) {
