@@ -48,10 +48,9 @@ ScopedSettings::ScopedSettings(pathpolicy::PanelSettings& settings)
     : previous_(pathpolicy::installPanelSettings(&settings)) {}
 ScopedSettings::~ScopedSettings() { pathpolicy::installPanelSettings(previous_); }
 
-ScratchTree::ScratchTree() {
+ScratchTree::ScratchTree(const std::wstring& parent) {
     wchar_t temp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring base(temp, n);
+    std::wstring base = parent.empty() ? std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) : parent;
     while (!base.empty() && base.back() == L'\\') base.pop_back();
     static int counter = 0;
     root_ = base + L"\\quarn-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) +

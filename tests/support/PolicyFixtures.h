@@ -31,10 +31,11 @@ private:
     pathpolicy::PanelSettings* previous_;
 };
 
-// A fresh folder under the system temporary directory, removed with everything in it at the end.
+// A fresh folder under `base` (the system temporary directory when empty), removed with
+// everything in it at the end.
 class ScratchTree {
 public:
-    ScratchTree();
+    explicit ScratchTree(const std::wstring& base = L"");
     ~ScratchTree();
     ScratchTree(const ScratchTree&) = delete;
     ScratchTree& operator=(const ScratchTree&) = delete;
