@@ -346,7 +346,16 @@ PanelSettings& panelSettings() {
 
 PanelSettings* installPanelSettings(PanelSettings* settings) { return std::exchange(installedSettings, settings); }
 
-RootLists buildRootLists() { return buildRootLists(panelSettings()); }
+RootLists buildRootLists() {
+    try {
+        return buildRootLists(panelSettings());
+    } catch (const vexception& e) {
+        // Reading the panel's settings failed (the service is down, say): the failure says
+        // nothing about the input paths, so it must not keep a class that reads as a path answer
+        // (a missing pipe is error 2, "file not found"). Message and contexts stay.
+        throw vexception(e);
+    }
+}
 
 RootLists buildRootLists(PanelSettings& settings) {
     RootLists roots;
