@@ -5,7 +5,7 @@
 
 namespace {
 
-struct ModeSpec {
+struct ModeParameters {
     const wchar_t* name;
     Permissions::Mode mode;
     NameList required;
@@ -13,9 +13,9 @@ struct ModeSpec {
 };
 
 // In the order the error message lists them.
-const ModeSpec& modeSpec(const std::wstring& argument) {
+const ModeParameters& modeParameters(const std::wstring& argument) {
     static const NameList flags{L"--inherit-from-parent", L"--replace-on-children"};
-    static const ModeSpec specs[] = {
+    static const ModeParameters table[] = {
         {L"--list", Permissions::List, {L"--file"}, {}},
         {L"--list-common", Permissions::ListCommon, {L"--file"}, {}},
         {L"--list-advanced", Permissions::ListAdvanced, {L"--file"}, {}},
@@ -25,9 +25,9 @@ const ModeSpec& modeSpec(const std::wstring& argument) {
         {L"--convert-common", Permissions::ConvertCommon, {L"--xml"}, {}},
     };
     std::wstring names;
-    for (const ModeSpec& spec : specs) {
-        if (argument == spec.name) return spec;
-        names += (names.empty() ? L"   " : L"\n   ") + std::wstring(spec.name);
+    for (const ModeParameters& entry : table) {
+        if (argument == entry.name) return entry;
+        names += (names.empty() ? L"   " : L"\n   ") + std::wstring(entry.name);
     }
     throw ArgumentException(L"command " + argument + L" not supported. Possible commands is:\n" + names);
 }
@@ -38,10 +38,10 @@ Permissions::Permissions()
     : ClassicCommand(L"--permissions", L"Usage:\npermissions --list | --set [args from stdin (delimiter - \n)]\n") {}
 
 int Permissions::start(int argc, wchar_t** argv) {
-    const ModeSpec& spec = modeSpec(argv[0]);
+    const ModeParameters& entry = modeParameters(argv[0]);
     Params params(argc - 1, argv + 1);
-    params.check(spec.required, spec.optional);
-    mode = spec.mode;
+    params.check(entry.required, entry.optional);
+    mode = entry.mode;
     // A bare "--file" in a listing mode leaves the path empty; prepare refuses it.
     file = params.value(L"--file", false);
     xml = params.value(L"--xml", false);
