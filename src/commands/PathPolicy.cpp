@@ -71,9 +71,8 @@ void listPrefixes(const std::wstring& path) {
     for (size_t i = kPrefixLength + 1; i <= length; ++i) {
         if (i != length && path[i] != L'\\') continue;
         WIN32_FIND_DATAW data;
-        HANDLE find = INVALID_HANDLE_VALUE;
-        if (p.findFirstFile(path.substr(0, i) + L"\\*.*", &data, &find) != ERROR_SUCCESS) return;
-        p.findClose(find);
+        platform::FindScope find;
+        if (p.findFirstFile(path.substr(0, i) + L"\\*.*", &data, find.receive()) != ERROR_SUCCESS) return;
     }
 }
 

@@ -49,6 +49,22 @@ public:
 
 // The platform in force: the installed substitute, or the Win32 pass-through.
 Platform& current();
+
+// Owns an enumeration handle of the platform in force (closed with its findClose).
+class FindScope {
+public:
+    FindScope() = default;
+    ~FindScope() {
+        if (handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr) current().findClose(handle_);
+    }
+    FindScope(const FindScope&) = delete;
+    FindScope& operator=(const FindScope&) = delete;
+    HANDLE get() const { return handle_; }
+    HANDLE* receive() { return &handle_; }
+
+private:
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
 // The production pass-through.
 Platform& win32();
 // Installs a substitute (nullptr restores the pass-through); returns the previous one.
