@@ -113,17 +113,15 @@ void LogManager::write(int level, const std::wstring& text, const vexception* e)
     ExecuteContext& context = executecontext::get();
     std::wstring consoleText = text;
     if (context.switches[6 + level] && !events_->report(level, text) && e) consoleText = e->text(true);
-    if (context.switches[level]) toConsole(text::toUtf8(consoleText), true);
+    if (context.switches[level]) toConsole(text::toUtf8(consoleText));
     for (LogListener* l : listeners_) l->message(level, text);
 }
 
 void LogManager::reportEvent(int level, const std::wstring& message) { events_->report(level, message); }
 
-void LogManager::writeRaw(const std::string& bytes) { toConsole(bytes, false); }
-
-void LogManager::toConsole(const std::string& bytes, bool separate) {
+void LogManager::toConsole(const std::string& bytes) {
     ExecuteContext& context = executecontext::get();
-    if (separate && context.switches[12]) console_->write("\n");
+    if (context.switches[12]) console_->write("\n");
     context.switches[12] = 1;
     console_->write(bytes);
 }

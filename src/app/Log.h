@@ -38,8 +38,6 @@ public:
         write(level, format(f, args...), nullptr);
     }
     void log(int level, const vexception& e);
-    // Writes bytes to standard output unchanged (cat, streamed documents), after the separator.
-    void writeRaw(const std::string& bytes);
 
     // Event log only, at the given level's event type (used by the XML error reports).
     void reportEvent(int level, const std::wstring& message);
@@ -52,7 +50,7 @@ public:
 private:
     LogManager();
     void write(int level, const std::wstring& text, const vexception* e);
-    void toConsole(const std::string& bytes, bool separate);
+    void toConsole(const std::string& bytes);
 
     std::unique_ptr<EventSink> events_;
     std::unique_ptr<ConsoleSink> console_;

@@ -18,7 +18,6 @@ public:
     int go(int argc, wchar_t** argv) override;
     int start(int argc, wchar_t** argv) override;
     void usage() override;
-    bool needsUsage(int argc, wchar_t**) override { return argc == 0; }
 
     static const wchar_t* const kUsage;
 

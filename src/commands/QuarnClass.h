@@ -25,9 +25,7 @@ protected:
     int usageError();
     // The operation of a command this build does not have yet: a plain failure.
     [[noreturn]] void notAvailable() const;
-    // getopt over the narrow arguments (argv[0] is the command name), reset for this command.
-    int narrowArgc() { return narrowCount(); }
-    char** narrowArgv() { return narrowArguments(); }
+    // Makes getopt start its scan afresh for this command.
     static void resetGetopt();
 
 private:

@@ -44,10 +44,6 @@ std::wstring FixedSettings::componentInfo(const std::wstring& package, int kind)
     return package == L"frontpage" && kind == 2 ? frontpage : L"";
 }
 
-ScopedSettings::ScopedSettings(pathpolicy::PanelSettings& settings)
-    : previous_(pathpolicy::installPanelSettings(&settings)) {}
-ScopedSettings::~ScopedSettings() { pathpolicy::installPanelSettings(previous_); }
-
 ScratchTree::ScratchTree(const std::wstring& parent) {
     wchar_t temp[MAX_PATH + 1];
     std::wstring base = parent.empty() ? std::wstring(temp, GetTempPathW(MAX_PATH + 1, temp)) : parent;

@@ -1,6 +1,7 @@
 // Fixtures for tests of the allowed-path policy: panel settings from a table, a scratch folder
 // tree on the Wine drive, and scoped environment variables.
 #pragma once
+#include "support/ScopedInstall.h"
 #include "commands/PathPolicy.h"
 
 #include <map>
@@ -20,16 +21,7 @@ public:
 };
 
 // Installs a settings source for its lifetime.
-class ScopedSettings {
-public:
-    explicit ScopedSettings(pathpolicy::PanelSettings& settings);
-    ~ScopedSettings();
-    ScopedSettings(const ScopedSettings&) = delete;
-    ScopedSettings& operator=(const ScopedSettings&) = delete;
-
-private:
-    pathpolicy::PanelSettings* previous_;
-};
+using ScopedSettings = ScopedInstall<pathpolicy::PanelSettings, pathpolicy::installPanelSettings>;
 
 // A fresh folder under `base` (the system temporary directory when empty), removed with
 // everything in it at the end.

@@ -357,7 +357,5 @@ DWORD SubstitutePlatform::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* 
     return all ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED;
 }
 
-ScopedPlatform::ScopedPlatform(platform::Platform& substitute) : previous_(platform::install(&substitute)) {}
-ScopedPlatform::~ScopedPlatform() { platform::install(previous_); }
 
 } // namespace testsupport

@@ -2,6 +2,7 @@
 // Windows does — 8.3 short names, stored file security, a configurable token and account domain
 // — and fault injection (the next N calls of an operation on a path fail with a given error).
 #pragma once
+#include "support/ScopedInstall.h"
 #include "app/Sid.h"
 #include "platform/Platform.h"
 
@@ -120,15 +121,6 @@ private:
 };
 
 // Installs a platform for its lifetime; the previous one comes back afterwards.
-class ScopedPlatform {
-public:
-    explicit ScopedPlatform(platform::Platform& substitute);
-    ~ScopedPlatform();
-    ScopedPlatform(const ScopedPlatform&) = delete;
-    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
-
-private:
-    platform::Platform* previous_;
-};
+using ScopedPlatform = ScopedInstall<platform::Platform, platform::install>;
 
 } // namespace testsupport

@@ -15,8 +15,8 @@ GetoptCommand::GetoptCommand(std::wstring name, std::wstring usageText, const ch
 
 int GetoptCommand::start(int, wchar_t**) {
     // argv[0] of the narrow array is the command name, standing in for the program name.
-    const int argc = narrowArgc();
-    char** argv = narrowArgv();
+    const int argc = narrowCount();
+    char** argv = narrowArguments();
     resetGetopt();
     for (;;) {
         int c = longOptions_ ? getopt_long(argc, argv, shortOptions_, longOptions_, nullptr)
