@@ -1,6 +1,7 @@
 #include "commands/PathPolicy.h"
 
 #include "app/Exceptions.h"
+#include "app/Log.h"
 #include "app/Text.h"
 #include "ipc/TarnisSrvClient.h"
 #include "platform/Platform.h"
@@ -50,17 +51,86 @@ bool isExistingDirectory(const std::wstring& path) {
            (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The components after the prefix ("\\?\" and the like, or the two "\" of a UNC path).
+// Where the components of a path taken as given begin: after "\\?\" or "\\.\", or after the two
+// "\" of a UNC path.
+size_t componentStart(const std::wstring& path) {
+    if (startsWith(path, kPrefix) || startsWith(path, L"\\\\.\\")) return kPrefixLength;
+    return startsWith(path, L"\\\\") ? 2 : 0;
+}
+
+// The components after the prefix. The system also separates at "/" in "\\.\" and UNC paths, so
+// both separators split here.
 std::vector<std::wstring> componentsOf(const std::wstring& path) {
     std::vector<std::wstring> parts;
-    size_t start = startsWith(path, L"\\\\") ? std::min(path.size(), kPrefixLength) : 0;
+    size_t start = std::min(componentStart(path), path.size());
     for (size_t i = start; i <= path.size(); ++i) {
-        if (i == path.size() || path[i] == L'\\') {
+        if (i == path.size() || isSeparator(path[i])) {
             parts.push_back(path.substr(start, i - start));
             start = i + 1;
         }
     }
     return parts;
+}
+
+bool isDriveComponent(const std::wstring& part) {
+    return part.size() == 2 && part[1] == L':' && ((part[0] >= L'A' && part[0] <= L'Z') || (part[0] >= L'a' && part[0] <= L'z'));
+}
+
+// A ":" after the drive names a stream of the component before it.
+bool hasStreamComponent(const std::wstring& normalized) {
+    std::vector<std::wstring> parts = componentsOf(normalized);
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (parts[i].find(L':') != std::wstring::npos && !(i == 0 && isDriveComponent(parts[i]))) return true;
+    return false;
+}
+
+// Where the components that name directory entries begin: after the drive of "\\?\C:\", after
+// the share of "\\server\share\" and "\\?\UNC\server\share\"; npos for any other form.
+size_t entriesStart(const std::wstring& path) {
+    size_t start = componentStart(path);
+    if (start == 0) return std::wstring::npos;
+    size_t skip = 2; // server and share
+    if (start == kPrefixLength) {
+        std::wstring first = path.substr(start, path.find(L'\\', start) - start);
+        if (isDriveComponent(first)) skip = 1;
+        else if (text::equalNoCase(first, L"UNC")) skip = 3;
+        else return std::wstring::npos;
+    }
+    size_t at = start;
+    for (size_t i = 0; i < skip; ++i) {
+        at = path.find(L'\\', at);
+        if (at == std::wstring::npos) return std::wstring::npos;
+        ++at;
+    }
+    return at;
+}
+
+// The path with every existing component replaced by its name as the directory lists it.
+// GetLongPathNameW cannot be relied on alone: Wine answers a "\\?\" path with the path itself,
+// short (8.3) names included, while opening the path still resolves them, so a short name of the
+// denied root would compare as another folder. Looking each component up by itself gives the
+// long name on every system. Components that cannot be looked up stay as they are: they name
+// nothing that exists (a missing tail), or hold wildcards, which no file name holds.
+std::wstring expandComponents(const std::wstring& path) {
+    size_t at = entriesStart(path);
+    if (at == std::wstring::npos || at >= path.size()) return path;
+    platform::Platform& p = platform::current();
+    std::wstring result = path.substr(0, at);
+    while (at < path.size()) {
+        size_t end = std::min(path.find(L'\\', at), path.size());
+        std::wstring part = path.substr(at, end - at);
+        bool lookUp = !part.empty() && part != L"." && part != L".." && part.find_first_of(L"*?<>\"") == std::wstring::npos;
+        WIN32_FIND_DATAW data;
+        platform::FindScope find;
+        if (!lookUp || p.findFirstFile(result + part, &data, find.receive()) != ERROR_SUCCESS) {
+            result += path.substr(at); // nothing below a missing component exists either
+            break;
+        }
+        result += data.cFileName;
+        if (end < path.size()) result += L'\\';
+        at = end + 1;
+    }
+    return result;
 }
 
 // Lists every prefix of the path once ("*.*"), up to the first that cannot be listed: walking
@@ -110,7 +180,7 @@ LongAncestor longAncestor(const std::wstring& base, const std::wstring& input) {
         DWORD error = queryString(
             [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getLongPathName(path, buffer, size, length); },
             &longPath, &sizeQuery);
-        if (error == ERROR_SUCCESS) return {trimmed(longPath), tail};
+        if (error == ERROR_SUCCESS) return {expandComponents(trimmed(longPath)), tail};
         if (!sizeQuery || (error == ERROR_ACCESS_DENIED && ++deniedRounds > kAccessDeniedRounds))
             raiseRunTimeError(error, L"Unable to get a long path for allow path checking for the path (%s)",
                               displayPath(path));
@@ -137,6 +207,41 @@ bool hasDotComponents(const std::wstring& normalized) {
     if (!startsWith(normalized, L"\\\\")) return false;
     std::vector<std::wstring> parts = componentsOf(normalized);
     return std::any_of(parts.begin(), parts.end(), [](const std::wstring& c) { return c == L"." || c == L".."; });
+}
+
+// A configured root must be an absolute path of a drive folder ("D:\\" on purpose included) or of
+// a UNC share, with nothing in it that the check itself would refuse.
+bool isAbsoluteRoot(const std::wstring& value) {
+    if (value.find(L'\0') != std::wstring::npos) return false; // never cut at it: the whole value is suspect
+    bool drivePath = value.size() >= 2 && isDriveComponent(value.substr(0, 2)) && (value.size() == 2 || isSeparator(value[2]));
+    if (!drivePath && !startsWith(value, L"\\\\")) return false;
+    std::wstring normalized;
+    try {
+        normalized = normalizePath(L"", value);
+    } catch (const std::exception&) {
+        return false; // ".." above the drive
+    }
+    if (hasDotComponents(normalized) || hasStreamComponent(normalized)) return false;
+    std::vector<std::wstring> parts = componentsOf(normalized);
+    size_t shareAt = 0; // index of the server component of a UNC form
+    if (componentStart(normalized) == kPrefixLength) {
+        if (parts.empty()) return false;
+        if (isDriveComponent(parts[0])) return true;
+        if (!text::equalNoCase(parts[0], L"UNC")) return false;
+        shareAt = 1;
+    }
+    return parts.size() >= shareAt + 2 && !parts[shareAt].empty() && !parts[shareAt + 1].empty();
+}
+
+// The value when it can be a root; otherwise nothing, and a warning in the event log.
+std::wstring usableRoot(const std::wstring& name, const std::wstring& value) {
+    if (value.empty() || isAbsoluteRoot(value)) return value;
+    std::wstring shown;
+    for (wchar_t c : value) shown += c ? std::wstring(1, c) : L"\\0";
+    LogManager::instance().reportEvent(
+        1, format(L"The panel setting %s (%s) is not an absolute folder path; it is not used as an allowed root", name,
+                  shown));
+    return {};
 }
 
 class ManagementService : public PanelSettings {
@@ -358,7 +463,7 @@ RootLists buildRootLists() {
 
 RootLists buildRootLists(PanelSettings& settings) {
     RootLists roots;
-    auto value = [&](const wchar_t* name) { return withoutTrailingSeparators(settings.getString(name)); };
+    auto value = [&](const wchar_t* name) { return usableRoot(name, withoutTrailingSeparators(settings.getString(name))); };
     auto allowIfSet = [&](std::wstring root) {
         if (!root.empty()) roots.allowed.push_back(std::move(root));
     };
@@ -374,29 +479,42 @@ RootLists buildRootLists(PanelSettings& settings) {
     std::wstring data = value(L"PRODUCT_DATA_D");
     if (!data.empty()) roots.allowed.push_back(data + L"\\var");
     for (const wchar_t* name : {L"HTTPD_VHOSTS_D", L"CATALINA_HOME", L"DUMP_D"}) allowIfSet(value(name));
-    allowIfSet(withoutTrailingSeparators(canonicalPath(settings.componentInfo(L"frontpage", 2))));
+    allowIfSet(usableRoot(L"frontpage", withoutTrailingSeparators(canonicalPath(settings.componentInfo(L"frontpage", 2)))));
 
     std::wstring temp;
     platform::Platform& p = platform::current();
     DWORD error = queryString(
         [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getTempPath(size, buffer, length); }, &temp);
     if (error) raiseRunTimeError(error, L"Unable to get temporary path");
-    allowIfSet(withoutTrailingSeparators(temp));
-    for (const wchar_t* name : {L"tmp", L"temp"}) allowIfSet(withoutTrailingSeparators(environmentValue(name)));
+    allowIfSet(usableRoot(L"temporary directory", withoutTrailingSeparators(temp)));
+    for (const wchar_t* name : {L"tmp", L"temp"})
+        allowIfSet(usableRoot(name, withoutTrailingSeparators(environmentValue(name))));
     return roots;
 }
 
 void checkPathAllowed(const RootLists& roots, const std::wstring& input) {
     checkReservedNames(L"", input);
     std::wstring normalized = normalizePath(L"", input);
+    if (hasStreamComponent(normalized))
+        throw RunTime::InvalidPathException(
+            text::toAnsi(displayPath(normalized) + L": contains a stream name that cannot be used as a path."));
     if (hasDotComponents(normalized))
         throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(normalized));
     LongAncestor found = longAncestor(L"", input);
     std::wstring path = fullLongPath(found);
-    auto within = [&](const std::wstring& root) { return isWithin(fullLongPath(longAncestor(L"", root)), path); };
+    auto within = [&](const std::wstring& root) { return isWithin(longForm(root), path); };
     bool allowed = std::any_of(roots.allowed.begin(), roots.allowed.end(), within);
     if (!allowed || std::any_of(roots.denied.begin(), roots.denied.end(), within))
         throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(found.path));
 }
+
+void checkNotAboveDenied(const RootLists& roots, const std::wstring& input) {
+    std::wstring path = longForm(input);
+    for (const std::wstring& denied : roots.denied)
+        if (isWithin(path, longForm(denied)))
+            throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(trimmed(path)));
+}
+
+std::wstring longForm(const std::wstring& input) { return fullLongPath(longAncestor(L"", input)); }
 
 } // namespace pathpolicy

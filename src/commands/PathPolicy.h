@@ -49,7 +49,9 @@ PanelSettings& panelSettings();
 // Installs another source (nullptr restores the management service); returns the previous one.
 PanelSettings* installPanelSettings(PanelSettings* settings);
 
-// From the panel settings read through the management service.
+// From the panel settings read through the management service. A value that is no absolute path
+// of a drive folder or a UNC share (relative, a bare prefix, climbing above its drive, holding a
+// NUL) is left out, with a warning in the event log: the settings are input like any other.
 RootLists buildRootLists();
 RootLists buildRootLists(PanelSettings& settings);
 
@@ -78,7 +80,22 @@ template <class Call> DWORD queryString(Call call, std::wstring* out, bool* size
     return ERROR_INSUFFICIENT_BUFFER;
 }
 
-// Raises RunTime::NotAllowedException "%s: Path is not allowed" when the input is refused.
+// Raises RunTime::NotAllowedException "%s: Path is not allowed" when the input is refused, and
+// RunTime::InvalidPathException when a component names a stream ("name:stream:type"): NTFS takes
+// "dir::$INDEX_ALLOCATION" for the folder itself, which no string comparison can see.
 void checkPathAllowed(const RootLists& roots, const std::wstring& input);
+
+// For operations that remove, move, rename or write into the input (cp and --ex-copy for their
+// destination, mv and --ex-rename for both paths, rm, rmdir (its -p cut included), --ex-remove,
+// unpack-archive for its destination, mv2tempnam for its source, and any such command added
+// later): raises RunTime::NotAllowedException "%s: Path is not allowed" when a denied root lies
+// within the input. The product root and the folders between it and the denied root are allowed
+// for reading, but removing, replacing or merging a tree into one of them reaches the denied root.
+// Called after checkPathAllowed.
+void checkNotAboveDenied(const RootLists& roots, const std::wstring& input);
+
+// The whole input in long form, as the policy compares it: the long path of its nearest existing
+// ancestor (every short name expanded) with the missing tail kept.
+std::wstring longForm(const std::wstring& input);
 
 } // namespace pathpolicy

@@ -37,12 +37,18 @@ void QuarnClass::runAsTarget() {
 }
 
 void PathCommand::checkInputs() {
-    pathpolicy::RootLists roots = pathpolicy::buildRootLists();
+    roots_ = pathpolicy::buildRootLists();
     for (size_t i = 0; i < inputs.size(); ++i) {
         *inputs[i] = pathpolicy::normalizePath(L"", *inputs[i]);
-        pathpolicy::checkPathAllowed(roots, *inputs[i]);
+        pathpolicy::checkPathAllowed(roots_, *inputs[i]);
+        if (changes(i)) pathpolicy::checkNotAboveDenied(roots_, *inputs[i]);
         checkInput(i);
     }
+}
+
+void PathCommand::checkDerivedPath(const std::wstring& path, bool changed) {
+    pathpolicy::checkPathAllowed(roots_, path);
+    if (changed) pathpolicy::checkNotAboveDenied(roots_, path);
 }
 
 void XmlCommand::prepare() {

@@ -3,6 +3,7 @@
 #pragma once
 #include "app/RunAsUser.h"
 #include "app/Sid.h"
+#include "commands/PathPolicy.h"
 
 #include <string>
 #include <vector>
@@ -44,6 +45,15 @@ protected:
     // Normalises and checks every input in order; after each, the family's own check.
     void checkInputs();
     virtual void checkInput(size_t /*index*/) {}
+    // True for an input the operation removes, moves, renames or writes into: such an input must
+    // not hold the denied root either (pathpolicy::checkNotAboveDenied).
+    virtual bool changes(size_t /*index*/) const { return false; }
+    // Checks a further path the command derived from its inputs (inside checkInput) against the
+    // same roots; `changed` as for `changes`.
+    void checkDerivedPath(const std::wstring& path, bool changed);
+
+private:
+    pathpolicy::RootLists roots_;
 };
 
 // Classic commands: every failure reaches the run frame as a plain message.

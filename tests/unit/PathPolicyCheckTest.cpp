@@ -1,10 +1,13 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
 #include "support/SubstitutePlatform.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -142,6 +145,147 @@ TEST_F(PathPolicyCheck, VolumeRootsAndAllowCheckPath) {
     EXPECT_EQ(allowCheckPath(L"", L"C:\\"), L"\\\\?\\C:\\");
     EXPECT_EQ(allowCheckPath(L"", tree.path(L"vhosts\\missing\\x")), L"\\\\?\\" + tree.path(L"vhosts"));
     EXPECT_EQ(allowCheckPath(tree.root(), L"vhosts\\site\\."), L"\\\\?\\" + tree.path(L"vhosts\\site"));
+}
+
+TEST_F(PathPolicyCheck, StreamNamesAreInvalidPaths) {
+    // NTFS opens "name::$INDEX_ALLOCATION" and "name:$I30:$INDEX_ALLOCATION" as the folder itself.
+    for (const wchar_t* input : {L"product\\admin\\bin::$INDEX_ALLOCATION", L"product\\admin::$INDEX_ALLOCATION\\bin",
+                                 L"product\\admin\\bin:$I30:$INDEX_ALLOCATION\\tool.exe", L"vhosts\\site:stream"}) {
+        std::string answer = check(tree.path(input));
+        EXPECT_EQ(answer, "other: " + text::toUtf8(tree.path(input)) + ": contains a stream name that cannot be used as a path.")
+            << text::toUtf8(input);
+        EXPECT_THROW(checkPathAllowed(buildRootLists(settings), L"\\\\?\\" + tree.path(input)), RunTime::InvalidPathException);
+    }
+    // The drive's own colon is no stream.
+    EXPECT_EQ(check(L"\\\\?\\" + tree.path(L"vhosts\\site")), "");
+}
+
+TEST_F(PathPolicyCheck, DotComponentsSplitAtBothSeparators) {
+    settings.strings[L"HTTPD_VHOSTS_D"] = L"\\\\server\\share\\vhosts";
+    EXPECT_NE(check(L"\\\\server\\share\\vhosts\\sub/../../x"), "");
+    EXPECT_NE(check(L"\\\\server\\share\\vhosts\\sub/./x"), "");
+    EXPECT_NE(check(L"\\\\.\\" + tree.path(L"vhosts\\site/../../outside")), "");
+}
+
+TEST_F(PathPolicyCheck, AncestorsOfTheDeniedRootAreRefusedForChanges) {
+    RootLists roots = buildRootLists(settings);
+    auto changeAnswer = [&](const std::wstring& input) -> std::string {
+        try {
+            checkPathAllowed(roots, input);
+            checkNotAboveDenied(roots, input);
+        } catch (const RunTime::NotAllowedException& e) {
+            return text::toUtf8(e.message());
+        }
+        return "";
+    };
+    for (const wchar_t* above : {L"product", L"PRODUCT\\", L"product\\admin", L"product\\Admin\\"}) {
+        EXPECT_EQ(check(tree.path(above)), "") << "a query may read it: " << text::toUtf8(above);
+        EXPECT_NE(changeAnswer(tree.path(above)), "") << text::toUtf8(above);
+    }
+    EXPECT_EQ(changeAnswer(tree.path(L"product")), refusal(tree.path(L"product")));
+    // In its short spelling as well.
+    substitute.addShortName(tree.path(L"product"), tree.path(L"PRODUC~1"));
+    EXPECT_NE(changeAnswer(tree.path(L"PRODUC~1")), "");
+    for (const wchar_t* beside : {L"product\\tmp", L"product\\tmp\\x", L"product\\admin2", L"vhosts\\site", L"product\\admin\\other"})
+        EXPECT_EQ(changeAnswer(tree.path(beside)), "") << text::toUtf8(beside);
+}
+
+TEST_F(PathPolicyCheck, HostileRootValuesAreLeftOutWithAWarning) {
+    testsupport::LogCapture log;
+    for (std::wstring hostile : {std::wstring(L"\\\\?\\"), std::wstring(L"\\\\.\\"), std::wstring(L"relative\\vhosts"),
+                                 std::wstring(L"\\inetpub"), std::wstring(L"C:inetpub"), std::wstring(L"C:\\..\\x"),
+                                 L"\\\\?\\" + tree.path(L"vhosts\\..\\outside"), tree.path(L"vhosts:x"),
+                                 tree.path(L"outside") + std::wstring(1, L'\0') + L"\\x"}) {
+        settings.strings[L"DUMP_D"] = hostile;
+        log.clear();
+        RootLists roots = buildRootLists(settings);
+        EXPECT_EQ(std::find(roots.allowed.begin(), roots.allowed.end(), hostile), roots.allowed.end());
+        for (const std::wstring& root : roots.allowed) EXPECT_EQ(root.find(L'\0'), std::wstring::npos);
+        ASSERT_EQ(log.events().size(), 1u) << text::toUtf8(hostile);
+        EXPECT_EQ(log.events()[0].level, 1);
+        EXPECT_NE(log.events()[0].message.find(L"DUMP_D"), std::wstring::npos);
+    }
+    // The folder before a NUL is not allowed either: the value is refused as a whole.
+    settings.strings[L"DUMP_D"] = tree.path(L"outside") + std::wstring(1, L'\0') + L"x";
+    EXPECT_NE(check(tree.path(L"outside\\secret.txt")), "");
+    // Drive roots and shares configured on purpose stay.
+    for (const wchar_t* fine : {L"D:\\", L"\\\\server\\share", L"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\C:\\inetpub"}) {
+        settings.strings[L"DUMP_D"] = fine;
+        log.clear();
+        RootLists roots = buildRootLists(settings);
+        EXPECT_TRUE(log.events().empty()) << text::toUtf8(fine);
+        EXPECT_EQ(roots.allowed[4], std::wstring(fine) == L"D:\\" ? std::wstring(L"D:") : std::wstring(fine));
+    }
+    // A product root that is not usable takes its denied and tmp folders with it.
+    settings.strings[L"PRODUCT_ROOT_D"] = L"product";
+    RootLists roots = buildRootLists(settings);
+    EXPECT_TRUE(roots.denied.empty());
+    EXPECT_EQ(roots.allowed.size(), 4u); // data\var, vhosts, DUMP_D, the temporary directory
+}
+
+// Wine's own short names, read at run time: GetLongPathNameW leaves them as they are under Wine,
+// while opening the path reaches the folder.
+class PathPolicyWineShortNames : public ::testing::Test {
+protected:
+    PathPolicyWineShortNames() : scoped(settings), tmp(L"tmp", std::nullopt), temp(L"temp", std::nullopt) {
+        tree.folder(L"Product Root Folder\\admin\\bin");
+        tree.folder(L"Product Root Folder\\tmp");
+        tree.file(L"Virtual Hosts Folder\\site\\index.html");
+        settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"Product Root Folder")},
+                            {L"HTTPD_VHOSTS_D", tree.path(L"Virtual Hosts Folder")}};
+    }
+    std::wstring shortName(const std::wstring& path) {
+        wchar_t buffer[MAX_PATH] = {};
+        DWORD n = GetShortPathNameW(path.c_str(), buffer, MAX_PATH);
+        EXPECT_GT(n, 0u);
+        std::wstring answer(buffer, n);
+        EXPECT_NE(answer, path) << "Wine gives no short name for " << text::toUtf8(path);
+        return answer;
+    }
+    std::string check(const std::wstring& input, bool change = false) {
+        try {
+            RootLists roots = buildRootLists(settings);
+            checkPathAllowed(roots, input);
+            if (change) checkNotAboveDenied(roots, input);
+        } catch (const RunTime::NotAllowedException& e) {
+            return text::toUtf8(e.message());
+        }
+        return "";
+    }
+
+    testsupport::ScratchTree tree{L"C:"};
+    testsupport::FixedSettings settings;
+    testsupport::ScopedSettings scoped;
+    testsupport::ScopedEnvironment tmp, temp;
+};
+
+TEST_F(PathPolicyWineShortNames, ShortSpellingsOfTheDeniedRootAreRefused) {
+    std::wstring product = shortName(tree.path(L"Product Root Folder"));
+    std::wstring vhosts = shortName(tree.path(L"Virtual Hosts Folder"));
+    // The short spelling opens the real folder.
+    EXPECT_NE(GetFileAttributesW((product + L"\\admin\\bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const std::wstring& input : {product + L"\\admin\\bin", product + L"\\admin\\bin\\tool.exe",
+                                      L"\\\\?\\" + product + L"\\ADMIN\\bin\\"})
+        EXPECT_NE(check(input), "") << text::toUtf8(input);
+    EXPECT_EQ(check(vhosts + L"\\site\\index.html"), "");
+    EXPECT_EQ(check(product + L"\\tmp\\new.txt"), "");
+    // Above the denied root, for an operation that changes it.
+    EXPECT_EQ(check(product), "");
+    EXPECT_NE(check(product, true), "");
+    EXPECT_NE(check(product + L"\\admin", true), "");
+    // Roots configured by their short names protect and hold the real folders.
+    settings.strings[L"PRODUCT_ROOT_D"] = product;
+    settings.strings[L"HTTPD_VHOSTS_D"] = vhosts;
+    EXPECT_NE(check(tree.path(L"Product Root Folder\\admin\\bin")), "");
+    EXPECT_NE(check(tree.path(L"Product Root Folder"), true), "");
+    EXPECT_EQ(check(tree.path(L"Product Root Folder\\tmp")), "");
+    EXPECT_EQ(check(tree.path(L"Virtual Hosts Folder\\site")), "");
+}
+
+TEST_F(PathPolicyWineShortNames, StreamNamesOnRealFolders) {
+    for (const wchar_t* input : {L"Product Root Folder\\admin\\bin::$INDEX_ALLOCATION",
+                                 L"Product Root Folder\\admin:$I30:$INDEX_ALLOCATION\\bin"})
+        EXPECT_THROW(checkPathAllowed(buildRootLists(settings), tree.path(input)), RunTime::InvalidPathException);
 }
 
 } // namespace

@@ -126,8 +126,7 @@ bool TouchFiles::takeOption(int c, const char* argument) {
     case 0:
         return true;
     case 'r':
-        reference = text::fromAnsi(argument);
-        if (!files::exists(reference)) raiseRunTimeError(0, L"The reference (%s) is not exist", reference);
+        reference = givenReference_ = text::fromAnsi(argument);
         return true;
     case 't':
         stamp = touchstamp::parse(argument, false);
@@ -144,7 +143,14 @@ bool TouchFiles::takeOperands(const Operands& operands) {
         stamp = touchstamp::parse(operands.narrow[0], true);
         first = 1;
     }
-    return takeSinglePath(operands, path, first);
+    if (!takeSinglePath(operands, path, first)) return false;
+    if (!reference.empty()) inputs.insert(inputs.begin(), &reference);
+    return true;
+}
+
+void TouchFiles::checkInput(size_t index) {
+    if (index == 0 && !reference.empty() && !files::exists(reference))
+        raiseRunTimeError(0, L"The reference (%s) is not exist", givenReference_);
 }
 
 void TouchFiles::execute() { notAvailable(); }

@@ -54,4 +54,10 @@ public:
 protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
+    // The reference is an input like the path (checked first): its existence is tested only
+    // once the policy has let it through, so no answer tells what exists outside the roots.
+    void checkInput(size_t index) override;
+
+private:
+    std::wstring givenReference_;
 };

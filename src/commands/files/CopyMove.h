@@ -7,7 +7,8 @@
 // components are compared without regard to case.
 bool isSubPath(const std::wstring& source, const std::wstring& destination);
 // Raises the run-time error 161 "Unable to copy from %s to %s. The destination is sub path of the
-// source path." when the destination lies inside the source. Equal paths pass.
+// source path." when the destination lies inside the source, as given or in the long forms the
+// policy compares (a short-name spelling of the source is the same place). Equal paths pass.
 void refuseSubPath(const std::wstring& source, const std::wstring& destination);
 
 // The pair of paths of cp and mv and their shared checks: both paths pass the policy, then the
@@ -35,6 +36,7 @@ public:
 
 protected:
     bool takeOption(int c, const char* argument) override;
+    bool changes(size_t index) const override { return index == 1; } // a tree copy merges into it
 };
 
 class MoveFiles : public CopyMoveCommand {
@@ -44,4 +46,5 @@ public:
 
 protected:
     bool takeOption(int c, const char* argument) override;
+    bool changes(size_t) const override { return true; }
 };

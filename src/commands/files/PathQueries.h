@@ -52,4 +52,7 @@ class Mv2TempName : public TempNameCommand {
 public:
     Mv2TempName();
     void execute() override;
+
+protected:
+    bool changes(size_t index) const override { return index == 0; }
 };

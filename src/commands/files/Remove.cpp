@@ -33,7 +33,20 @@ bool DirectoryCommand::takeOption(int c, const char*) {
 }
 
 bool DirectoryCommand::takeOperands(const Operands& operands) {
-    return takeSinglePath(operands, path);
+    if (!takeSinglePath(operands, path)) return false;
+    given_ = path;
+    return true;
+}
+
+std::wstring DirectoryCommand::cutToFirstComponent() const {
+    std::wstring cut = given_;
+    size_t slash = cut.find(L'/');
+    if (slash != std::wstring::npos) cut[slash] = L'\\';
+    return cut.substr(0, cut.find(L'\\'));
+}
+
+void DirectoryCommand::checkInput(size_t) {
+    if (parents) checkDerivedPath(pathpolicy::normalizePath(L"", cutToFirstComponent()), changes(0));
 }
 
 MkDir::MkDir() : DirectoryCommand(L"mkdir", L"Usage:\nmkdir [-p] directory ...\n", "pm:") {}

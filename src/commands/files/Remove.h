@@ -12,6 +12,7 @@ public:
 protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
+    bool changes(size_t) const override { return true; }
 };
 
 // mkdir and rmdir: -p and exactly one directory.
@@ -22,9 +23,17 @@ public:
     bool parents = false;
     std::wstring path;
 
+    // With -p the operation acts on the path as given cut to its first component (a/b/c becomes
+    // a; an absolute path becomes its drive): that place is checked as well.
+    std::wstring cutToFirstComponent() const;
+
 protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
+    void checkInput(size_t index) override;
+
+private:
+    std::wstring given_;
 };
 
 class MkDir : public DirectoryCommand {
@@ -38,5 +47,8 @@ class RemDir : public DirectoryCommand {
 public:
     RemDir();
     void execute() override;
+
+protected:
+    bool changes(size_t) const override { return true; }
     // The -p cut to the first component and the is-a-directory check belong here.
 };

@@ -14,4 +14,5 @@ public:
 protected:
     void takeArguments(const std::vector<std::wstring>& arguments) override;
     void operate() override;
+    bool changes(size_t index) const override { return index == 1; } // unpacking merges into it
 };

@@ -52,16 +52,25 @@ private:
 class ExCopyPath : public ExPairOperation {
 public:
     ExCopyPath();
+
+protected:
+    bool changes(size_t index) const override { return index == 1; } // the copy merges into it
 };
 
 class ExRenamePath : public ExPairOperation {
 public:
     ExRenamePath();
+
+protected:
+    bool changes(size_t) const override { return true; }
 };
 
 class ExRemove : public ExPathOperation {
 public:
     ExRemove();
+
+protected:
+    bool changes(size_t) const override { return true; }
 };
 
 class ExCreateDirectory : public ExPathOperation {
