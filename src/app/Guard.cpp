@@ -2,6 +2,7 @@
 
 #include "app/CallStack.h"
 #include "app/ExecuteContext.h"
+#include "app/Log.h"
 #include "app/Text.h"
 
 #include <psapi.h>
@@ -67,11 +68,69 @@ LONG CALLBACK translate(EXCEPTION_POINTERS* pointers) {
     return EXCEPTION_CONTINUE_SEARCH;
 }
 
+thread_local DWORD pendingCode = 0;
+
 } // namespace
+
+extern "C" [[noreturn]] void quarnThrowPendingStructuredException() { throw cwrpexception(pendingCode); }
+
+// Where a structured exception that nobody handled resumes when a guarded block can take it: the
+// thunk is entered with the faulting address in RAX and pushes it as its return address, so
+// that the unwinder walks from here into the faulting frame and on to the guarded block. The
+// frame pointer keeps the unwind right whatever the alignment of the faulting stack was.
+extern "C" void quarnStructuredExceptionThunk();
+asm(R"(
+    .text
+    .globl quarnStructuredExceptionThunk
+quarnStructuredExceptionThunk:
+    pushq %rax
+    .def quarnStructuredExceptionFrame; .scl 3; .type 32; .endef
+    .seh_proc quarnStructuredExceptionFrame
+quarnStructuredExceptionFrame:
+    pushq %rbp
+    .seh_pushreg %rbp
+    movq %rsp, %rbp
+    .seh_setframe %rbp, 0
+    .seh_endprologue
+    andq $-16, %rsp
+    subq $32, %rsp
+    call quarnThrowPendingStructuredException
+    int3
+    .seh_endproc
+)");
+
+namespace {
+
+// The last filter a structured exception meets when no frame handled it: raised with a code of
+// its own (RaiseException), or a fault inside a system library that does not guard its callers'
+// arguments. Inside a guarded block it resumes as a cwrpexception there; anywhere else it ends
+// the process the way every failure ends: one message, an event-log entry, exit code 1.
+LONG WINAPI outermostFilter(EXCEPTION_POINTERS* pointers) {
+    EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+    if (translatorDepth > 0 && record->ExceptionCode != EXCEPTION_STACK_OVERFLOW &&
+        !(record->ExceptionFlags & EXCEPTION_NONCONTINUABLE)) {
+        pendingCode = record->ExceptionCode;
+        CONTEXT* context = pointers->ContextRecord;
+        context->Rax = context->Rip;
+        context->Rip = reinterpret_cast<DWORD64>(&quarnStructuredExceptionThunk);
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    LogManager::instance().log(3, L"C Exception: %u", static_cast<unsigned>(record->ExceptionCode));
+    TerminateProcess(GetCurrentProcess(), 1);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+} // namespace
+
+void installOutermostExceptionFilter() {
+    static LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(outermostFilter);
+    (void)previous;
+}
 
 SehTranslatorScope::SehTranslatorScope() {
     static PVOID handler = AddVectoredExceptionHandler(1, translate);
     (void)handler;
+    installOutermostExceptionFilter();
     ++translatorDepth;
 }
 

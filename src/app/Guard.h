@@ -26,8 +26,14 @@ private:
 
 } // namespace ThreadCancelation
 
+// Installs the process's last-chance filter for structured exceptions (once): inside a guarded
+// block an unhandled one continues as a cwrpexception; elsewhere it is logged and the process
+// ends with exit code 1.
+void installOutermostExceptionFilter();
+
 // While one of these lives on a thread, hardware exceptions raised by the program's own code
-// on that thread are thrown as cwrpexception.
+// on that thread are thrown as cwrpexception; other structured exceptions that no frame handles
+// reach the outermost filter, which throws them as cwrpexception too.
 class SehTranslatorScope {
 public:
     SehTranslatorScope();

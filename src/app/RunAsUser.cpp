@@ -30,6 +30,7 @@ int RunAsUser::run(int argc, wchar_t** argv, bool runAsFlag) {
     const std::wstring commandLine = GetCommandLineW();
     LogManager& log = LogManager::instance();
     log.log(0, L"start %s", commandLine);
+    installOutermostExceptionFilter();
 
     int result = 1;
     std::wstring error;

@@ -37,6 +37,34 @@ TEST(RunFrame, AccessViolationInsideACommandIsOneMessageAndExitOne) {
     EXPECT_EQ(r.events.back().message, L"C Exception: 3221225477");
 }
 
+// Structured exceptions that no frame handles and that the fault translator leaves alone: one
+// raised with a code of its own, and a fault inside a system library.
+TEST(RunFrame, UnhandledStructuredExceptionsAreOneMessageAndExitOne) {
+    testsupport::ScopedConfigDword debug(L"Debug", std::nullopt);
+    auto r = runProbe([]() -> int {
+        RaiseException(0xE0001234, 0, 0, nullptr);
+        return 0;
+    });
+    EXPECT_EQ(r.out, "C Exception: 3758101044");
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_FALSE(r.events.empty());
+    EXPECT_EQ(r.events.back().level, 3);
+    EXPECT_EQ(r.events.back().message, L"C Exception: 3758101044");
+
+    using Move = void(WINAPI*)(void*, const void*, SIZE_T);
+    auto move = reinterpret_cast<Move>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlMoveMemory")));
+    ASSERT_NE(move, nullptr);
+    r = runProbe([move]() -> int {
+        char target[16];
+        move(target, reinterpret_cast<const void*>(16), sizeof target);
+        return 0;
+    });
+    EXPECT_EQ(r.out, "C Exception: 3221225477");
+    EXPECT_EQ(r.exitCode, 1);
+    // The process goes on working afterwards.
+    EXPECT_EQ(runProbe([] { return 0; }).exitCode, 0);
+}
+
 TEST(RunFrame, ForeignExceptionTypeIsUnexpectedError) {
     testsupport::ScopedConfigDword debug(L"Debug", std::nullopt);
     auto r = runProbe([]() -> int { throw 3.5; });
