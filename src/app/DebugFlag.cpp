@@ -17,7 +17,7 @@ bool query() {
             lastValue = v && *v != 0;
             if (!v) return false;
         } catch (...) {
-            lastValue = false;
+            // Only this query answers off: the value read before stays in force for the next.
             return false;
         }
     }

@@ -30,4 +30,19 @@ TEST(DebugFlag, CachedValueHoldsUntilTheSeventeenthQuery) {
     EXPECT_FALSE(debugflag::query()); // query 17 reads again
 }
 
+TEST(DebugFlag, AFailedReadTurnsOnlyThatQueryOff) {
+    testsupport::ScopedConfigDword on(L"Debug", 1);
+    EXPECT_TRUE(debugflag::query()); // query 1 reads 1
+    platform::RegKey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tarnis\\TNA Config\\Config", 0, KEY_SET_VALUE,
+                            key.receive()),
+              ERROR_SUCCESS);
+    // A value of the wrong type cannot be read as the flag.
+    const wchar_t text[] = L"yes";
+    RegSetValueExW(key.get(), L"Debug", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
+    for (int q = 2; q <= 16; ++q) EXPECT_TRUE(debugflag::query()) << q;
+    EXPECT_FALSE(debugflag::query()); // query 17 fails to read
+    EXPECT_TRUE(debugflag::query());  // query 18 answers the last value read
+}
+
 } // namespace
