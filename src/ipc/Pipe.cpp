@@ -121,6 +121,10 @@ template <class Issue> DWORD Pipe::transfer(DWORD size, bool exact, Issue issue,
     if (!issue(&done)) {
         DWORD error = GetLastError();
         if (endOfPipe(error)) return 0;
+        if (error == ERROR_MORE_DATA && acceptMoreData_) {
+            moreData_ = true;
+            return done;
+        }
         raiseOsError(what, error, {L"", origin, __LINE__});
     }
     checkExact(done, size, exact, origin, __LINE__);
@@ -137,6 +141,17 @@ DWORD Pipe::write(const void* buffer, DWORD size, bool exact) {
     return transfer(
         size, exact, [&](DWORD* done) { return WriteFile(handle_.get(), buffer, size, done, nullptr); },
         L"Unable to write to pipe", "Con::Pipe::write");
+}
+
+DWORD Pipe::readMessageStart(void* buffer, DWORD size, bool* more) {
+    struct Accepting {
+        Pipe& pipe;
+        explicit Accepting(Pipe& p) : pipe(p) { pipe.acceptMoreData_ = true, pipe.moreData_ = false; }
+        ~Accepting() { pipe.acceptMoreData_ = false; }
+    } accepting(*this);
+    DWORD done = read(buffer, size, false);
+    *more = moreData_;
+    return done;
 }
 
 void Pipe::close() {
@@ -228,6 +243,10 @@ DWORD OverlappedPipe::begin(DWORD size, bool exact, Issue issue, const wchar_t* 
         idle_ = false;
         return 0;
     }
+    if (error == ERROR_MORE_DATA && acceptMoreData_) {
+        idle_ = false;
+        return internalComplete(exact);
+    }
     pendingSize_ = 0;
     if (endOfPipe(error)) return 0;
     raiseOsError(what, error, {L"", origin, __LINE__});
@@ -287,6 +306,10 @@ DWORD OverlappedPipe::internalComplete(bool exact) {
     // The request is over either way: a failure must not leave the pipe unusable.
     idle_ = true;
     DWORD size = std::exchange(pendingSize_, 0);
+    if (!ok && error == ERROR_MORE_DATA && acceptMoreData_) {
+        moreData_ = true;
+        ok = TRUE;
+    }
     if (!ok) {
         if (error != ERROR_HANDLE_EOF && error != ERROR_BROKEN_PIPE)
             raiseOsError(L"Unable to complete pipe operation", error,

@@ -40,6 +40,10 @@ public:
     // Bytes moved; 0 once the other end has gone. With `exact`, fewer bytes than `size` fail.
     virtual DWORD read(void* buffer, DWORD size, bool exact);
     virtual DWORD write(const void* buffer, DWORD size, bool exact);
+    // Reads the beginning of the next message of a message-mode pipe: up to `size` bytes, where a
+    // plain read of a longer message fails with ERROR_MORE_DATA. `*more` tells whether the
+    // message goes on; the following reads take the rest of it.
+    DWORD readMessageStart(void* buffer, DWORD size, bool* more);
     virtual void close();
     // A new pipe of the same flavour on a duplicate of the handle (a closed pipe clones closed).
     virtual std::unique_ptr<Pipe> clone() const;
@@ -63,6 +67,9 @@ protected:
 
     platform::FileHandle handle_;
     bool finished_ = false;
+    // Set while readMessageStart reads: ERROR_MORE_DATA then ends the read and sets moreData_.
+    bool acceptMoreData_ = false;
+    bool moreData_ = false;
 
 private:
     template <class Issue>

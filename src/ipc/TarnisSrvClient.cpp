@@ -48,11 +48,19 @@ std::string TarnisSrvClient::transfer(const std::string& payload) {
     checkNotFinished();
     pipe_->write(payload.data(), total, true);
     checkNotFinished();
+    // The service may send the length and the block as one message or as two: the first read
+    // takes the length only and leaves the rest of a longer message for the block's read.
     uint32_t length = 0;
-    pipe_->read(&length, sizeof length, true);
+    bool more = false;
+    DWORD got = pipe_->readMessageStart(&length, sizeof length, &more);
     checkNotFinished();
+    if (got != sizeof length)
+        raisePlainError(format(L"Completed only %d of %d bytes", got, 4), {L"", kQueryOrigin, __LINE__});
     std::string answer;
-    if (length == 0) return answer;
+    if (length == 0) {
+        if (more) raisePlainError(L"The answer carries data after an empty length", {L"", kQueryOrigin, __LINE__});
+        return answer;
+    }
     try {
         answer.resize(length);
     } catch (const std::bad_alloc&) {

@@ -40,6 +40,10 @@ public:
             EXPECT_EQ(length, le32(static_cast<uint32_t>(payload.size())));
             return payload;
         }
+        // Sends bytes as one message.
+        void write(const std::string& message) {
+            pipe_.write(message.data(), static_cast<DWORD>(message.size()), true);
+        }
         // Answers with a block (nothing but the length 0 for an empty block).
         void answer(const std::string& block) {
             pipe_.write(le32(static_cast<uint32_t>(block.size())).data(), 4, true);
@@ -218,6 +222,42 @@ TEST(TarnisSrvClient, SharedInstanceIsRetriedAfterAFailedConstruction) {
     TarnisSrvClient& shared = TarnisSrvClient::getInstance();
     EXPECT_EQ(&shared, &TarnisSrvClient::getInstance());
     EXPECT_EQ(shared.getString(L"HTTPD_VHOSTS_D"), L"C:\\inetpub\\vhosts");
+}
+
+} // namespace
+
+namespace {
+
+// The service may send an answer's length and block as one message: each framing is read, on a
+// scripted service and on the stand-in with its one-message setting.
+TEST(TarnisSrvClient, ReadsAnswersSentAsOneMessageOrAsTwo) {
+    ScriptedService service(uniquePipeName(), {[&](ScriptedService::Connection& c) {
+                                std::string block = text(L"one");
+                                c.request();
+                                std::string whole = le32(static_cast<uint32_t>(block.size())) + block;
+                                c.write(whole);
+                                c.request();
+                                c.answer(text(L"two"));
+                                c.request();
+                                c.write(le32(0)); // an empty answer in one message is the length alone
+                                c.request();
+                                c.write(le32(0) + "x"); // data after an empty length: malformed
+                            }});
+    TarnisSrvClient client(service.name());
+    EXPECT_EQ(client.getString(L"A"), L"one");
+    EXPECT_EQ(client.getString(L"B"), L"two");
+    client.setPassword(L"pwd", L"secret");
+    EXPECT_THROW(client.getString(L"C"), vexception);
+}
+
+TEST(TarnisSrvClient, ReadsTheStandinInBothFramings) {
+    for (const char* framing : {"one-message", "two-messages"}) {
+        testsupport::PanelStandin standin(std::string("[service]\nanswers=") + framing +
+                                          "\n[strings]\nHTTPD_VHOSTS_D=C:\\inetpub\\vhosts\n");
+        TarnisSrvClient client(tarnissrv::kPipeName);
+        EXPECT_EQ(client.getString(L"HTTPD_VHOSTS_D"), L"C:\\inetpub\\vhosts") << framing;
+        EXPECT_EQ(failureOf([&] { client.getString(L"NOPE"); }).message(), L"Unknown setting NOPE") << framing;
+    }
 }
 
 } // namespace

@@ -56,6 +56,7 @@ Settings Settings::parse(std::string_view utf8) {
             section = name == L"strings"      ? &settings.strings
                       : name == L"passwords"  ? &settings.passwords
                       : name == L"components" ? &settings.components
+                      : name == L"service"    ? &settings.service
                                               : nullptr;
             if (!section && !inExt)
                 raisePlainError(format(L"Unknown section [%s] at line %d", name, number),
@@ -127,8 +128,15 @@ std::string ManagementService::answer(std::string_view request) {
 
 void ManagementService::serve(Connection& connection) {
     std::vector<char> buffer(kMaxRequest);
+    auto framing = settings_.service.find(L"answers");
+    bool oneMessage = framing != settings_.service.end() && framing->second == L"one-message";
     auto send = [&](const std::string& block) {
         uint32_t length = static_cast<uint32_t>(block.size());
+        if (oneMessage) {
+            std::string message(reinterpret_cast<const char*>(&length), sizeof length);
+            message += block;
+            return connection.write(message.data(), static_cast<DWORD>(message.size()));
+        }
         return connection.write(&length, sizeof length) && (block.empty() || connection.write(block.data(), length));
     };
     for (;;) {

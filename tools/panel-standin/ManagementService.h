@@ -19,6 +19,9 @@ struct Settings {
     std::map<std::pair<std::wstring, std::wstring>, std::wstring> extStrings; // (section, name)
     std::map<std::wstring, std::wstring> passwords;
     std::map<std::wstring, std::wstring> components; // "package:kind"
+    // How the stand-in itself behaves: "answers=one-message" sends the length and the block of
+    // an answer as one message (the default, "two-messages", as two).
+    std::map<std::wstring, std::wstring> service;
 
     // Raises a plain error naming the line on a malformed file.
     static Settings parse(std::string_view utf8);
