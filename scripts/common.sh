@@ -6,3 +6,5 @@ export QUARN_BUILD_DIR
 # Every Windows program of one build folder runs in that folder's Wine prefix.
 export WINEPREFIX=$QUARN_BUILD_DIR/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
+# Wine names non-ASCII files only under a UTF-8 locale (see tools/wine-prefix.sh).
+export LC_ALL=C.UTF-8

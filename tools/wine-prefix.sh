@@ -1,5 +1,9 @@
 # Shared by wine-run and wineserver-ctl (sourced): the project's Wine prefix and its server.
 
+# Under a C or POSIX locale Wine cannot name files whose names are not ASCII, and tree walks then
+# pass over them without an error: Wine always runs under a UTF-8 locale, whatever the caller's.
+export LC_ALL=C.UTF-8
+
 # Creates $WINEPREFIX on first use; concurrent callers wait for the one that creates it.
 ensure_prefix() {
   [ -f "$WINEPREFIX/system.reg" ] && return 0
