@@ -1,5 +1,8 @@
+#include "app/Guard.h"
 #include "app/Log.h"
 #include "support/InProcess.h"
+#include "support/PolicyFixtures.h"
+#include "support/Process.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +66,25 @@ TEST(RunFrame, UnhandledStructuredExceptionsAreOneMessageAndExitOne) {
     EXPECT_EQ(r.exitCode, 1);
     // The process goes on working afterwards.
     EXPECT_EQ(runProbe([] { return 0; }).exitCode, 0);
+}
+
+// Outside every guarded block the process ends: one message and exit code 1, not the exception
+// code. The test program runs this test in a child of its own, which a variable tells to fail.
+TEST(RunFrame, UnguardedStructuredExceptionEndsTheProcessWithOne) {
+    const wchar_t* marker = L"QUARN_TEST_UNGUARDED_EXCEPTION";
+    if (GetEnvironmentVariableW(marker, nullptr, 0) != 0) {
+        installOutermostExceptionFilter();
+        RaiseException(0xE0004321, 0, 0, nullptr);
+        ADD_FAILURE() << "the process went on";
+        return;
+    }
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    testsupport::ScopedEnvironment child(marker, L"1");
+    auto r = testsupport::runProgram(self, {L"--gtest_filter=RunFrame.UnguardedStructuredExceptionEndsTheProcessWithOne"});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.out.find("C Exception: 3758113569"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("the process went on"), std::string::npos) << r.out;
 }
 
 TEST(RunFrame, ForeignExceptionTypeIsUnexpectedError) {

@@ -58,6 +58,39 @@ TEST_F(PolicyE2e, FileExistsAndRefusalsWithTheService) {
     EXPECT_EQ(GetFileAttributesW(tree.path(L"product\\admin\\bin\\x.exe").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// quarn.exe on real folders, with the service answering in one message: Wine's own short
+// names, stream names and the denied root's ancestors; refused commands change nothing.
+TEST_F(PolicyE2e, HostileSpellingsAreRefusedAndChangeNothing) {
+    tree.folder(L"Product Root Folder\\admin\\bin");
+    testsupport::PanelStandin standin("[service]\nanswers=one-message\n[strings]\nPRODUCT_ROOT_D=" +
+                                      text::toUtf8(tree.path(L"Product Root Folder")) + "\nHTTPD_VHOSTS_D=" +
+                                      text::toUtf8(tree.path(L"vhosts")) + "\nPRODUCT_DATA_D=" + text::toUtf8(tree.path(L"data")) +
+                                      "\nCATALINA_HOME=\nDUMP_D=\n[components]\nfrontpage:2=\n");
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD n = GetShortPathNameW(tree.path(L"Product Root Folder").c_str(), buffer, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    std::wstring product(buffer, n);
+    ASSERT_NE(product, tree.path(L"Product Root Folder"));
+
+    auto r = runQuarn({L"ROOT", L"file_exists", product + L"\\admin\\bin"});
+    EXPECT_NE(r.out.find("ErrorCode=\"path_is_not_allowed\""), std::string::npos) << r.out;
+    r = runQuarn({L"ROOT", L"file_exists", tree.path(L"Product Root Folder\\admin\\bin::$INDEX_ALLOCATION")});
+    EXPECT_NE(r.out.find("ErrorCode=\"path_is_invalid\""), std::string::npos) << r.out;
+    r = runQuarn({L"ROOT", L"file_exists", product + L"\\admin"});
+    EXPECT_EQ(r.out, "0\n"); // reading is allowed
+
+    for (const std::wstring& above : {product, product + L"\\admin", tree.path(L"Product Root Folder")}) {
+        r = runQuarn({L"ROOT", L"--ex-remove", L"--path=" + above});
+        EXPECT_NE(r.out.find("ErrorCode=\"path_is_not_allowed\""), std::string::npos) << r.out;
+        EXPECT_EQ(r.exitCode, 0u);
+        r = runQuarn({L"ROOT", L"rm", above});
+        EXPECT_NE(r.out.find(": Path is not allowed"), std::string::npos) << r.out;
+        EXPECT_EQ(r.exitCode, 1u);
+    }
+    EXPECT_NE(GetFileAttributesW(tree.path(L"Product Root Folder\\admin\\bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(tree.path(L"vhosts\\site\\index.html").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(PolicyE2e, WithoutTheServiceEveryCommandFails) {
     testsupport::ServicePipeLock nobodyServes;
     auto r = runQuarn({L"ROOT", L"cp", tree.path(L"vhosts\\site\\index.html"), tree.path(L"vhosts\\copy.html")});
