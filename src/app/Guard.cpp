@@ -72,7 +72,9 @@ thread_local DWORD pendingCode = 0;
 
 } // namespace
 
-extern "C" [[noreturn]] void quarnThrowPendingStructuredException() { throw cwrpexception(pendingCode); }
+extern "C" [[noreturn]] void quarnThrowPendingStructuredException() {
+    throw cwrpexception(pendingCode);
+}
 
 // Where a structured exception that nobody handled resumes when a guarded block can take it: the
 // thunk is entered with the faulting address in RAX and pushes it as its return address, so

@@ -73,7 +73,8 @@ std::vector<std::wstring> componentsOf(const std::wstring& path) {
 }
 
 bool isDriveComponent(const std::wstring& part) {
-    return part.size() == 2 && part[1] == L':' && ((part[0] >= L'A' && part[0] <= L'Z') || (part[0] >= L'a' && part[0] <= L'z'));
+    return part.size() == 2 && part[1] == L':' &&
+           ((part[0] >= L'A' && part[0] <= L'Z') || (part[0] >= L'a' && part[0] <= L'z'));
 }
 
 // A ":" after the drive names a stream of the component before it.
@@ -92,9 +93,12 @@ size_t entriesStart(const std::wstring& path) {
     size_t skip = 2; // server and share
     if (start == kPrefixLength) {
         std::wstring first = path.substr(start, path.find(L'\\', start) - start);
-        if (isDriveComponent(first)) skip = 1;
-        else if (text::equalNoCase(first, L"UNC")) skip = 3;
-        else return std::wstring::npos;
+        if (isDriveComponent(first))
+            skip = 1;
+        else if (text::equalNoCase(first, L"UNC"))
+            skip = 3;
+        else
+            return std::wstring::npos;
     }
     size_t at = start;
     for (size_t i = 0; i < skip; ++i) {
@@ -119,7 +123,8 @@ std::wstring expandComponents(const std::wstring& path) {
     while (at < path.size()) {
         size_t end = std::min(path.find(L'\\', at), path.size());
         std::wstring part = path.substr(at, end - at);
-        bool lookUp = !part.empty() && part != L"." && part != L".." && part.find_first_of(L"*?<>\"") == std::wstring::npos;
+        bool lookUp = !part.empty() && part != L"." && part != L".." &&
+                      part.find_first_of(L"*?<>\"") == std::wstring::npos;
         WIN32_FIND_DATAW data;
         platform::FindScope find;
         if (!lookUp || p.findFirstFile(result + part, &data, find.receive()) != ERROR_SUCCESS) {
@@ -213,7 +218,8 @@ bool hasDotComponents(const std::wstring& normalized) {
 // a UNC share, with nothing in it that the check itself would refuse.
 bool isAbsoluteRoot(const std::wstring& value) {
     if (value.find(L'\0') != std::wstring::npos) return false; // never cut at it: the whole value is suspect
-    bool drivePath = value.size() >= 2 && isDriveComponent(value.substr(0, 2)) && (value.size() == 2 || isSeparator(value[2]));
+    bool drivePath = value.size() >= 2 && isDriveComponent(value.substr(0, 2)) &&
+                     (value.size() == 2 || isSeparator(value[2]));
     if (!drivePath && !startsWith(value, L"\\\\")) return false;
     std::wstring normalized;
     try {
@@ -237,10 +243,12 @@ bool isAbsoluteRoot(const std::wstring& value) {
 std::wstring usableRoot(const std::wstring& name, const std::wstring& value) {
     if (value.empty() || isAbsoluteRoot(value)) return value;
     std::wstring shown;
-    for (wchar_t c : value) shown += c ? std::wstring(1, c) : L"\\0";
+    for (wchar_t c : value)
+        shown += c ? std::wstring(1, c) : L"\\0";
     LogManager::instance().reportEvent(
-        1, format(L"The panel setting %s (%s) is not an absolute folder path; it is not used as an allowed root", name,
-                  shown));
+        1,
+        format(L"The panel setting %s (%s) is not an absolute folder path; it is not used as an allowed root",
+               name, shown));
     return {};
 }
 
@@ -463,7 +471,9 @@ RootLists buildRootLists() {
 
 RootLists buildRootLists(PanelSettings& settings) {
     RootLists roots;
-    auto value = [&](const wchar_t* name) { return usableRoot(name, withoutTrailingSeparators(settings.getString(name))); };
+    auto value = [&](const wchar_t* name) {
+        return usableRoot(name, withoutTrailingSeparators(settings.getString(name)));
+    };
     auto allowIfSet = [&](std::wstring root) {
         if (!root.empty()) roots.allowed.push_back(std::move(root));
     };
@@ -479,7 +489,8 @@ RootLists buildRootLists(PanelSettings& settings) {
     std::wstring data = value(L"PRODUCT_DATA_D");
     if (!data.empty()) roots.allowed.push_back(data + L"\\var");
     for (const wchar_t* name : {L"HTTPD_VHOSTS_D", L"CATALINA_HOME", L"DUMP_D"}) allowIfSet(value(name));
-    allowIfSet(usableRoot(L"frontpage", withoutTrailingSeparators(canonicalPath(settings.componentInfo(L"frontpage", 2)))));
+    allowIfSet(usableRoot(L"frontpage",
+                          withoutTrailingSeparators(canonicalPath(settings.componentInfo(L"frontpage", 2)))));
 
     std::wstring temp;
     platform::Platform& p = platform::current();
@@ -496,8 +507,8 @@ void checkPathAllowed(const RootLists& roots, const std::wstring& input) {
     checkReservedNames(L"", input);
     std::wstring normalized = normalizePath(L"", input);
     if (hasStreamComponent(normalized))
-        throw RunTime::InvalidPathException(
-            text::toAnsi(displayPath(normalized) + L": contains a stream name that cannot be used as a path."));
+        throw RunTime::InvalidPathException(text::toAnsi(
+            displayPath(normalized) + L": contains a stream name that cannot be used as a path."));
     if (hasDotComponents(normalized))
         throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(normalized));
     LongAncestor found = longAncestor(L"", input);
@@ -515,6 +526,8 @@ void checkNotAboveDenied(const RootLists& roots, const std::wstring& input) {
             throw RunTime::NotAllowedException(L"%s: Path is not allowed", displayPath(trimmed(path)));
 }
 
-std::wstring longForm(const std::wstring& input) { return fullLongPath(longAncestor(L"", input)); }
+std::wstring longForm(const std::wstring& input) {
+    return fullLongPath(longAncestor(L"", input));
+}
 
 } // namespace pathpolicy

@@ -58,7 +58,8 @@ std::string TarnisSrvClient::transfer(const std::string& payload) {
         raisePlainError(format(L"Completed only %d of %d bytes", got, 4), {L"", kQueryOrigin, __LINE__});
     std::string answer;
     if (length == 0) {
-        if (more) raisePlainError(L"The answer carries data after an empty length", {L"", kQueryOrigin, __LINE__});
+        if (more)
+            raisePlainError(L"The answer carries data after an empty length", {L"", kQueryOrigin, __LINE__});
         return answer;
     }
     try {

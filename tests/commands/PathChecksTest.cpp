@@ -69,7 +69,9 @@ protected:
         return "<XmlError Error=\"Path is not allowed.\" ErrorCode=\"path_is_not_allowed\" ErrorDetails=\"" +
                notAllowed(relative) + "\"/>\r\n";
     }
-    std::wstring vhosts(const std::wstring& relative) { return tree.path(L"virtual-hosts-folder\\" + relative); }
+    std::wstring vhosts(const std::wstring& relative) {
+        return tree.path(L"virtual-hosts-folder\\" + relative);
+    }
 
     testsupport::ScratchTree tree{L"C:"};
     testsupport::FixedSettings settings;
@@ -98,8 +100,10 @@ TEST_F(PathChecks, ChangesAboveTheDeniedRootAreRefused) {
               notAllowedDocument(L"product"));
     // Reading them, and changing beside the denied root, passes the checks (the operations
     // themselves are not in this build).
-    EXPECT_EQ(refused({L"cp", L"-r", product, vhosts(L"copy")}).out, "cp: the operation is not available in this build");
-    EXPECT_EQ(refused({L"rm", tree.path(L"product\\tmp")}).out, "rm: the operation is not available in this build");
+    EXPECT_EQ(refused({L"cp", L"-r", product, vhosts(L"copy")}).out,
+              "cp: the operation is not available in this build");
+    EXPECT_EQ(refused({L"rm", tree.path(L"product\\tmp")}).out,
+              "rm: the operation is not available in this build");
 }
 
 TEST_F(PathChecks, TheCutOfParentsIsChecked) {
@@ -121,7 +125,8 @@ TEST_F(PathChecks, TheCutOfParentsIsChecked) {
         EXPECT_EQ(refused({L"rmdir", L"-p", L"product/tmp"}).out, notAllowed(L"product"));
     }
     ScopedCurrentDirectory in(tree.path(L"virtual-hosts-folder"));
-    EXPECT_EQ(refused({L"mkdir", L"-p", L"new/a/b"}).out, "mkdir: the operation is not available in this build");
+    EXPECT_EQ(refused({L"mkdir", L"-p", L"new/a/b"}).out,
+              "mkdir: the operation is not available in this build");
 }
 
 TEST_F(PathChecks, TouchReferenceIsCheckedBeforeItsExistence) {

@@ -55,7 +55,8 @@ TEST(RunFrame, UnhandledStructuredExceptionsAreOneMessageAndExitOne) {
     EXPECT_EQ(r.events.back().message, L"C Exception: 3758101044");
 
     using Move = void(WINAPI*)(void*, const void*, SIZE_T);
-    auto move = reinterpret_cast<Move>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlMoveMemory")));
+    auto move = reinterpret_cast<Move>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlMoveMemory")));
     ASSERT_NE(move, nullptr);
     r = runProbe([move]() -> int {
         char target[16];
@@ -81,7 +82,8 @@ TEST(RunFrame, UnguardedStructuredExceptionEndsTheProcessWithOne) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     testsupport::ScopedEnvironment child(marker, L"1");
-    auto r = testsupport::runProgram(self, {L"--gtest_filter=RunFrame.UnguardedStructuredExceptionEndsTheProcessWithOne"});
+    auto r = testsupport::runProgram(
+        self, {L"--gtest_filter=RunFrame.UnguardedStructuredExceptionEndsTheProcessWithOne"});
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_NE(r.out.find("C Exception: 3758113569"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("the process went on"), std::string::npos) << r.out;

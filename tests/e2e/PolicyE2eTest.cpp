@@ -63,8 +63,9 @@ TEST_F(PolicyE2e, FileExistsAndRefusalsWithTheService) {
 TEST_F(PolicyE2e, HostileSpellingsAreRefusedAndChangeNothing) {
     tree.folder(L"Product Root Folder\\admin\\bin");
     testsupport::PanelStandin standin("[service]\nanswers=one-message\n[strings]\nPRODUCT_ROOT_D=" +
-                                      text::toUtf8(tree.path(L"Product Root Folder")) + "\nHTTPD_VHOSTS_D=" +
-                                      text::toUtf8(tree.path(L"vhosts")) + "\nPRODUCT_DATA_D=" + text::toUtf8(tree.path(L"data")) +
+                                      text::toUtf8(tree.path(L"Product Root Folder")) +
+                                      "\nHTTPD_VHOSTS_D=" + text::toUtf8(tree.path(L"vhosts")) +
+                                      "\nPRODUCT_DATA_D=" + text::toUtf8(tree.path(L"data")) +
                                       "\nCATALINA_HOME=\nDUMP_D=\n[components]\nfrontpage:2=\n");
     wchar_t buffer[MAX_PATH] = {};
     DWORD n = GetShortPathNameW(tree.path(L"Product Root Folder").c_str(), buffer, MAX_PATH);
@@ -87,7 +88,8 @@ TEST_F(PolicyE2e, HostileSpellingsAreRefusedAndChangeNothing) {
         EXPECT_NE(r.out.find(": Path is not allowed"), std::string::npos) << r.out;
         EXPECT_EQ(r.exitCode, 1u);
     }
-    EXPECT_NE(GetFileAttributesW(tree.path(L"Product Root Folder\\admin\\bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW(tree.path(L"Product Root Folder\\admin\\bin").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(tree.path(L"vhosts\\site\\index.html").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 

@@ -40,7 +40,8 @@ TEST(DebugFlag, AFailedReadTurnsOnlyThatQueryOff) {
     // A value of the wrong type cannot be read as the flag.
     const wchar_t text[] = L"yes";
     RegSetValueExW(key.get(), L"Debug", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text);
-    for (int q = 2; q <= 16; ++q) EXPECT_TRUE(debugflag::query()) << q;
+    for (int q = 2; q <= 16; ++q)
+        EXPECT_TRUE(debugflag::query()) << q;
     EXPECT_FALSE(debugflag::query()); // query 17 fails to read
     EXPECT_TRUE(debugflag::query());  // query 18 answers the last value read
 }

@@ -149,12 +149,15 @@ TEST_F(PathPolicyCheck, VolumeRootsAndAllowCheckPath) {
 
 TEST_F(PathPolicyCheck, StreamNamesAreInvalidPaths) {
     // NTFS opens "name::$INDEX_ALLOCATION" and "name:$I30:$INDEX_ALLOCATION" as the folder itself.
-    for (const wchar_t* input : {L"product\\admin\\bin::$INDEX_ALLOCATION", L"product\\admin::$INDEX_ALLOCATION\\bin",
-                                 L"product\\admin\\bin:$I30:$INDEX_ALLOCATION\\tool.exe", L"vhosts\\site:stream"}) {
+    for (const wchar_t* input :
+         {L"product\\admin\\bin::$INDEX_ALLOCATION", L"product\\admin::$INDEX_ALLOCATION\\bin",
+          L"product\\admin\\bin:$I30:$INDEX_ALLOCATION\\tool.exe", L"vhosts\\site:stream"}) {
         std::string answer = check(tree.path(input));
-        EXPECT_EQ(answer, "other: " + text::toUtf8(tree.path(input)) + ": contains a stream name that cannot be used as a path.")
+        EXPECT_EQ(answer, "other: " + text::toUtf8(tree.path(input)) +
+                              ": contains a stream name that cannot be used as a path.")
             << text::toUtf8(input);
-        EXPECT_THROW(checkPathAllowed(buildRootLists(settings), L"\\\\?\\" + tree.path(input)), RunTime::InvalidPathException);
+        EXPECT_THROW(checkPathAllowed(buildRootLists(settings), L"\\\\?\\" + tree.path(input)),
+                     RunTime::InvalidPathException);
     }
     // The drive's own colon is no stream.
     EXPECT_EQ(check(L"\\\\?\\" + tree.path(L"vhosts\\site")), "");
@@ -186,21 +189,24 @@ TEST_F(PathPolicyCheck, AncestorsOfTheDeniedRootAreRefusedForChanges) {
     // In its short spelling as well.
     substitute.addShortName(tree.path(L"product"), tree.path(L"PRODUC~1"));
     EXPECT_NE(changeAnswer(tree.path(L"PRODUC~1")), "");
-    for (const wchar_t* beside : {L"product\\tmp", L"product\\tmp\\x", L"product\\admin2", L"vhosts\\site", L"product\\admin\\other"})
+    for (const wchar_t* beside :
+         {L"product\\tmp", L"product\\tmp\\x", L"product\\admin2", L"vhosts\\site", L"product\\admin\\other"})
         EXPECT_EQ(changeAnswer(tree.path(beside)), "") << text::toUtf8(beside);
 }
 
 TEST_F(PathPolicyCheck, HostileRootValuesAreLeftOutWithAWarning) {
     testsupport::LogCapture log;
-    for (std::wstring hostile : {std::wstring(L"\\\\?\\"), std::wstring(L"\\\\.\\"), std::wstring(L"relative\\vhosts"),
-                                 std::wstring(L"\\inetpub"), std::wstring(L"C:inetpub"), std::wstring(L"C:\\..\\x"),
-                                 L"\\\\?\\" + tree.path(L"vhosts\\..\\outside"), tree.path(L"vhosts:x"),
-                                 tree.path(L"outside") + std::wstring(1, L'\0') + L"\\x"}) {
+    for (std::wstring hostile :
+         {std::wstring(L"\\\\?\\"), std::wstring(L"\\\\.\\"), std::wstring(L"relative\\vhosts"),
+          std::wstring(L"\\inetpub"), std::wstring(L"C:inetpub"), std::wstring(L"C:\\..\\x"),
+          L"\\\\?\\" + tree.path(L"vhosts\\..\\outside"), tree.path(L"vhosts:x"),
+          tree.path(L"outside") + std::wstring(1, L'\0') + L"\\x"}) {
         settings.strings[L"DUMP_D"] = hostile;
         log.clear();
         RootLists roots = buildRootLists(settings);
         EXPECT_EQ(std::find(roots.allowed.begin(), roots.allowed.end(), hostile), roots.allowed.end());
-        for (const std::wstring& root : roots.allowed) EXPECT_EQ(root.find(L'\0'), std::wstring::npos);
+        for (const std::wstring& root : roots.allowed)
+            EXPECT_EQ(root.find(L'\0'), std::wstring::npos);
         ASSERT_EQ(log.events().size(), 1u) << text::toUtf8(hostile);
         EXPECT_EQ(log.events()[0].level, 1);
         EXPECT_NE(log.events()[0].message.find(L"DUMP_D"), std::wstring::npos);
@@ -209,7 +215,8 @@ TEST_F(PathPolicyCheck, HostileRootValuesAreLeftOutWithAWarning) {
     settings.strings[L"DUMP_D"] = tree.path(L"outside") + std::wstring(1, L'\0') + L"x";
     EXPECT_NE(check(tree.path(L"outside\\secret.txt")), "");
     // Drive roots and shares configured on purpose stay.
-    for (const wchar_t* fine : {L"D:\\", L"\\\\server\\share", L"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\C:\\inetpub"}) {
+    for (const wchar_t* fine :
+         {L"D:\\", L"\\\\server\\share", L"\\\\?\\UNC\\server\\share\\x", L"\\\\?\\C:\\inetpub"}) {
         settings.strings[L"DUMP_D"] = fine;
         log.clear();
         RootLists roots = buildRootLists(settings);
@@ -285,7 +292,8 @@ TEST_F(PathPolicyWineShortNames, ShortSpellingsOfTheDeniedRootAreRefused) {
 TEST_F(PathPolicyWineShortNames, StreamNamesOnRealFolders) {
     for (const wchar_t* input : {L"Product Root Folder\\admin\\bin::$INDEX_ALLOCATION",
                                  L"Product Root Folder\\admin:$I30:$INDEX_ALLOCATION\\bin"})
-        EXPECT_THROW(checkPathAllowed(buildRootLists(settings), tree.path(input)), RunTime::InvalidPathException);
+        EXPECT_THROW(checkPathAllowed(buildRootLists(settings), tree.path(input)),
+                     RunTime::InvalidPathException);
 }
 
 } // namespace

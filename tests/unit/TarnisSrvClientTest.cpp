@@ -256,7 +256,8 @@ TEST(TarnisSrvClient, ReadsTheStandinInBothFramings) {
                                           "\n[strings]\nHTTPD_VHOSTS_D=C:\\inetpub\\vhosts\n");
         TarnisSrvClient client(tarnissrv::kPipeName);
         EXPECT_EQ(client.getString(L"HTTPD_VHOSTS_D"), L"C:\\inetpub\\vhosts") << framing;
-        EXPECT_EQ(failureOf([&] { client.getString(L"NOPE"); }).message(), L"Unknown setting NOPE") << framing;
+        EXPECT_EQ(failureOf([&] { client.getString(L"NOPE"); }).message(), L"Unknown setting NOPE")
+            << framing;
     }
 }
 

@@ -36,7 +36,8 @@ bool isSubPath(const std::wstring& source, const std::wstring& destination) {
 }
 
 void refuseSubPath(const std::wstring& source, const std::wstring& destination) {
-    if (isSubPath(source, destination) || isSubPath(pathpolicy::longForm(source), pathpolicy::longForm(destination)))
+    if (isSubPath(source, destination) ||
+        isSubPath(pathpolicy::longForm(source), pathpolicy::longForm(destination)))
         raiseRunTimeError(161, L"Unable to copy from %s to %s. The destination is sub path of the source path.",
                           pathpolicy::displayPath(source), pathpolicy::displayPath(destination));
 }
