@@ -87,8 +87,8 @@ void checkPathAllowed(const RootLists& roots, const std::wstring& input);
 
 // For operations that remove, move, rename or write into the input (cp and --ex-copy for their
 // destination, mv and --ex-rename for both paths, rm, rmdir (its -p cut included), --ex-remove,
-// unpack-archive for its destination, mv2tempnam for its source, and any such command added
-// later): raises RunTime::NotAllowedException "%s: Path is not allowed" when a denied root lies
+// unpack-archive for its destination, mv2tempnam for its source, the setting modes of
+// --permissions, and any such command added later): raises RunTime::NotAllowedException "%s: Path is not allowed" when a denied root lies
 // within the input. The product root and the folders between it and the denied root are allowed
 // for reading, but removing, replacing or merging a tree into one of them reaches the denied root.
 // Called after checkPathAllowed.

@@ -28,4 +28,8 @@ public:
     std::wstring xml;  // "--xml": the document itself for --set, a file name otherwise
     bool inheritFromParent = false;
     bool replaceOnChildren = false;
+
+protected:
+    // Access entries set on a folder flow down to everything below it, the denied root included.
+    bool changes(size_t) const override { return !isListing(mode); }
 };

@@ -98,6 +98,10 @@ TEST_F(PathChecks, ChangesAboveTheDeniedRootAreRefused) {
               notAllowedDocument(L"product"));
     EXPECT_EQ(refused({L"--ex-copy", L"--source=" + vhosts(L"site"), L"--destination=" + product}).out,
               notAllowedDocument(L"product"));
+    EXPECT_EQ(refused({L"--permissions", L"--set-common", L"--file=" + admin, L"--xml=x.xml"}).out,
+              notAllowed(L"product\\admin"));
+    EXPECT_EQ(refused({L"--permissions", L"--list", L"--file=" + admin}).out,
+              "--permissions: the operation is not available in this build");
     // Reading them, and changing beside the denied root, passes the checks (the operations
     // themselves are not in this build).
     EXPECT_EQ(refused({L"cp", L"-r", product, vhosts(L"copy")}).out,
