@@ -2,7 +2,7 @@
 // refused input as a plain message (exit 1), XML commands as an XmlError document (exit 0).
 #pragma once
 #include "app/RunAsUser.h"
-#include "app/Sid.h"
+#include "security/Sid.h"
 
 #include <string>
 #include <vector>
