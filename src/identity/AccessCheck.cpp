@@ -38,13 +38,12 @@ bool accessCheck(const security::Sid& owner, const security::Sid& group, const s
     security::AbsoluteDescriptor descriptor(owner, group, dacl);
     GENERIC_MAPPING mapping{desired, desired, desired, desired};
     MapGenericMask(&desired, &mapping);
-    BYTE privileges[20] = {};
+    PRIVILEGE_SET privileges{}; // the 20 bytes of one privilege
     DWORD privilegesSize = sizeof privileges;
     DWORD granted = 0;
     BOOL status = FALSE;
-    if (DWORD error =
-            p.accessCheck(descriptor.get(), token.get(), desired, &mapping,
-                          reinterpret_cast<PRIVILEGE_SET*>(privileges), &privilegesSize, &granted, &status))
+    if (DWORD error = p.accessCheck(descriptor.get(), token.get(), desired, &mapping, &privileges,
+                                    &privilegesSize, &granted, &status))
         raiseOsError(L"Access check failed", error, {L"", kOrigin, __LINE__});
     return status != FALSE;
 }

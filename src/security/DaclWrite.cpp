@@ -33,7 +33,7 @@ void writeDaclInherited(const std::wstring& path, const Acl& dacl) {
 }
 
 void takeOwnership(const std::wstring& path) {
-    if (hasPrivilege(SE_TAKE_OWNERSHIP_NAME)) enablePrivilege(SE_TAKE_OWNERSHIP_NAME);
+    Token::caller(TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES).enableIfHeld(SE_TAKE_OWNERSHIP_NAME);
     Sid user = Token::process(TOKEN_QUERY).user();
     if (DWORD error = platform::current().setNamedSecurityInfo(path, OWNER_SECURITY_INFORMATION, user.get(),
                                                                nullptr, nullptr))

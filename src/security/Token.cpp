@@ -126,6 +126,12 @@ void Token::enable(const wchar_t* privilege) {
         raiseOsError(format(L"Unable to adjust privilege (%s)", privilege), error, {L"", kOrigin, __LINE__});
 }
 
+bool Token::enableIfHeld(const wchar_t* privilege) {
+    if (!holds(privilege)) return false;
+    enable(privilege);
+    return true;
+}
+
 bool hasPrivilege(const wchar_t* privilege) {
     return Token::caller(TOKEN_QUERY).holds(privilege);
 }

@@ -45,6 +45,8 @@ public:
     bool holds(const wchar_t* privilege) const;
     // Enables the privilege ("Unable to find privilege (%s)", "Unable to adjust privilege (%s)").
     void enable(const wchar_t* privilege);
+    // Enables the privilege when the token lists it; a privilege not held is left alone.
+    bool enableIfHeld(const wchar_t* privilege);
 
 private:
     explicit Token(platform::Handle handle) : handle_(std::move(handle)) {}
