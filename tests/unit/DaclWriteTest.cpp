@@ -54,14 +54,18 @@ TEST_F(DaclWriteTest, EntriesOfDeletedAccountsAreDroppedOthersKept) {
     substitute.addDeletedSid(deleted);
     // A domain controller that does not answer is no proof that the account is gone.
     substitute.failNext(Call::lookupAccountSid, unreachable.toString(), RPC_S_SERVER_UNAVAILABLE, 10);
+    // A name longer than the 32 characters the check asks with: the account exists.
+    const Sid longName = Sid::fromString(L"S-1-5-21-7-8-9-1003");
+    substitute.addAccount({L"WEB01", L"a-service-account-with-a-very-long-name", longName});
     Acl dacl = aclOf({Ace::allowed(1, deleted), Ace::allowed(2, userSid()), Ace::denied(3, deleted),
-                      Ace::allowed(4, unreachable)});
+                      Ace::allowed(4, unreachable), Ace::allowed(5, longName)});
     writeDaclProtected(kPath, dacl);
     Acl written = stored();
-    ASSERT_EQ(written.count(), 2u);
+    ASSERT_EQ(written.count(), 3u);
     EXPECT_EQ(written.at(0).mask(), 2u);
     EXPECT_EQ(written.at(1).sid(), unreachable);
-    EXPECT_EQ(dacl.count(), 4u); // the caller's ACL is left alone
+    EXPECT_EQ(written.at(2).sid(), longName);
+    EXPECT_EQ(dacl.count(), 5u); // the caller's ACL is left alone
 }
 
 TEST_F(DaclWriteTest, ARefusalIsRetriedOnceAfterTakingOwnership) {
