@@ -1,8 +1,10 @@
 #include "identity/IdentitySwitch.h"
 
 #include "app/Text.h"
+#include "identity/RunAsClient.h"
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
+#include "support/ScriptedRunAs.h"
 #include "support/SecurityFixtures.h"
 #include "support/Standin.h"
 #include "support/SubstitutePlatform.h"
@@ -115,6 +117,25 @@ TEST_F(IdentitySwitch, ARefusalEndsTheCommandBeforeExecute) {
     EXPECT_EQ(r.out, "Unable to log on alice: the account is locked"); // and no "0" of file_exists
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(requests().size(), 1u);
+}
+
+TEST_F(IdentitySwitch, BrokenRepliesEndTheCommandBeforeExecute) {
+    ServicePipeLock lock; // the service's pipe name is this test's alone
+    const size_t request = ScriptedRunAs::requestSize(userSid().length());
+    ScriptedRunAs service(RunTime::kRunAsPipeName, {[&](Con::ServerPipe& pipe) {
+                                                        ScriptedRunAs::readBytes(pipe, request);
+                                                        ScriptedRunAs::reply(pipe, -1, L"cut", 40);
+                                                    },
+                                                    [&](Con::ServerPipe& pipe) {
+                                                        ScriptedRunAs::readBytes(pipe, request);
+                                                        ScriptedRunAs::reply(pipe, 1, L"", 0x10000000);
+                                                    }});
+    InProcessResult r = fileExists(L"alice");
+    EXPECT_EQ(r.out, "Truncated reply of the run-as service");
+    EXPECT_EQ(r.exitCode, 1);
+    r = fileExists(L"alice");
+    EXPECT_EQ(r.out, "Invalid reply of the run-as service: text of 268435456 bytes");
+    EXPECT_EQ(r.exitCode, 1);
 }
 
 TEST_F(IdentitySwitch, AProcessThatIsNoAdministratorBecomesTheBuiltInAdministratorFirst) {
