@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -11,18 +12,24 @@
 namespace identity {
 namespace {
 
+struct AccountDomain {
+    std::vector<BYTE> sid;
+    std::wstring name;
+};
+
+AccountDomain queryAccountDomain() {
+    AccountDomain domain;
+    if (DWORD error = platform::current().accountDomain(&domain.sid, &domain.name))
+        throwRunTimeError(error, L"Unable to get domain name");
+    return domain;
+}
+
 // The account domain's name, read once per process.
 const std::wstring& accountDomainName() {
     static std::mutex lock;
     static std::optional<std::wstring> cached;
     std::lock_guard<std::mutex> hold(lock);
-    if (!cached) {
-        std::vector<BYTE> sid;
-        std::wstring name;
-        if (DWORD error = platform::current().accountDomain(&sid, &name))
-            raiseOsError(L"Unable to get domain name", error, {L"", "identity::accountDomainName", __LINE__});
-        cached = name;
-    }
+    if (!cached) cached = queryAccountDomain().name;
     return *cached;
 }
 
@@ -56,23 +63,22 @@ LookupResult lookupName(const std::wstring& qualified, security::Sid* out) {
 } // namespace
 
 security::Sid builtinAdministrator() {
-    std::vector<BYTE> domain;
-    std::wstring name;
-    DWORD rc = platform::current().accountDomain(&domain, &name);
-    if (rc != ERROR_SUCCESS) throwRunTimeError(rc, L"Unable to get domain name");
-    return security::Sid::withRid(security::Sid(domain.empty() ? nullptr : domain.data()),
+    AccountDomain domain = queryAccountDomain();
+    return security::Sid::withRid(security::Sid(domain.sid.empty() ? nullptr : domain.sid.data()),
                                   DOMAIN_USER_RID_ADMIN);
 }
 
 security::Sid resolveAccount(const std::wstring& name) {
-    const std::wstring qualifiers[] = {
-        accountDomainName(),
-        security::administratorsGroup().lookup().domain,
-        security::localSystem().lookup().domain,
+    // Each qualifier is worked out only when the ones before it did not know the name.
+    const std::function<std::wstring()> qualifiers[] = {
+        [] { return accountDomainName(); },
+        [] { return security::administratorsGroup().lookup().domain; },
+        [] { return security::localSystem().lookup().domain; },
     };
-    for (const std::wstring& qualifier : qualifiers) {
+    for (const auto& qualifier : qualifiers) {
+        const std::wstring q = qualifier();
         security::Sid sid;
-        LookupResult result = lookupName(qualifier.empty() ? name : qualifier + L"\\" + name, &sid);
+        LookupResult result = lookupName(q.empty() ? name : q + L"\\" + name, &sid);
         if (result.error == ERROR_SUCCESS) return sid;
         if (result.enlarged) raiseRunTimeError(result.error, L"Unable to lookup SID for name %s", name);
     }

@@ -1,10 +1,8 @@
 #include "identity/RunAsClient.h"
 
 #include "app/Exceptions.h"
-#include "app/Log.h"
 
 #include <cstring>
-#include <vector>
 
 namespace RunTime {
 namespace {
