@@ -52,16 +52,16 @@ struct StoredSecurity {
     bool protectedDacl = false;
 };
 
-struct TokenGroup {
+struct SubstituteGroup {
     security::Sid sid;
     DWORD attributes = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
 };
 
 // A process token: its user, its groups and the privileges it holds (by name, e.g.
 // SE_TAKE_OWNERSHIP_NAME); `enabled` records what AdjustTokenPrivileges enabled.
-struct Token {
+struct SubstituteToken {
     security::Sid user;
-    std::vector<TokenGroup> groups;
+    std::vector<SubstituteGroup> groups;
     std::vector<std::wstring> privileges;
     std::vector<std::wstring> enabled;
 };
@@ -81,12 +81,12 @@ public:
     void setSecurity(const std::wstring& path, StoredSecurity security);
     std::optional<StoredSecurity> security(const std::wstring& path) const;
     void setAccountDomain(const security::Sid& sid, const std::wstring& name);
-    void setToken(Token token) { token_ = std::move(token); }
+    void setToken(SubstituteToken token) { token_ = std::move(token); }
     // Accounts answered by LookupAccountSidW and LookupAccountNameW ("DOMAIN\\name" or "name").
     void addAccount(LocalAccount account) { accounts_.push_back(std::move(account)); }
     // A SID whose account was deleted: its look-up fails with ERROR_NONE_MAPPED.
     void addDeletedSid(const security::Sid& sid) { deleted_.push_back(sid); }
-    Token& token() { return *token_; }
+    SubstituteToken& token() { return *token_; }
     // The temporary directory GetTempPathW answers (the system's when not set).
     void setTempPath(const std::wstring& path) { tempPath_ = path; }
 
@@ -141,7 +141,7 @@ private:
     std::map<std::pair<Call, std::wstring>, int> calls_;
     std::map<std::wstring, StoredSecurity> security_;
     std::optional<std::pair<security::Sid, std::wstring>> domain_;
-    std::optional<Token> token_;
+    std::optional<SubstituteToken> token_;
     std::optional<std::wstring> tempPath_;
     std::vector<LocalAccount> accounts_;
     std::vector<security::Sid> deleted_;
