@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 
@@ -167,6 +168,49 @@ TEST_F(IdentitySwitch, AMissingPanelAdministratorAccountIsALookupError) {
     EXPECT_EQ(r.out.rfind("Unable to lookup SID for name tnaadm: (1332) ", 0), 0u) << r.out;
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(requests().empty());
+}
+
+} // namespace
+
+namespace {
+
+// A command whose steps only count; the run-as script looks at them when the request arrives.
+class Probe : public RunTime::RunAsUser {
+public:
+    int start(int, wchar_t**) override { return 0; }
+    void prepare() override { ++prepared; }
+    void execute() override { ++executed; }
+    std::atomic<int> prepared{0}, executed{0};
+};
+
+TEST(IdentitySwitchOrder, TheRequestComesBetweenPrepareAndExecute) {
+    SubstitutePlatform substitute;
+    ScopedPlatform platform(substitute);
+    substitute.setAccountDomain(kDomain, L"WEB01");
+    substitute.addAccount({L"WEB01", L"alice", userSid()});
+    substitute.addAccount({L"WEB01", L"tnaadm", security::Sid::withRid(kDomain, 1010)});
+    substitute.addAccount({L"WEB01", L"Tarnis Administrator", security::Sid::withRid(kDomain, 1011)});
+    Probe command;
+    command.setRunAsFlag(false); // cleared by the command: the plain kind
+    ServicePipeLock lock;
+    std::string request;
+    int preparedThen = -1, executedThen = -1;
+    {
+        ScriptedRunAs service(RunTime::kRunAsPipeName, {[&](Con::ServerPipe& pipe) {
+                                  request = ScriptedRunAs::readBytes(pipe, ScriptedRunAs::requestSize(28));
+                                  preparedThen = command.prepared;
+                                  executedThen = command.executed;
+                                  ScriptedRunAs::reply(pipe, 0, L"");
+                              }});
+        identity::switchIdentity(command, userSid());
+    }
+    EXPECT_EQ(preparedThen, 1);
+    EXPECT_EQ(executedThen, 0);
+    EXPECT_EQ(command.executed, 1);
+    ASSERT_EQ(request.size(), ScriptedRunAs::requestSize(28));
+    EXPECT_EQ(request[4], 4); // runAsUser
+    EXPECT_EQ(command.targetName, L"alice");
+    EXPECT_EQ(command.targetDomain, L"WEB01");
 }
 
 } // namespace
