@@ -39,4 +39,9 @@ bool equalNoCase(std::wstring_view a, std::wstring_view b) {
     return r == CSTR_EQUAL;
 }
 
+std::wstring displayPath(const std::wstring& path) {
+    static const std::wstring prefix = L"\\\\?\\";
+    return path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+}
+
 } // namespace text

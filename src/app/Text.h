@@ -15,4 +15,7 @@ std::wstring fromAnsi(std::string_view s);
 // Raises "Unable to compare strings (%s) with (%s)" when the comparison itself fails.
 bool equalNoCase(std::wstring_view a, std::wstring_view b);
 
+// A path as messages show it: without the "\\?\" prefix of the normal form.
+std::wstring displayPath(const std::wstring& path);
+
 } // namespace text

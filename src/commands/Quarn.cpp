@@ -1,6 +1,6 @@
 #include "commands/Quarn.h"
 
-#include "app/Account.h"
+#include "identity/Account.h"
 #include "app/Guard.h"
 #include "app/Log.h"
 
@@ -51,8 +51,8 @@ int Quarn::start(int argc, wchar_t** argv) {
 int Quarn::go(int argc, wchar_t** argv) {
     std::wstring upper = account_;
     for (wchar_t& c : upper) c = RtlUpcaseUnicodeChar(c);
-    security::Sid target = (upper == L"ROOT" || upper == L"POPUSER") ? account::builtinAdministrator()
-                                                                      : account::resolveAccount(account_);
+    security::Sid target = (upper == L"ROOT" || upper == L"POPUSER") ? identity::builtinAdministrator()
+                                                                      : identity::resolveAccount(account_);
     CoInitialize(nullptr);
     commands_ = factory_();
     for (auto& command : commands_)

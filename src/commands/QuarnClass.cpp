@@ -4,6 +4,7 @@
 #include "app/Log.h"
 #include "commands/ErrorDocument.h"
 #include "commands/PathPolicy.h"
+#include "identity/IdentitySwitch.h"
 
 #include <getopt.h>
 
@@ -26,15 +27,7 @@ void QuarnClass::resetGetopt() {
     opterr = 0;
 }
 
-void QuarnClass::runAsTarget() {
-    // The switch into the target account's context joins here with the account subsystem.
-    try {
-        prepare();
-    } catch (const RunTime::CancelPrepareException&) {
-        return;
-    }
-    execute();
-}
+void QuarnClass::runAsTarget() { identity::switchIdentity(*this, targetSid); }
 
 void PathCommand::checkInputs() {
     roots_ = pathpolicy::buildRootLists();

@@ -2,8 +2,8 @@
 // refused input as a plain message (exit 1), XML commands as an XmlError document (exit 0).
 #pragma once
 #include "app/RunAsUser.h"
-#include "app/Sid.h"
 #include "commands/PathPolicy.h"
+#include "security/Sid.h"
 
 #include <string>
 #include <vector>

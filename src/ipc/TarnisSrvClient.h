@@ -23,10 +23,11 @@ public:
     void setPassword(const std::wstring& name, const std::wstring& password);
     std::wstring componentInfo(const std::wstring& package, int kind);
 
-private:
     // Sends one request (the operation and its encoded arguments) and returns the answer's bytes;
     // a failed first try is repeated once over a new connection.
     std::string query(const GUID& operation, const std::string& arguments);
+
+private:
     std::string transfer(const std::string& payload);
     void ensureConnected(int attempts);
     void checkNotFinished();

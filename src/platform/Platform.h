@@ -37,6 +37,12 @@ public:
     // --- accounts
     // The machine's account-domain SID (NetUserModalsGet level 2) and its name.
     virtual DWORD accountDomain(std::vector<BYTE>* sid, std::wstring* name) = 0;
+    // LookupAccountSidW / LookupAccountNameW on the local machine; the sizes are in and out as
+    // in the API (characters for names, bytes for the SID).
+    virtual DWORD lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain, DWORD* domainSize,
+                                   SID_NAME_USE* use) = 0;
+    virtual DWORD lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
+                                    DWORD* domainSize, SID_NAME_USE* use) = 0;
 
     // --- tokens
     // OpenProcessToken / OpenThreadToken (asSelf) of the current process or thread.
@@ -45,6 +51,12 @@ public:
     virtual DWORD getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
                                       DWORD* needed) = 0;
     virtual DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) = 0;
+    // ImpersonateLoggedOnUser on the current thread / RevertToSelf.
+    virtual DWORD impersonateLoggedOnUser(HANDLE token) = 0;
+    virtual DWORD revertToSelf() = 0;
+    virtual DWORD accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired,
+                              GENERIC_MAPPING* mapping, PRIVILEGE_SET* privileges, DWORD* privilegesSize,
+                              DWORD* granted, BOOL* status) = 0;
 };
 
 // The platform in force: the installed substitute, or the Win32 pass-through.

@@ -70,6 +70,15 @@ public:
         return ERROR_SUCCESS;
     }
 
+    DWORD lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain, DWORD* domainSize,
+                           SID_NAME_USE* use) override {
+        return lastErrorUnless(LookupAccountSidW(nullptr, sid, name, nameSize, domain, domainSize, use));
+    }
+    DWORD lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
+                            DWORD* domainSize, SID_NAME_USE* use) override {
+        return lastErrorUnless(LookupAccountNameW(nullptr, account.c_str(), sid, sidSize, domain, domainSize, use));
+    }
+
     DWORD openProcessToken(DWORD access, HANDLE* token) override {
         return lastErrorUnless(OpenProcessToken(GetCurrentProcess(), access, token));
     }
@@ -83,6 +92,13 @@ public:
     DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) override {
         if (!AdjustTokenPrivileges(token, FALSE, privileges, 0, nullptr, nullptr)) return GetLastError();
         return GetLastError(); // ERROR_NOT_ALL_ASSIGNED when a privilege is not held
+    }
+    DWORD impersonateLoggedOnUser(HANDLE token) override { return lastErrorUnless(ImpersonateLoggedOnUser(token)); }
+    DWORD revertToSelf() override { return lastErrorUnless(RevertToSelf()); }
+    DWORD accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired, GENERIC_MAPPING* mapping,
+                      PRIVILEGE_SET* privileges, DWORD* privilegesSize, DWORD* granted, BOOL* status) override {
+        return lastErrorUnless(
+            AccessCheck(descriptor, token, desired, mapping, privileges, privilegesSize, granted, status));
     }
 };
 

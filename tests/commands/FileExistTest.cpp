@@ -26,6 +26,8 @@ protected:
         substitute.setTempPath(tree.path(L"vhosts\\"));
         settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"product")}, {L"HTTPD_VHOSTS_D", tree.path(L"vhosts")}};
         substitute.setToken({kUser, {{kAdministrators}}, {SE_TAKE_OWNERSHIP_NAME}, {}});
+        // The process user is a real account: entries for it survive the clean-up of written DACLs.
+        substitute.addAccount({L"WEB01", L"quarn", kUser});
     }
     testsupport::InProcessResult fileExists(const std::wstring& path) {
         return runInProcess({L"ROOT", L"file_exists", path});
@@ -138,6 +140,7 @@ TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {
     testsupport::SubstitutePlatform substitute;
     testsupport::ScopedPlatform installed(substitute);
     substitute.setToken({kUser, {}, {}, {}}); // SeTakeOwnershipPrivilege not held: the owner is set anyway
+    substitute.addAccount({L"WEB01", L"quarn", kUser});
     std::wstring file = tree.file(L"f.txt");
 
     // A protected DACL: deny Everyone write, allow Administrators.

@@ -1,5 +1,6 @@
 #include "support/Standin.h"
 
+#include "identity/RunAsClient.h"
 #include "ipc/TarnisSrvProtocol.h"
 
 #include <gtest/gtest.h>
@@ -59,9 +60,11 @@ ServicePipeLock::~ServicePipeLock() {
 PanelStandin::PanelStandin(const std::string& settingsText) : settingsFile_(writeTemporaryFile(settingsText)) {
     std::wstring program = builtProgram(L"panel-standin.exe");
     process_ = std::make_unique<BackgroundProcess>(program, std::vector<std::wstring>{settingsFile_});
+    auto exists = [](const wchar_t* pipe) {
+        return WaitNamedPipeW(pipe, 0) || GetLastError() == ERROR_SEM_TIMEOUT; // all instances busy for the moment
+    };
     bool listening = waitUntil(kStartTimeoutMs, [&] {
-        return !process_->running() || WaitNamedPipeW(tarnissrv::kPipeName, 0) ||
-               GetLastError() == ERROR_SEM_TIMEOUT; // exists, all instances busy for the moment
+        return !process_->running() || (exists(tarnissrv::kPipeName) && exists(RunTime::kRunAsPipeName));
     });
     if (!listening || !process_->running()) ADD_FAILURE() << "panel-standin did not start listening";
 }

@@ -357,5 +357,72 @@ DWORD SubstitutePlatform::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* 
     return all ? ERROR_SUCCESS : ERROR_NOT_ALL_ASSIGNED;
 }
 
+namespace {
+
+// The answer of the "sizes in, sizes out" kind: ERROR_INSUFFICIENT_BUFFER with the sizes needed
+// (terminating nulls included) when a buffer is too small.
+DWORD answerAccount(const LocalAccount& a, wchar_t* name, DWORD* nameSize, wchar_t* domain, DWORD* domainSize,
+                    SID_NAME_USE* use) {
+    const bool fits = name && domain && *nameSize > a.name.size() && *domainSize > a.domain.size();
+    *nameSize = static_cast<DWORD>(a.name.size() + (fits ? 0 : 1));
+    *domainSize = static_cast<DWORD>(a.domain.size() + (fits ? 0 : 1));
+    if (!fits) return ERROR_INSUFFICIENT_BUFFER;
+    std::copy(a.name.begin(), a.name.end(), name);
+    name[a.name.size()] = L'\0';
+    std::copy(a.domain.begin(), a.domain.end(), domain);
+    domain[a.domain.size()] = L'\0';
+    *use = a.use;
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+DWORD SubstitutePlatform::lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain,
+                                           DWORD* domainSize, SID_NAME_USE* use) {
+    security::Sid wanted(sid);
+    if (DWORD error = enter(Call::lookupAccountSid, wanted.toString())) return error;
+    for (const security::Sid& gone : deleted_)
+        if (gone == wanted) return ERROR_NONE_MAPPED;
+    for (const LocalAccount& a : accounts_)
+        if (a.sid == wanted) return answerAccount(a, name, nameSize, domain, domainSize, use);
+    return real_.lookupAccountSid(sid, name, nameSize, domain, domainSize, use);
+}
+
+DWORD SubstitutePlatform::lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
+                                            DWORD* domainSize, SID_NAME_USE* use) {
+    if (DWORD error = enter(Call::lookupAccountName, account)) return error;
+    for (const LocalAccount& a : accounts_) {
+        std::wstring qualified = a.domain + L"\\" + a.name;
+        if (key(account) != key(qualified) && key(account) != key(a.name)) continue;
+        const bool fits = sid && domain && *sidSize >= a.sid.length() && *domainSize > a.domain.size();
+        DWORD needSid = a.sid.length(), needDomain = static_cast<DWORD>(a.domain.size() + (fits ? 0 : 1));
+        *sidSize = needSid;
+        *domainSize = needDomain;
+        if (!fits) return ERROR_INSUFFICIENT_BUFFER;
+        std::memcpy(sid, a.sid.get(), a.sid.length());
+        std::copy(a.domain.begin(), a.domain.end(), domain);
+        domain[a.domain.size()] = L'\0';
+        *use = a.use;
+        return ERROR_SUCCESS;
+    }
+    return real_.lookupAccountName(account, sid, sidSize, domain, domainSize, use);
+}
+
+DWORD SubstitutePlatform::impersonateLoggedOnUser(HANDLE token) {
+    if (DWORD error = enter(Call::impersonateLoggedOnUser, L"")) return error;
+    return real_.impersonateLoggedOnUser(token);
+}
+
+DWORD SubstitutePlatform::revertToSelf() {
+    if (DWORD error = enter(Call::revertToSelf, L"")) return error;
+    return real_.revertToSelf();
+}
+
+DWORD SubstitutePlatform::accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired,
+                                      GENERIC_MAPPING* mapping, PRIVILEGE_SET* privileges, DWORD* privilegesSize,
+                                      DWORD* granted, BOOL* status) {
+    if (DWORD error = enter(Call::accessCheck, L"")) return error;
+    return real_.accessCheck(descriptor, token, desired, mapping, privileges, privilegesSize, granted, status);
+}
 
 } // namespace testsupport

@@ -3,7 +3,7 @@
 // — and fault injection (the next N calls of an operation on a path fail with a given error).
 #pragma once
 #include "support/ScopedInstall.h"
-#include "app/Sid.h"
+#include "security/Sid.h"
 #include "platform/Platform.h"
 
 #include <map>
@@ -29,6 +29,19 @@ enum class Call {
     openThreadToken,
     getTokenInformation,
     adjustTokenPrivileges,
+    lookupAccountSid,  // keyed by the SID's string form
+    lookupAccountName, // keyed by the name as asked
+    impersonateLoggedOnUser,
+    revertToSelf,
+    accessCheck,
+};
+
+// A local account the substitute knows beside the system's.
+struct LocalAccount {
+    std::wstring domain;
+    std::wstring name;
+    security::Sid sid;
+    SID_NAME_USE use = SidTypeUser;
 };
 
 // The security of one path as the substitute keeps it.
@@ -39,16 +52,16 @@ struct StoredSecurity {
     bool protectedDacl = false;
 };
 
-struct TokenGroup {
+struct SubstituteGroup {
     security::Sid sid;
     DWORD attributes = SE_GROUP_ENABLED | SE_GROUP_ENABLED_BY_DEFAULT | SE_GROUP_MANDATORY;
 };
 
 // A process token: its user, its groups and the privileges it holds (by name, e.g.
 // SE_TAKE_OWNERSHIP_NAME); `enabled` records what AdjustTokenPrivileges enabled.
-struct Token {
+struct SubstituteToken {
     security::Sid user;
-    std::vector<TokenGroup> groups;
+    std::vector<SubstituteGroup> groups;
     std::vector<std::wstring> privileges;
     std::vector<std::wstring> enabled;
 };
@@ -68,8 +81,12 @@ public:
     void setSecurity(const std::wstring& path, StoredSecurity security);
     std::optional<StoredSecurity> security(const std::wstring& path) const;
     void setAccountDomain(const security::Sid& sid, const std::wstring& name);
-    void setToken(Token token) { token_ = std::move(token); }
-    Token& token() { return *token_; }
+    void setToken(SubstituteToken token) { token_ = std::move(token); }
+    // Accounts answered by LookupAccountSidW and LookupAccountNameW ("DOMAIN\\name" or "name").
+    void addAccount(LocalAccount account) { accounts_.push_back(std::move(account)); }
+    // A SID whose account was deleted: its look-up fails with ERROR_NONE_MAPPED.
+    void addDeletedSid(const security::Sid& sid) { deleted_.push_back(sid); }
+    SubstituteToken& token() { return *token_; }
     // The temporary directory GetTempPathW answers (the system's when not set).
     void setTempPath(const std::wstring& path) { tempPath_ = path; }
 
@@ -94,6 +111,14 @@ public:
     DWORD getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
                               DWORD* needed) override;
     DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) override;
+    DWORD lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain, DWORD* domainSize,
+                           SID_NAME_USE* use) override;
+    DWORD lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
+                            DWORD* domainSize, SID_NAME_USE* use) override;
+    DWORD impersonateLoggedOnUser(HANDLE token) override;
+    DWORD revertToSelf() override;
+    DWORD accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired, GENERIC_MAPPING* mapping,
+                      PRIVILEGE_SET* privileges, DWORD* privilegesSize, DWORD* granted, BOOL* status) override;
 
     // The key a path is stored under: no "\\?\", no trailing "\", lower case.
     static std::wstring key(const std::wstring& path);
@@ -116,8 +141,10 @@ private:
     std::map<std::pair<Call, std::wstring>, int> calls_;
     std::map<std::wstring, StoredSecurity> security_;
     std::optional<std::pair<security::Sid, std::wstring>> domain_;
-    std::optional<Token> token_;
+    std::optional<SubstituteToken> token_;
     std::optional<std::wstring> tempPath_;
+    std::vector<LocalAccount> accounts_;
+    std::vector<security::Sid> deleted_;
 };
 
 // Installs a platform for its lifetime; the previous one comes back afterwards.

@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "ipc/Serializer.h"
 #include "ipc/TarnisSrvProtocol.h"
+#include "support/FailureOf.h"
 #include "support/Standin.h"
 
 #include <gtest/gtest.h>
@@ -85,14 +86,7 @@ private:
 
 std::string text(const std::wstring& s) { return vserializer::writer().putText(s).bytes(); }
 
-template <class E = vexception, class F> E failureOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e;
-    }
-    throw std::logic_error("no failure of the expected class");
-}
+template <class E = vexception, class F> E failureOf(F&& f) { return testsupport::failureOf<E>(f); }
 
 TEST(TarnisSrvClient, WritesRequestsInTheServiceEncoding) {
     std::vector<std::string> requests;

@@ -5,8 +5,10 @@
 #include "ipc/Serializer.h"
 #include "ipc/TarnisSrvProtocol.h"
 #include "platform/Handle.h"
+#include "security/AclInheritanceSource.h"
 
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 namespace standin {
@@ -40,6 +42,7 @@ Settings Settings::parse(std::string_view utf8) {
     std::map<std::wstring, std::wstring>* section = nullptr;
     std::wstring extSection;
     bool inExt = false;
+    bool inInheritance = false;
     int number = 0;
     while (!utf8.empty()) {
         size_t end = utf8.find('\n');
@@ -53,25 +56,45 @@ Settings Settings::parse(std::string_view utf8) {
             std::wstring name = wide.substr(1, wide.size() - 2);
             inExt = name.rfind(L"ext:", 0) == 0;
             extSection = inExt ? name.substr(4) : L"";
+            inInheritance = name == L"inheritance";
             section = name == L"strings"      ? &settings.strings
                       : name == L"passwords"  ? &settings.passwords
                       : name == L"components" ? &settings.components
                       : name == L"service"    ? &settings.service
+                      : name == L"runas"      ? &settings.runas
                                               : nullptr;
-            if (!section && !inExt)
+            if (!section && !inExt && !inInheritance)
                 raisePlainError(format(L"Unknown section [%s] at line %d", name, number),
                                 {L"", "standin::Settings::parse", __LINE__});
             continue;
         }
         size_t equals = wide.find(L'=');
-        if (equals == std::wstring::npos || (!section && !inExt))
+        if (equals == std::wstring::npos || (!section && !inExt && !inInheritance))
             raisePlainError(format(L"Line %d is not NAME=value inside a section", number),
                             {L"", "standin::Settings::parse", __LINE__});
         std::wstring key = wide.substr(0, equals), value = wide.substr(equals + 1);
-        if (inExt) settings.extStrings[{extSection, key}] = value;
-        else (*section)[key] = value;
+        if (inInheritance) {
+            // "GAP ANCESTOR": the gap as a decimal number, one space, the ancestor's name.
+            size_t space = value.find(L' ');
+            wchar_t* end = nullptr;
+            long gap = std::wcstol(value.c_str(), &end, 10);
+            if (space == std::wstring::npos || end != value.c_str() + space)
+                raisePlainError(format(L"Line %d is not PATH=GAP ANCESTOR", number),
+                                {L"", "standin::Settings::parse", __LINE__});
+            settings.inheritance[pathKey(key)].emplace_back(static_cast<int>(gap), value.substr(space + 1));
+        } else if (inExt) {
+            settings.extStrings[{extSection, key}] = value;
+        } else {
+            (*section)[key] = value;
+        }
     }
     return settings;
+}
+
+std::wstring Settings::pathKey(std::wstring path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0) path.erase(0, 4);
+    CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    return path;
 }
 
 Settings Settings::load(const std::wstring& path) {
@@ -85,12 +108,20 @@ Settings Settings::load(const std::wstring& path) {
     return parse(content);
 }
 
-std::optional<std::wstring> ManagementService::perform(std::string_view request) {
+std::string ManagementService::perform(std::string_view request) {
     vserializer::reader in(request);
     GUID operation = in.readGuid();
     std::wstring result;
     std::lock_guard<std::mutex> hold(lock_);
-    if (operation == tarnissrv::kGetString) {
+    if (operation == RunTime::AclInheritanceSource::kOperation) {
+        std::wstring path = in.readText();
+        requireEnd(in);
+        std::vector<RunTime::InheritanceEntry> entries;
+        auto it = settings_.inheritance.find(Settings::pathKey(path));
+        if (it != settings_.inheritance.end())
+            for (const auto& [gap, ancestor] : it->second) entries.push_back({gap, ancestor});
+        return RunTime::AclInheritanceSource::encode(entries);
+    } else if (operation == tarnissrv::kGetString) {
         result = lookup(settings_.strings, in.readText(), L"setting");
     } else if (operation == tarnissrv::kGetExtString) {
         std::wstring section = in.readText(), name = in.readText();
@@ -105,7 +136,7 @@ std::optional<std::wstring> ManagementService::perform(std::string_view request)
         std::wstring name = in.readText(), password = in.readText();
         requireEnd(in);
         settings_.passwords[name] = password;
-        return std::nullopt; // an empty answer
+        return {}; // an empty answer
     } else if (operation == tarnissrv::kComponentInfo) {
         std::wstring package = in.readText();
         int kind = in.readInt();
@@ -114,13 +145,12 @@ std::optional<std::wstring> ManagementService::perform(std::string_view request)
         raisePlainError(L"Unknown operation " + guidText(operation), {L"", "standin::ManagementService::perform", __LINE__});
     }
     requireEnd(in);
-    return result;
+    return vserializer::writer().putText(result).bytes();
 }
 
 std::string ManagementService::answer(std::string_view request) {
     try {
-        std::optional<std::wstring> result = perform(request);
-        return result ? vserializer::writer().putText(*result).bytes() : std::string();
+        return perform(request);
     } catch (const vexception& e) {
         return vserializer::writer().putError(e.message()).bytes();
     }

@@ -8,12 +8,14 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace standin {
 
 // The settings file: UTF-8 text; "#" lines and blank lines are ignored; sections [strings],
-// [ext:SECTION], [passwords] and [components] hold NAME=value lines (the value is everything
-// after the first "=", kept verbatim).
+// [ext:SECTION], [passwords], [components] and [runas] hold NAME=value lines (the value is
+// everything after the first "=", kept verbatim); [inheritance] holds PATH=GAP ANCESTOR lines,
+// one per DACL entry of the path, in order.
 struct Settings {
     std::map<std::wstring, std::wstring> strings;
     std::map<std::pair<std::wstring, std::wstring>, std::wstring> extStrings; // (section, name)
@@ -22,6 +24,12 @@ struct Settings {
     // How the stand-in itself behaves: "answers=one-message" sends the length and the block of
     // an answer as one message (the default, "two-messages", as two).
     std::map<std::wstring, std::wstring> service;
+    std::map<std::wstring, std::wstring> runas;      // log, status, text
+    // Path (upper case, no "\\?\" prefix) → (generation gap, ancestor) per entry.
+    std::map<std::wstring, std::vector<std::pair<int, std::wstring>>> inheritance;
+
+    // The key an [inheritance] path is kept under.
+    static std::wstring pathKey(std::wstring path);
 
     // Raises a plain error naming the line on a malformed file.
     static Settings parse(std::string_view utf8);
@@ -39,8 +47,8 @@ public:
     void serve(Connection& connection);
 
 private:
-    // The answer's text; nothing for an operation without an answer.
-    std::optional<std::wstring> perform(std::string_view request);
+    // The answer block; empty for an operation without an answer.
+    std::string perform(std::string_view request);
 
     Settings settings_;
     std::mutex lock_;

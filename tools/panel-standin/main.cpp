@@ -1,17 +1,20 @@
-// panel-standin: a stand-in for the panel's management service on "\\.\pipe\tnapipe", answering
-// from a settings file.
+// panel-standin: a stand-in for the panel's management service on "\\.\pipe\tnapipe" and its
+// run-as service on "\\.\pipe\TNA_pipe {110D2F0F-...}", answering from a settings file.
 //   panel-standin.exe SETTINGS_FILE   serves until stopped (--stop, Ctrl+C, console close)
 //   panel-standin.exe --stop          stops a running stand-in; returns once it has
 #include "ManagementService.h"
 #include "PipeServer.h"
+#include "RunAsService.h"
 
 #include "app/Exceptions.h"
 #include "app/Text.h"
+#include "identity/RunAsClient.h"
 #include "ipc/TarnisSrvProtocol.h"
 #include "platform/Handle.h"
 
 #include <cstdio>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -60,10 +63,32 @@ int serve(const std::wstring& settingsPath) {
 
     int result = 0;
     try {
-        standin::ManagementService management(standin::Settings::load(settingsPath));
+        standin::Settings settings = standin::Settings::load(settingsPath);
+        standin::RunAsService runAs(settings);
+        standin::ManagementService management(std::move(settings));
+        standin::PipeServer runAsServer(RunTime::kRunAsPipeName, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE,
+                                        [&](standin::Connection& connection) { runAs.serve(connection); });
         standin::PipeServer server(tarnissrv::kPipeName, PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE,
                                    [&](standin::Connection& connection) { management.serve(connection); });
-        server.run(stop.get());
+        // Each service loop stops the other when it fails: the stand-in serves both or neither.
+        std::wstring runAsFailure;
+        std::thread runAsThread([&] {
+            try {
+                runAsServer.run(stop.get());
+            } catch (const vexception& e) {
+                runAsFailure = e.text(false);
+                SetEvent(stop.get());
+            }
+        });
+        try {
+            server.run(stop.get());
+        } catch (...) {
+            SetEvent(stop.get());
+            runAsThread.join();
+            throw;
+        }
+        runAsThread.join();
+        if (!runAsFailure.empty()) result = fail(runAsFailure);
     } catch (const vexception& e) {
         result = fail(e.text(false));
     }

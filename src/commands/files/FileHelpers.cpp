@@ -1,15 +1,14 @@
 #include "commands/files/FileHelpers.h"
 
 #include "app/Exceptions.h"
-#include "app/Sid.h"
 #include "commands/PathPolicy.h"
-#include "platform/Handle.h"
+#include "identity/Administrators.h"
 #include "platform/Platform.h"
+#include "security/DaclWrite.h"
+#include "security/SecurityInfo.h"
+#include "security/Token.h"
 
 #include <algorithm>
-#include <vector>
-
-#include <aclapi.h>
 
 namespace files {
 namespace {
@@ -38,122 +37,26 @@ DWORD queryAttributes(const std::wstring& input, int attempts, bool missingRaise
     }
 }
 
-platform::Handle processToken(DWORD access) {
-    platform::Handle token;
-    if (DWORD error = platform::current().openProcessToken(access, token.receive()))
-        raiseOsError(L"Unable to open process token", error, {L"", "files::processToken", __LINE__});
-    return token;
-}
-
-// The thread's token when it has one, else the process's.
-platform::Handle callerToken(DWORD access) {
-    platform::Handle token;
-    DWORD error = platform::current().openThreadToken(access, TRUE, token.receive());
-    if (error == ERROR_NO_TOKEN) return processToken(access);
-    if (error) raiseOsError(L"Unable to open a thread token", error, {L"", "files::callerToken", __LINE__});
-    return token;
-}
-
-std::vector<BYTE> tokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls) {
-    platform::Platform& p = platform::current();
-    DWORD needed = 0;
-    DWORD error = p.getTokenInformation(token, cls, nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed);
-    if (error == ERROR_INSUFFICIENT_BUFFER || error == ERROR_SUCCESS)
-        error = p.getTokenInformation(token, cls, buffer.data(), needed, &needed);
-    if (error) raiseOsError(L"Unable to get token information", error, {L"", "files::tokenInformation", __LINE__});
-    return buffer;
-}
-
-LUID privilegeValue(const wchar_t* name) {
-    LUID luid{};
-    if (!LookupPrivilegeValueW(nullptr, name, &luid))
-        raiseOsError(format(L"Unable to find privilege (%s)", name), GetLastError(),
-                     {L"", "files::privilegeValue", __LINE__});
-    return luid;
-}
-
-// Enables the privilege when the caller's token holds it; a privilege not held is left alone.
-void enableIfHeld(const wchar_t* name) {
-    platform::Handle token = callerToken(TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES);
-    LUID luid = privilegeValue(name);
-    std::vector<BYTE> held = tokenInformation(token.get(), TokenPrivileges);
-    auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(held.data());
-    bool holds = std::any_of(privileges->Privileges, privileges->Privileges + privileges->PrivilegeCount,
-                             [&](const LUID_AND_ATTRIBUTES& p) {
-                                 return p.Luid.LowPart == luid.LowPart && p.Luid.HighPart == luid.HighPart;
-                             });
-    if (!holds) return;
-    TOKEN_PRIVILEGES enable{1, {{luid, SE_PRIVILEGE_ENABLED}}};
-    if (DWORD error = platform::current().adjustTokenPrivileges(token.get(), &enable))
-        raiseOsError(format(L"Unable to adjust privilege (%s)", name), error, {L"", "files::enableIfHeld", __LINE__});
-}
-
-security::Sid processUser() {
-    platform::Handle token = processToken(TOKEN_QUERY);
-    std::vector<BYTE> user = tokenInformation(token.get(), TokenUser);
-    return security::Sid(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid);
-}
-
-void takeOwnership(const std::wstring& path, const security::Sid& user) {
-    enableIfHeld(SE_TAKE_OWNERSHIP_NAME);
-    if (DWORD error =
-            platform::current().setNamedSecurityInfo(path, OWNER_SECURITY_INFORMATION, user.get(), nullptr, nullptr))
-        raiseOsError(format(L"Unable to set the object (%s) owner", displayPath(path)), error,
-                     {L"", "files::takeOwnership", __LINE__});
-}
-
-[[noreturn]] void raiseAclError(const wchar_t* what, int line) {
-    raiseOsError(what, GetLastError(), {L"", "files::addAllowedEntry", line});
-}
-
 // Adds an access-allowed entry for `sid` where an explicit entry belongs: after the explicit
 // deny entries, before the other entries. The DACL keeps its protection from inheritance.
 void addAllowedEntry(const std::wstring& path, const security::Sid& sid, DWORD mask) {
-    platform::Platform& p = platform::current();
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR raw = nullptr;
-    DWORD error = p.getNamedSecurityInfo(path, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, &raw);
-    platform::LocalMemory descriptor(raw);
-    if (error)
-        raiseOsError(format(L"Unable to get the object (%s) security info", displayPath(path)), error,
-                     {L"", "files::addAllowedEntry", __LINE__});
-    if (dacl == nullptr) return; // no DACL: everyone holds every right already
-
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (!GetSecurityDescriptorControl(raw, &control, &revision)) raiseAclError(L"Unable to get the descriptor control", __LINE__);
-    ACL_SIZE_INFORMATION size{};
-    if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) raiseAclError(L"Unable to get ACL size", __LINE__);
-
-    DWORD bytes = size.AclBytesInUse + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + sid.length();
-    std::vector<DWORD> buffer((bytes + sizeof(DWORD) - 1) / sizeof(DWORD));
-    auto* acl = reinterpret_cast<ACL*>(buffer.data());
-    DWORD aclRevision = std::max<DWORD>(dacl->AclRevision, ACL_REVISION);
-    if (!InitializeAcl(acl, static_cast<DWORD>(buffer.size() * sizeof(DWORD)), aclRevision))
-        raiseAclError(L"Unable to initialize ACL", __LINE__);
+    security::SecurityInfo current = security::readSecurity(path);
+    if (current.dacl.absent()) return; // no DACL: everyone holds every right already
+    security::Acl updated = security::Acl::emptyList();
     bool added = false;
-    auto addOwn = [&] {
-        if (!AddAccessAllowedAce(acl, aclRevision, mask, sid.get())) raiseAclError(L"Unable to add ACE to ACL", __LINE__);
-        added = true;
-    };
-    for (DWORD i = 0; i < size.AceCount; ++i) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, i, &ace)) raiseAclError(L"Unable to get ACL ACE", __LINE__);
-        auto* header = static_cast<ACE_HEADER*>(ace);
-        bool explicitDeny = !(header->AceFlags & INHERITED_ACE) && (header->AceType == ACCESS_DENIED_ACE_TYPE ||
-                                                                     header->AceType == ACCESS_DENIED_OBJECT_ACE_TYPE);
-        if (!added && !explicitDeny) addOwn();
-        if (!AddAce(acl, aclRevision, MAXDWORD, ace, header->AceSize)) raiseAclError(L"Unable to add ACE to ACL", __LINE__);
+    for (const security::Ace& ace : current.dacl.aces()) {
+        bool explicitDeny = !(ace.flags() & INHERITED_ACE) && ace.isDeny();
+        if (!added && !explicitDeny) {
+            updated.append(security::Ace::allowed(mask, sid));
+            added = true;
+        }
+        updated.append(ace);
     }
-    if (!added) addOwn();
-
-    SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
-                                                                  ? PROTECTED_DACL_SECURITY_INFORMATION
-                                                                  : UNPROTECTED_DACL_SECURITY_INFORMATION);
-    if ((error = p.setNamedSecurityInfo(path, what, nullptr, nullptr, acl)))
-        raiseOsError(format(L"Unable to set the object (%s) security info", displayPath(path)), error,
-                     {L"", "files::addAllowedEntry", __LINE__});
+    if (!added) updated.append(security::Ace::allowed(mask, sid));
+    if (current.protectedDacl)
+        security::writeDaclProtected(path, updated);
+    else
+        security::writeDaclInherited(path, updated);
 }
 
 } // namespace
@@ -171,9 +74,8 @@ bool isDirectory(const std::wstring& path) {
 bool grantSelfAccess(const std::wstring& input, DWORD mask) {
     std::wstring path = pathpolicy::normalizePath(L"", input);
     try {
-        security::Sid user = processUser();
-        takeOwnership(path, user);
-        addAllowedEntry(path, user, mask);
+        security::takeOwnership(path);
+        addAllowedEntry(path, security::Token::process(TOKEN_QUERY).user(), mask);
         return true;
     } catch (const RunTime::AccessDeniedException&) {
         return false;
@@ -200,14 +102,6 @@ bool clearAttributes(const std::wstring& input, bool alsoReadOnly) {
     }
 }
 
-bool isAdministrator() {
-    static const security::Sid administrators = security::Sid::fromString(L"S-1-5-32-544");
-    platform::Handle token = processToken(TOKEN_QUERY);
-    std::vector<BYTE> buffer = tokenInformation(token.get(), TokenGroups);
-    auto* groups = reinterpret_cast<TOKEN_GROUPS*>(buffer.data());
-    return std::any_of(groups->Groups, groups->Groups + groups->GroupCount, [](const SID_AND_ATTRIBUTES& g) {
-        return !(g.Attributes & SE_GROUP_USE_FOR_DENY_ONLY) && security::Sid(g.Sid) == administrators;
-    });
-}
+bool isAdministrator() { return identity::isAdministrator(); }
 
 } // namespace files

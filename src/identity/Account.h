@@ -1,15 +1,16 @@
 // Target accounts: the built-in Administrator account and the resolution of account names.
 #pragma once
-#include "app/Sid.h"
+#include "security/Sid.h"
 
 #include <string>
 
-namespace account {
+namespace identity {
 
 // The machine's account-domain SID extended by the relative identifier 500.
 security::Sid builtinAdministrator();
 
-// The SID of a named local account; "Unable to lookup SID for name %s" (1332) when unknown.
+// The SID of an account name, tried with the qualifiers of the account domain, the built-in
+// domain and the NT authority in turn; "Unable to lookup SID for name %s" (1332) when none knows it.
 security::Sid resolveAccount(const std::wstring& name);
 
-} // namespace account
+} // namespace identity

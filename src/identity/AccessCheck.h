@@ -1,0 +1,14 @@
+// Whether the thread's current identity is granted an access by a described security descriptor.
+#pragma once
+#include "security/Acl.h"
+#include "security/Sid.h"
+
+namespace identity {
+
+// AccessCheck of the thread token (the process token impersonated on the thread when the thread
+// has none, reverted afterwards) against owner, group and DACL, every generic bit of `desired`
+// mapped to `desired` itself.
+bool accessCheck(const security::Sid& owner, const security::Sid& group, const security::Acl& dacl,
+                 DWORD desired);
+
+} // namespace identity

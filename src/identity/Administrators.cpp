@@ -1,0 +1,22 @@
+#include "identity/Administrators.h"
+
+#include "identity/Account.h"
+
+#include <algorithm>
+
+namespace identity {
+
+bool isAdministrator(const security::Token* token) {
+    std::vector<security::TokenGroup> groups =
+        token ? token->groups() : security::Token::process(TOKEN_QUERY).groups();
+    return std::any_of(groups.begin(), groups.end(), [](const security::TokenGroup& g) {
+        return !g.denyOnly() && g.sid == security::administratorsGroup();
+    });
+}
+
+bool isAdministrativeAccount(const security::Sid& sid) {
+    return sid == builtinAdministrator() || sid == security::administratorsGroup() ||
+           sid == resolveAccount(L"tnaadm") || sid == resolveAccount(L"Tarnis Administrator");
+}
+
+} // namespace identity

@@ -1,0 +1,129 @@
+#include "security/Ace.h"
+
+#include "app/Exceptions.h"
+
+#include <cstring>
+
+namespace security {
+namespace {
+
+constexpr const char* kOrigin = "security::Ace";
+constexpr size_t kHeaderAndMask = sizeof(ACE_HEADER) + sizeof(DWORD);
+constexpr size_t kObjectFlagsOffset = kHeaderAndMask; // the object entries' Flags field
+constexpr size_t kObjectGuidsOffset = kObjectFlagsOffset + sizeof(DWORD);
+
+bool isObject(BYTE type) {
+    return type >= ACCESS_ALLOWED_OBJECT_ACE_TYPE && type <= SYSTEM_ALARM_OBJECT_ACE_TYPE;
+}
+bool isSupported(BYTE type) {
+    return type <= SYSTEM_ALARM_ACE_TYPE || isObject(type);
+}
+
+[[noreturn]] void malformed(int line) {
+    raisePlainError(L"Malformed ACE", {L"", kOrigin, line});
+}
+
+} // namespace
+
+Ace::Ace(const void* raw) {
+    const auto* h = static_cast<const ACE_HEADER*>(raw);
+    if (h->AceSize < kHeaderAndMask) malformed(__LINE__);
+    bytes_.resize((h->AceSize + 3) / 4);
+    std::memcpy(bytes_.data(), raw, h->AceSize);
+}
+
+Ace Ace::make(BYTE type, BYTE flags, DWORD mask, const Sid& sid, std::optional<GUID> objectType,
+              std::optional<GUID> inheritedObjectType) {
+    std::vector<BYTE> out(kHeaderAndMask);
+    if (isObject(type)) {
+        DWORD objectFlags = (objectType ? ACE_OBJECT_TYPE_PRESENT : 0) |
+                            (inheritedObjectType ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0);
+        out.insert(out.end(), reinterpret_cast<BYTE*>(&objectFlags),
+                   reinterpret_cast<BYTE*>(&objectFlags) + 4);
+        for (const auto& guid : {objectType, inheritedObjectType})
+            if (guid)
+                out.insert(out.end(), reinterpret_cast<const BYTE*>(&*guid),
+                           reinterpret_cast<const BYTE*>(&*guid) + 16);
+    }
+    const auto* s = static_cast<const BYTE*>(sid.get());
+    out.insert(out.end(), s, s + sid.length());
+    out.resize((out.size() + 3) & ~size_t(3));
+    auto* h = reinterpret_cast<ACE_HEADER*>(out.data());
+    h->AceType = type;
+    h->AceFlags = flags;
+    h->AceSize = static_cast<WORD>(out.size());
+    std::memcpy(out.data() + sizeof(ACE_HEADER), &mask, sizeof mask);
+    Ace ace;
+    ace.bytes_.resize(out.size() / 4);
+    std::memcpy(ace.bytes_.data(), out.data(), out.size());
+    return ace;
+}
+
+Ace Ace::allowed(DWORD mask, const Sid& sid, BYTE flags) {
+    return make(ACCESS_ALLOWED_ACE_TYPE, flags, mask, sid);
+}
+Ace Ace::denied(DWORD mask, const Sid& sid, BYTE flags) {
+    return make(ACCESS_DENIED_ACE_TYPE, flags, mask, sid);
+}
+
+DWORD Ace::mask() const {
+    DWORD mask;
+    std::memcpy(&mask, bytes() + sizeof(ACE_HEADER), sizeof mask);
+    return mask;
+}
+
+bool Ace::isObjectType() const {
+    return isObject(type());
+}
+bool Ace::isDeny() const {
+    return type() == ACCESS_DENIED_ACE_TYPE || type() == ACCESS_DENIED_OBJECT_ACE_TYPE;
+}
+
+size_t Ace::sidOffset() const {
+    if (!isSupported(type()))
+        raisePlainError(format(L"Unsupported ACE type (%d)", type()), {L"", kOrigin, __LINE__});
+    if (!isObject(type())) return kHeaderAndMask;
+    if (size() < kObjectGuidsOffset) malformed(__LINE__);
+    DWORD objectFlags;
+    std::memcpy(&objectFlags, bytes() + kObjectFlagsOffset, sizeof objectFlags);
+    size_t offset = kObjectGuidsOffset;
+    if (objectFlags & ACE_OBJECT_TYPE_PRESENT) offset += sizeof(GUID);
+    if (objectFlags & ACE_INHERITED_OBJECT_TYPE_PRESENT) offset += sizeof(GUID);
+    return offset;
+}
+
+Sid Ace::sid() const {
+    size_t offset = sidOffset();
+    // The SID's fixed part, then its sub-authorities, must lie inside the entry.
+    if (offset + 8 > size()) malformed(__LINE__);
+    PSID sid = const_cast<BYTE*>(bytes() + offset);
+    if (offset + GetSidLengthRequired(*GetSidSubAuthorityCount(sid)) > size()) malformed(__LINE__);
+    return Sid(sid);
+}
+
+std::optional<GUID> Ace::objectType() const {
+    if (!isObjectType()) raisePlainError(L"Not X_X_OBJECT_ACE_TYPE", {L"", kOrigin, __LINE__});
+    sidOffset(); // checks the entry holds its flags and GUIDs
+    DWORD objectFlags;
+    std::memcpy(&objectFlags, bytes() + kObjectFlagsOffset, sizeof objectFlags);
+    if (!(objectFlags & ACE_OBJECT_TYPE_PRESENT)) return std::nullopt;
+    if (kObjectGuidsOffset + sizeof(GUID) > size()) malformed(__LINE__);
+    GUID guid;
+    std::memcpy(&guid, bytes() + kObjectGuidsOffset, sizeof guid);
+    return guid;
+}
+
+std::optional<GUID> Ace::inheritedObjectType() const {
+    if (!isObjectType()) raisePlainError(L"Not object type ACE", {L"", kOrigin, __LINE__});
+    DWORD objectFlags;
+    if (size() < kObjectGuidsOffset) malformed(__LINE__);
+    std::memcpy(&objectFlags, bytes() + kObjectFlagsOffset, sizeof objectFlags);
+    if (!(objectFlags & ACE_INHERITED_OBJECT_TYPE_PRESENT)) return std::nullopt;
+    size_t offset = kObjectGuidsOffset + ((objectFlags & ACE_OBJECT_TYPE_PRESENT) ? sizeof(GUID) : 0);
+    if (offset + sizeof(GUID) > size()) malformed(__LINE__);
+    GUID guid;
+    std::memcpy(&guid, bytes() + offset, sizeof guid);
+    return guid;
+}
+
+} // namespace security

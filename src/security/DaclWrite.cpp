@@ -1,0 +1,52 @@
+#include "security/DaclWrite.h"
+
+#include "app/Exceptions.h"
+#include "app/Text.h"
+#include "platform/Platform.h"
+#include "security/Token.h"
+
+namespace security {
+namespace {
+
+void writeDacl(const std::wstring& path, const Acl& dacl, SECURITY_INFORMATION protection) {
+    Acl cleaned = dropUnresolvableAces(dacl);
+    platform::Platform& p = platform::current();
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | protection;
+    DWORD error = p.setNamedSecurityInfo(path, what, nullptr, nullptr, cleaned.get());
+    if (error == ERROR_ACCESS_DENIED) {
+        takeOwnership(path);
+        error = p.setNamedSecurityInfo(path, what, nullptr, nullptr, cleaned.get());
+    }
+    if (error)
+        raiseOsError(format(L"Unable to set the object (%s) security info", text::displayPath(path)), error,
+                     {L"", "security::writeDacl", __LINE__});
+}
+
+} // namespace
+
+void writeDaclProtected(const std::wstring& path, const Acl& dacl) {
+    writeDacl(path, dacl, PROTECTED_DACL_SECURITY_INFORMATION);
+}
+
+void writeDaclInherited(const std::wstring& path, const Acl& dacl) {
+    writeDacl(path, dacl, UNPROTECTED_DACL_SECURITY_INFORMATION);
+}
+
+void takeOwnership(const std::wstring& path) {
+    Token::caller(TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES).enableIfHeld(SE_TAKE_OWNERSHIP_NAME);
+    Sid user = Token::process(TOKEN_QUERY).user();
+    if (DWORD error = platform::current().setNamedSecurityInfo(path, OWNER_SECURITY_INFORMATION, user.get(),
+                                                               nullptr, nullptr))
+        raiseOsError(format(L"Unable to set the object (%s) owner", text::displayPath(path)), error,
+                     {L"", "security::takeOwnership", __LINE__});
+}
+
+Acl dropUnresolvableAces(const Acl& dacl) {
+    Acl out = Acl::copyOf(dacl.get());
+    // Backwards, so that deleting keeps the indexes still to visit.
+    for (DWORD i = out.count(); i-- > 0;)
+        if (out.at(i).sid().isUnresolvable()) out.remove(i);
+    return out;
+}
+
+} // namespace security

@@ -1,0 +1,22 @@
+// Writing a file's DACL: entries of deleted accounts are dropped first, and a refusal is met
+// once by taking ownership of the object.
+#pragma once
+#include "security/Acl.h"
+
+#include <string>
+
+namespace security {
+
+// Writes the DACL protected from (or open to) inheritance. On access denied the process takes
+// ownership and tries once more; otherwise "Unable to set the object (%s) security info".
+void writeDaclProtected(const std::wstring& path, const Acl& dacl);
+void writeDaclInherited(const std::wstring& path, const Acl& dacl);
+
+// Makes the process user the owner, enabling SeTakeOwnershipPrivilege first when the caller's
+// token holds it ("Unable to set the object (%s) owner").
+void takeOwnership(const std::wstring& path);
+
+// A copy without the entries whose SID belongs to a deleted account.
+Acl dropUnresolvableAces(const Acl& dacl);
+
+} // namespace security

@@ -1,0 +1,41 @@
+#include "security/SecurityInfo.h"
+
+#include "app/Exceptions.h"
+#include "app/Text.h"
+#include "platform/Handle.h"
+#include "platform/Platform.h"
+
+namespace security {
+
+SecurityInfo readSecurity(const std::wstring& path) {
+    PSID owner = nullptr, group = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR raw = nullptr;
+    DWORD error = platform::current().getNamedSecurityInfo(
+        path, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+        &group, &dacl, &raw);
+    platform::LocalMemory descriptor(raw);
+    if (error)
+        raiseOsError(format(L"Unable to get the object (%s) security info", text::displayPath(path)), error,
+                     {L"", "security::readSecurity", __LINE__});
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(raw, &control, &revision))
+        raiseOsError(format(L"Unable to get the object (%s) security info", text::displayPath(path)),
+                     GetLastError(), {L"", "security::readSecurity", __LINE__});
+    return {Sid(owner), Sid(group), Acl::copyOf(dacl), (control & SE_DACL_PROTECTED) != 0};
+}
+
+AbsoluteDescriptor::AbsoluteDescriptor(const Sid& owner, const Sid& group, const Acl& dacl) {
+    constexpr const char* origin = "security::AbsoluteDescriptor";
+    if (!InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION))
+        raiseOsError(L"Unable to initialize SECURITY_DESCRIPTOR", GetLastError(), {L"", origin, __LINE__});
+    if (!SetSecurityDescriptorOwner(&descriptor_, owner.get(), FALSE))
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR owner", GetLastError(), {L"", origin, __LINE__});
+    if (!SetSecurityDescriptorGroup(&descriptor_, group.get(), FALSE))
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR group", GetLastError(), {L"", origin, __LINE__});
+    if (!SetSecurityDescriptorDacl(&descriptor_, TRUE, dacl.get(), FALSE))
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR DACL", GetLastError(), {L"", origin, __LINE__});
+}
+
+} // namespace security

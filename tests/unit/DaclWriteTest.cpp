@@ -1,0 +1,119 @@
+#include "security/DaclWrite.h"
+
+#include "app/Exceptions.h"
+#include "security/SecurityInfo.h"
+#include "support/FailureOf.h"
+#include "support/SecurityFixtures.h"
+#include "support/SubstitutePlatform.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace security;
+using namespace testsupport;
+
+const std::wstring kPath = L"\\\\?\\C:\\sites\\example\\index.html";
+
+class DaclWriteTest : public ::testing::Test {
+protected:
+    DaclWriteTest() : scoped(substitute) {
+        substitute.setToken({userSid(), {{administratorsGroup()}}, {SE_TAKE_OWNERSHIP_NAME}, {}});
+        substitute.addAccount({L"WEB01", L"alice", userSid()});
+        substitute.addAccount({L"WEB01", L"bob", otherUserSid()});
+        original = aclOf({Ace::allowed(FILE_GENERIC_READ, everyoneSid())});
+        substitute.setSecurity(kPath,
+                               {localSystem(), localSystem(), std::vector<BYTE>(bytesOf(original)), true});
+    }
+    static std::vector<BYTE> bytesOf(const Acl& acl) {
+        auto* p = reinterpret_cast<const BYTE*>(acl.get());
+        return {p, p + acl.get()->AclSize};
+    }
+    Acl stored() { return readSecurity(kPath).dacl; }
+
+    SubstitutePlatform substitute;
+    ScopedPlatform scoped;
+    Acl original;
+};
+
+TEST_F(DaclWriteTest, WritesProtectedOrInherited) {
+    Acl dacl = aclOf({Ace::allowed(GENERIC_ALL, userSid(), 0x3)});
+    writeDaclInherited(kPath, dacl);
+    SecurityInfo info = readSecurity(kPath);
+    EXPECT_FALSE(info.protectedDacl);
+    ASSERT_EQ(info.dacl.count(), 1u);
+    EXPECT_EQ(info.dacl.at(0), dacl.at(0));
+    EXPECT_EQ(info.owner, localSystem()); // owner and group are not passed
+    writeDaclProtected(kPath, dacl);
+    EXPECT_TRUE(readSecurity(kPath).protectedDacl);
+}
+
+TEST_F(DaclWriteTest, EntriesOfDeletedAccountsAreDroppedOthersKept) {
+    const Sid deleted = Sid::fromString(L"S-1-5-21-7-8-9-3000");
+    const Sid unreachable = Sid::fromString(L"S-1-5-21-99-99-99-1000");
+    substitute.addDeletedSid(deleted);
+    // A domain controller that does not answer is no proof that the account is gone.
+    substitute.failNext(Call::lookupAccountSid, unreachable.toString(), RPC_S_SERVER_UNAVAILABLE, 10);
+    // A name longer than the 32 characters the check asks with: the account exists.
+    const Sid longName = Sid::fromString(L"S-1-5-21-7-8-9-1003");
+    substitute.addAccount({L"WEB01", L"a-service-account-with-a-very-long-name", longName});
+    Acl dacl = aclOf({Ace::allowed(1, deleted), Ace::allowed(2, userSid()), Ace::denied(3, deleted),
+                      Ace::allowed(4, unreachable), Ace::allowed(5, longName)});
+    writeDaclProtected(kPath, dacl);
+    Acl written = stored();
+    ASSERT_EQ(written.count(), 3u);
+    EXPECT_EQ(written.at(0).mask(), 2u);
+    EXPECT_EQ(written.at(1).sid(), unreachable);
+    EXPECT_EQ(written.at(2).sid(), longName);
+    EXPECT_EQ(dacl.count(), 5u); // the caller's ACL is left alone
+}
+
+TEST_F(DaclWriteTest, ARefusalIsRetriedOnceAfterTakingOwnership) {
+    substitute.failNext(Call::setNamedSecurityInfo, kPath, ERROR_ACCESS_DENIED);
+    writeDaclProtected(kPath, aclOf({Ace::allowed(GENERIC_ALL, userSid())}));
+    EXPECT_EQ(readSecurity(kPath).owner, userSid());
+    EXPECT_EQ(stored().count(), 1u);
+    EXPECT_EQ(substitute.calls(Call::setNamedSecurityInfo, kPath), 3); // refused, owner, retry
+    EXPECT_EQ(substitute.token().enabled, std::vector<std::wstring>{SE_TAKE_OWNERSHIP_NAME});
+}
+
+TEST_F(DaclWriteTest, AFailedRetryOrOtherFailureChangesNothing) {
+    substitute.failNext(Call::setNamedSecurityInfo, kPath, ERROR_ACCESS_DENIED,
+                        2); // the write, then the owner
+    std::wstring text = failureOf<VAccessDeniedException>([&] {
+                            writeDaclProtected(kPath, aclOf({Ace::allowed(GENERIC_ALL, userSid())}));
+                        }).message();
+    EXPECT_NE(text.find(L" at Unable to set the object (C:\\sites\\example\\index.html) owner"),
+              std::wstring::npos)
+        << text;
+    EXPECT_EQ(stored().at(0), original.at(0));
+
+    // A failure other than access denied is not retried.
+    int before = substitute.calls(Call::setNamedSecurityInfo, kPath);
+    substitute.failNext(Call::setNamedSecurityInfo, kPath, ERROR_INVALID_PARAMETER, 1);
+    text = failureOf<vosexception>([&] { writeDaclInherited(kPath, Acl::emptyList()); }).message();
+    EXPECT_NE(text.find(L" at Unable to set the object (C:\\sites\\example\\index.html) security info"),
+              std::wstring::npos)
+        << text;
+    EXPECT_EQ(substitute.calls(Call::setNamedSecurityInfo, kPath), before + 1);
+    EXPECT_EQ(stored().count(), 1u);
+    EXPECT_EQ(readSecurity(kPath).owner, localSystem());
+}
+
+TEST_F(DaclWriteTest, OwnershipIsTakenWithoutThePrivilegeToo) {
+    substitute.token().privileges.clear();
+    takeOwnership(kPath);
+    EXPECT_EQ(readSecurity(kPath).owner, userSid());
+    EXPECT_TRUE(substitute.token().enabled.empty());
+    EXPECT_EQ(substitute.calls(Call::adjustTokenPrivileges), 0);
+}
+
+TEST_F(DaclWriteTest, ReadFailuresNameThePath) {
+    substitute.failNext(Call::getNamedSecurityInfo, kPath, ERROR_PATH_NOT_FOUND);
+    std::wstring text = failureOf<VPathNotFoundException>([&] { readSecurity(kPath); }).message();
+    EXPECT_NE(text.find(L" at Unable to get the object (C:\\sites\\example\\index.html) security info"),
+              std::wstring::npos)
+        << text;
+}
+
+} // namespace
