@@ -36,7 +36,8 @@ ExternalProject_Add(libidn-build
 add_library(deps::idn STATIC IMPORTED GLOBAL)
 set_target_properties(deps::idn PROPERTIES
   IMPORTED_LOCATION ${IDN_LIBRARY}
-  INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include)
+  INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS LIBIDN_STATIC)
 add_dependencies(deps::idn libidn-build)
 
 # MariaDB Connector/C: TLS through SChannel, the bundled zlib, no curl, no unit tests; every client
