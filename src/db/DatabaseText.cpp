@@ -33,11 +33,23 @@ std::string toDatabaseText(std::wstring_view text) {
         }
         ucs4.push_back(c);
     }
-    size_t written = 0;
-    std::unique_ptr<char, IdnFree> utf8(
-        stringprep_ucs4_to_utf8(ucs4.data(), static_cast<ssize_t>(ucs4.size()), nullptr, &written));
-    if (!utf8) raisePlainError(L"Unable to convert text to UTF-8", {L"", "db::toDatabaseText", __LINE__});
-    return std::string(utf8.get(), written);
+    // libidn ends its conversion at a NUL: the pieces between NULs are converted one by one.
+    std::string result;
+    size_t start = 0;
+    for (;;) {
+        size_t end = start;
+        while (end < ucs4.size() && ucs4[end] != 0) ++end;
+        if (end > start) {
+            size_t written = 0;
+            std::unique_ptr<char, IdnFree> utf8(stringprep_ucs4_to_utf8(
+                ucs4.data() + start, static_cast<ssize_t>(end - start), nullptr, &written));
+            if (!utf8) raisePlainError(L"Unable to convert text to UTF-8", {L"", "db::toDatabaseText", __LINE__});
+            result.append(utf8.get(), written);
+        }
+        if (end == ucs4.size()) return result;
+        result += '\0';
+        start = end + 1;
+    }
 }
 
 std::wstring fromDatabaseText(std::string_view utf8) { return text::fromUtf8(utf8); }

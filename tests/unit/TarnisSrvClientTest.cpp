@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "ipc/Serializer.h"
 #include "ipc/TarnisSrvProtocol.h"
+#include "support/Failure.h"
 #include "support/Standin.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 
 namespace {
 
+using testsupport::failureOf;
 using testsupport::uniquePipeName;
 
 std::string le32(uint32_t v) { return vserializer::writer().putRaw32(v).bytes(); }
@@ -80,15 +82,6 @@ private:
 };
 
 std::string text(const std::wstring& s) { return vserializer::writer().putText(s).bytes(); }
-
-template <class E = vexception, class F> E failureOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e;
-    }
-    throw std::logic_error("no failure of the expected class");
-}
 
 TEST(TarnisSrvClient, WritesRequestsInTheServiceEncoding) {
     std::vector<std::string> requests;
