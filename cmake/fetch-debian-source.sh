@@ -80,13 +80,24 @@ APT::Sandbox::User "root";
 EOF
 export APT_CONFIG=$apt_dir/apt.conf
 
-# The private lists are refreshed once a day at most.
+# The private lists are refreshed once a day at most, and whenever they do not list the package.
 stamp=$apt_dir/lists/.updated
-if [ ! -f "$stamp" ] || [ -n "$(find "$stamp" -mmin +1440)" ]; then
+updated=0
+update_lists() {
   echo "fetch-debian-source: reading the source indexes of this machine's apt sources"
   apt-get update -q </dev/null >"$apt_dir/update.log" 2>&1 \
     || { cat "$apt_dir/update.log" >&2; fail "apt-get update of the source indexes failed"; }
   touch "$stamp"
+  updated=1
+}
+if [ ! -f "$stamp" ] || [ -n "$(find "$stamp" -mmin +1440)" ]; then
+  update_lists
+fi
+listed_versions() {
+  apt-cache showsrc "$package" 2>/dev/null | sed -n -e 's/^Version: //p' | sort -u
+}
+if [ -z "$(listed_versions)" ] && [ "$updated" = 0 ]; then
+  update_lists
 fi
 
 # Newest first; a version whose files the archive no longer (or not yet) serves is passed over for
@@ -103,7 +114,7 @@ while read -r version; do
     fi
   done
   [ "$placed" = 1 ] || versions+=("$version")
-done < <(apt-cache showsrc "$package" 2>/dev/null | sed -n -e 's/^Version: //p' | sort -u)
+done < <(listed_versions)
 [ ${#versions[@]} -gt 0 ] || fail "no source index lists $package (no network, or no deb-src for these suites)"
 
 log=$work_dir/$package.log
