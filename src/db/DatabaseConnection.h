@@ -16,7 +16,8 @@ class DatabaseConnection {
 public:
     // Settings come from the panel (management service and environment) unless a source is given;
     // a non-empty host wins over the configured one.
-    explicit DatabaseConnection(bool connectNow = true, SettingsSource* source = nullptr, std::wstring host = L"");
+    explicit DatabaseConnection(bool connectNow = true, SettingsSource* source = nullptr,
+                                std::wstring host = L"");
     DatabaseConnection(const DatabaseConnection&) = delete;
     DatabaseConnection& operator=(const DatabaseConnection&) = delete;
 

@@ -68,7 +68,8 @@ std::optional<std::wstring> PanelSettingsSource::environment(const std::wstring&
     std::vector<wchar_t> buffer(256);
     for (;;) {
         SetLastError(ERROR_SUCCESS);
-        DWORD length = GetEnvironmentVariableW(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        DWORD length =
+            GetEnvironmentVariableW(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
             return std::wstring();
@@ -81,7 +82,8 @@ std::optional<std::wstring> PanelSettingsSource::environment(const std::wstring&
 DatabaseSettings DatabaseSettings::read(SettingsSource& source, const std::wstring& callerHost) {
     DatabaseSettings settings;
     settings.provider = pick(source, nullptr, L"TARNIS_DATABASE_PROVIDER_NAME", kDefaultProvider);
-    settings.host = callerHost.empty() ? pick(source, L"TARNIS_DB_HOST", L"MySQL_DB_HOST", kDefaultHost) : callerHost;
+    settings.host =
+        callerHost.empty() ? pick(source, L"TARNIS_DB_HOST", L"MySQL_DB_HOST", kDefaultHost) : callerHost;
     settings.login = pick(source, L"TARNIS_DB_LOGIN", L"TARNIS_DATABASE_LOGIN", kDefaultLogin);
     settings.database = pick(source, L"TARNIS_DB_NAME", L"mySQLDBName", kDefaultDatabase);
     if (auto password = nonEmpty(source.environment(L"TARNIS_DB_PASSWD")))

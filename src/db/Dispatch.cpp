@@ -22,7 +22,8 @@ _variant_t Dispatch::invoke(const wchar_t* name, WORD flags, std::initializer_li
     // Arguments travel last to first.
     std::vector<VARIANTARG> reversed(args.size());
     size_t i = args.size();
-    for (const _variant_t& arg : args) reversed[--i] = arg;
+    for (const _variant_t& arg : args)
+        reversed[--i] = arg;
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     if (flags == DISPATCH_PROPERTYPUT) {
@@ -40,7 +41,8 @@ _variant_t Dispatch::invoke(const wchar_t* name, WORD flags, std::initializer_li
         SysFreeString(failure.bstrHelpFile);
         ICreateErrorInfo* create = nullptr;
         if (SUCCEEDED(CreateErrorInfo(&create))) {
-            create->SetDescription(description.length() ? static_cast<wchar_t*>(description) : const_cast<wchar_t*>(name));
+            create->SetDescription(description.length() ? static_cast<wchar_t*>(description)
+                                                        : const_cast<wchar_t*>(name));
             IErrorInfo* info = nullptr;
             create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info));
             create->Release();
@@ -56,7 +58,9 @@ _variant_t Dispatch::get(const wchar_t* name, std::initializer_list<_variant_t> 
     return invoke(name, DISPATCH_PROPERTYGET | DISPATCH_METHOD, args);
 }
 
-void Dispatch::put(const wchar_t* name, const _variant_t& value) const { invoke(name, DISPATCH_PROPERTYPUT, {value}); }
+void Dispatch::put(const wchar_t* name, const _variant_t& value) const {
+    invoke(name, DISPATCH_PROPERTYPUT, {value});
+}
 
 _variant_t Dispatch::call(const wchar_t* name, std::initializer_list<_variant_t> args) const {
     return invoke(name, DISPATCH_METHOD, args);

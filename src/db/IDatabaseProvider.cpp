@@ -16,7 +16,8 @@ std::unique_ptr<IDatabaseProvider> IDatabaseProvider::create(const std::wstring&
     if (name.empty() || name == L"MySQL") return std::make_unique<MySQLDatabaseProvider>();
     if (name == L"MSSQL") return std::make_unique<MSSQLDatabaseProvider>();
     if (name == L"Jet") return std::make_unique<JetDatabaseProvider>();
-    raisePlainError(L"Unable to build database provider " + name, {L"", "IDatabaseProvider::Create", kCreateLine});
+    raisePlainError(L"Unable to build database provider " + name,
+                    {L"", "IDatabaseProvider::Create", kCreateLine});
 }
 
 } // namespace db

@@ -9,7 +9,8 @@ namespace db {
 namespace {
 
 bool isLocalHost(const std::wstring& host) {
-    if (host.empty() || host == L"." || host == L"127.0.0.1" || text::equalNoCase(host, L"localhost")) return true;
+    if (host.empty() || host == L"." || host == L"127.0.0.1" || text::equalNoCase(host, L"localhost"))
+        return true;
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
     return GetComputerNameW(name, &size) && text::equalNoCase(host, name);

@@ -22,7 +22,9 @@ constexpr int kResultLine = 290;
 constexpr const char* kExecuteOrigin = "MySQLDatabaseProvider::execute";
 constexpr const char* kVersionOrigin = "MySQLDatabaseProvider::version";
 
-bool connectionLost(unsigned error) { return error == CR_SERVER_GONE_ERROR || error == CR_SERVER_LOST; }
+bool connectionLost(unsigned error) {
+    return error == CR_SERVER_GONE_ERROR || error == CR_SERVER_LOST;
+}
 
 // Runs a statement of the session set-up on a connection that is not in use yet.
 bool runSetup(MYSQL* handle, const char* statement) {
@@ -40,7 +42,8 @@ MYSQL* MySQLDatabaseProvider::handle(const char* origin) const {
 
 void MySQLDatabaseProvider::connect(const DatabaseSettings& settings) {
     MySqlConnection fresh(mysql_init(nullptr));
-    if (!fresh) raisePlainError(L"Insufficient memory to allocate new object", {L"", kConnectOrigin, kInitLine});
+    if (!fresh)
+        raisePlainError(L"Insufficient memory to allocate new object", {L"", kConnectOrigin, kInitLine});
     std::string host = text::toAnsi(settings.host), login = text::toAnsi(settings.login),
                 password = text::toAnsi(settings.password), database = text::toAnsi(settings.database),
                 socket = text::toAnsi(settings.socket);
@@ -54,8 +57,9 @@ void MySQLDatabaseProvider::connect(const DatabaseSettings& settings) {
     }
     auto failSetup = [&](const wchar_t* step) {
         connectError_ = text::fromAnsi(mysql_error(fresh.get()));
-        throw VDatabase::ConnectException(format(L"Failed to connect to database: %s: %s", step, connectError_),
-                                          {L"", kConnectOrigin, __LINE__});
+        throw VDatabase::ConnectException(
+            format(L"Failed to connect to database: %s: %s", step, connectError_),
+            {L"", kConnectOrigin, __LINE__});
     };
     if (!runSetup(fresh.get(), "SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED"))
         failSetup(L"SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED");
@@ -69,7 +73,9 @@ bool MySQLDatabaseProvider::supportsSetNames(const std::wstring& serverVersion) 
     return versionAtLeast(serverVersion, L"4.1");
 }
 
-bool MySQLDatabaseProvider::isConnected() { return connection_ && mysql_ping(connection_.get()) == 0; }
+bool MySQLDatabaseProvider::isConnected() {
+    return connection_ && mysql_ping(connection_.get()) == 0;
+}
 
 void MySQLDatabaseProvider::send(const std::wstring& text, const std::string& utf8, const wchar_t* what,
                                  const char* origin, int line) {
@@ -107,7 +113,8 @@ std::wstring MySQLDatabaseProvider::escape(const std::wstring& text) {
     unsigned long length =
         mysql_real_escape_string(h, buffer.data(), utf8.data(), static_cast<unsigned long>(utf8.size()));
     if (length == static_cast<unsigned long>(-1))
-        raisePlainError(L"Unable to escape text for the database", {L"", "MySQLDatabaseProvider::escape", __LINE__});
+        raisePlainError(L"Unable to escape text for the database",
+                        {L"", "MySQLDatabaseProvider::escape", __LINE__});
     return fromDatabaseText(std::string_view(buffer.data(), length));
 }
 
@@ -120,7 +127,9 @@ std::wstring MySQLDatabaseProvider::readVersion(MYSQL* h) {
     raisePlainError(L"Unable to get MySQLDatabaseProvider version", {L"", kVersionOrigin, __LINE__});
 }
 
-std::wstring MySQLDatabaseProvider::version() { return readVersion(handle(kVersionOrigin)); }
+std::wstring MySQLDatabaseProvider::version() {
+    return readVersion(handle(kVersionOrigin));
+}
 
 std::wstring MySQLDatabaseProvider::lastError() {
     if (connection_) return fromDatabaseText(mysql_error(connection_.get()));

@@ -28,7 +28,8 @@ private:
     MYSQL* handle(const char* origin) const;
     // Sends the text; one reconnect when the connection turns out lost. Raises "WHAT TEXT: ..."
     // on failure.
-    void send(const std::wstring& text, const std::string& utf8, const wchar_t* what, const char* origin, int line);
+    void send(const std::wstring& text, const std::string& utf8, const wchar_t* what, const char* origin,
+              int line);
     static std::wstring readVersion(MYSQL* handle);
 
     MySqlConnection connection_;

@@ -55,7 +55,8 @@ std::wstring VADODatabaseProvider::maskPassword(const std::wstring& connectionSt
                 ++i;
             }
         }
-        while (i < connectionString.size() && connectionString[i] != L';') ++i;
+        while (i < connectionString.size() && connectionString[i] != L';')
+            ++i;
     }
     return masked;
 }
@@ -92,23 +93,28 @@ bool VADODatabaseProvider::isConnected() {
 
 std::unique_ptr<IDatabaseRecordSet> VADODatabaseProvider::query(const std::wstring& text) {
     LogManager::instance().log(0, L"ADO query: %s", text);
-    if (!connection_) raisePlainError(L"Not connected to the database", {L"", "VADODatabaseProvider::query", __LINE__});
+    if (!connection_)
+        raisePlainError(L"Not connected to the database", {L"", "VADODatabaseProvider::query", __LINE__});
     try {
-        return std::make_unique<VADORecordSetProvider>(connection_.getObject(L"Execute", {_variant_t(text.c_str())}));
+        return std::make_unique<VADORecordSetProvider>(
+            connection_.getObject(L"Execute", {_variant_t(text.c_str())}));
     } catch (const _com_error& e) {
         lastError_ = comErrorText(e);
-        raisePlainError(format(L"Can't query %s: %s", text, lastError_), {L"", "VADODatabaseProvider::query", __LINE__});
+        raisePlainError(format(L"Can't query %s: %s", text, lastError_),
+                        {L"", "VADODatabaseProvider::query", __LINE__});
     }
 }
 
 void VADODatabaseProvider::execute(const std::wstring& text) {
     LogManager::instance().log(0, L"ADO query: %s", text);
-    if (!connection_) raisePlainError(L"Not connected to the database", {L"", "VADODatabaseProvider::execute", __LINE__});
+    if (!connection_)
+        raisePlainError(L"Not connected to the database", {L"", "VADODatabaseProvider::execute", __LINE__});
     try {
         connection_.call(L"Execute", {_variant_t(text.c_str())});
     } catch (const _com_error& e) {
         lastError_ = comErrorText(e);
-        raisePlainError(format(L"Can't execute %s: %s", text, lastError_), {L"", "VADODatabaseProvider::execute", __LINE__});
+        raisePlainError(format(L"Can't execute %s: %s", text, lastError_),
+                        {L"", "VADODatabaseProvider::execute", __LINE__});
     }
 }
 
@@ -126,7 +132,8 @@ std::wstring VADODatabaseProvider::version() {
         Dispatch property = connection_.getObject(L"Properties", {_variant_t(L"DBMS Version")});
         return VADORecordSetProvider::text(property.get(L"Value")).value_or(L"");
     } catch (const _com_error& e) {
-        raisePlainError(L"Unable to get VADODatabaseProvider version", {comErrorText(e), "VADODatabaseProvider::version", __LINE__});
+        raisePlainError(L"Unable to get VADODatabaseProvider version",
+                        {comErrorText(e), "VADODatabaseProvider::version", __LINE__});
     }
 }
 

@@ -7,7 +7,8 @@ namespace {
 constexpr int kLookupLine = 648;
 constexpr int kGetLine = 629;
 
-int requireColumn(const db::IDatabaseRecordSet& rows, const std::wstring& column, const char* origin, int line) {
+int requireColumn(const db::IDatabaseRecordSet& rows, const std::wstring& column, const char* origin,
+                  int line) {
     int index = rows.columnIndex(column);
     if (index < 0) raisePlainError(L"Unexpected query for column " + column, {L"", origin, line});
     return index;

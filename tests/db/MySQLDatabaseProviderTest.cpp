@@ -46,8 +46,9 @@ TEST(MySQLDatabase, DefaultsReachTheServerOnLocalhost8306) {
 
 TEST(MySQLDatabase, SettingsFromTheManagementServiceAndThePortOverride) {
     // The stand-in names a port nothing listens on; TARNIS_DB_PORT wins over it.
-    testsupport::PanelStandin standin("[strings]\nMySQL_DB_HOST=127.0.0.1\nMySQL_DB_PORT=9\n"
-                                      "TARNIS_DATABASE_LOGIN=admin\nmySQLDBName=tna\n[passwords]\npwd=setup\n");
+    testsupport::PanelStandin standin(
+        "[strings]\nMySQL_DB_HOST=127.0.0.1\nMySQL_DB_PORT=9\n"
+        "TARNIS_DATABASE_LOGIN=admin\nmySQLDBName=tna\n[passwords]\npwd=setup\n");
     ScopedEnvironment noPassword(L"TARNIS_DB_PASSWD", std::nullopt);
     {
         ScopedEnvironment port(L"TARNIS_DB_PORT", std::nullopt);
@@ -90,14 +91,16 @@ TEST(MySQLDatabase, EscapedLoginFindsExactlyItsRow) {
         rows.next();
         EXPECT_FALSE(rows.hasRow());
     }
-    VRecordSet injected = db.query(L"SELECT id FROM sys_users WHERE login = '" + db.escape(L"x' OR '1'='1") + L"'");
+    VRecordSet injected =
+        db.query(L"SELECT id FROM sys_users WHERE login = '" + db.escape(L"x' OR '1'='1") + L"'");
     EXPECT_FALSE(injected.hasRow());
 }
 
 TEST(MySQLDatabase, NonAsciiTextTravelsAsUtf8) {
     TableSettingsSource source = TableSettingsSource::testServer();
     DatabaseConnection db(true, &source);
-    VRecordSet rows = db.query(L"SELECT id, home FROM sys_users WHERE login = '" + db.escape(L"j\u00fcrgen") + L"'");
+    VRecordSet rows =
+        db.query(L"SELECT id, home FROM sys_users WHERE login = '" + db.escape(L"j\u00fcrgen") + L"'");
     ASSERT_TRUE(rows.hasRow());
     EXPECT_EQ(rows.get(L"id"), L"7");
     EXPECT_EQ(rows.get(L"home"), L"C:\\inetpub\\vhosts\\m\u00fcller.example");
@@ -106,8 +109,9 @@ TEST(MySQLDatabase, NonAsciiTextTravelsAsUtf8) {
 TEST(MySQLDatabase, RowOfNullsReadsAsAbsentValues) {
     TableSettingsSource source = TableSettingsSource::testServer();
     DatabaseConnection db(true, &source);
-    VRecordSet rows = db.query(L"SELECT u.id, u.home, a.password, u.shell FROM sys_users u LEFT OUTER JOIN accounts a "
-                               L"ON a.id = u.account_id WHERE u.login = 'nullrow'");
+    VRecordSet rows =
+        db.query(L"SELECT u.id, u.home, a.password, u.shell FROM sys_users u LEFT OUTER JOIN accounts a "
+                 L"ON a.id = u.account_id WHERE u.login = 'nullrow'");
     ASSERT_TRUE(rows.hasRow());
     std::wstring home = L"kept", password = L"kept", shell = L"kept";
     EXPECT_FALSE(rows.lookup(L"home", home));
@@ -149,7 +153,8 @@ TEST(MySQLDatabase, SecondLossRaisesCantQueryAfterOneReconnect) {
     killConnection(id.get(L"id"));
     auto e = failureOf([&] { provider.query(L"SELECT 1"); });
     EXPECT_EQ(reconnects, 1);
-    EXPECT_EQ(e.message().rfind(L"Can't query SELECT 1: MySQLDatabaseProvider error 20", 0), 0u) << text::toUtf8(e.message());
+    EXPECT_EQ(e.message().rfind(L"Can't query SELECT 1: MySQLDatabaseProvider error 20", 0), 0u)
+        << text::toUtf8(e.message());
     EXPECT_EQ(e.contexts().at(0).origin, "MySQLDatabaseProvider::query");
     EXPECT_EQ(e.contexts().at(0).line, 286);
 }
@@ -165,7 +170,9 @@ TEST(MySQLDatabase, FailingStatementsAreNotRetried) {
     EXPECT_EQ(noResult.message(), L"Can't get result for query");
     EXPECT_EQ(noResult.contexts().at(0).line, 290);
     auto badExecute = failureOf([&] { db.execute(L"UPDATE nosuchtable SET a = 1"); });
-    EXPECT_EQ(badExecute.message().rfind(L"Can't execute UPDATE nosuchtable SET a = 1: MySQLDatabaseProvider error 1146:", 0), 0u)
+    EXPECT_EQ(badExecute.message().rfind(
+                  L"Can't execute UPDATE nosuchtable SET a = 1: MySQLDatabaseProvider error 1146:", 0),
+              0u)
         << text::toUtf8(badExecute.message());
     EXPECT_EQ(reconnects.count(), 0);
     // Only one statement per call: a second one is a syntax error, not run.

@@ -51,6 +51,8 @@ std::optional<std::wstring> TableSettingsSource::find(const std::map<std::wstrin
 
 LogCounter::LogCounter(std::wstring text) : text_(std::move(text)), start_(tally().count(text_)) {}
 
-int LogCounter::count() const { return tally().count(text_) - start_; }
+int LogCounter::count() const {
+    return tally().count(text_) - start_;
+}
 
 } // namespace testsupport

@@ -19,15 +19,22 @@ class TableSettingsSource : public db::SettingsSource {
 public:
     std::map<std::wstring, std::wstring> configurationValues, passwords, environmentValues;
 
-    std::optional<std::wstring> configuration(const std::wstring& name) override { return find(configurationValues, name); }
-    std::optional<std::wstring> storedPassword(const std::wstring& name) override { return find(passwords, name); }
-    std::optional<std::wstring> environment(const std::wstring& name) override { return find(environmentValues, name); }
+    std::optional<std::wstring> configuration(const std::wstring& name) override {
+        return find(configurationValues, name);
+    }
+    std::optional<std::wstring> storedPassword(const std::wstring& name) override {
+        return find(passwords, name);
+    }
+    std::optional<std::wstring> environment(const std::wstring& name) override {
+        return find(environmentValues, name);
+    }
 
     // The private test server's settings, as the panel would give them.
     static TableSettingsSource testServer();
 
 private:
-    static std::optional<std::wstring> find(const std::map<std::wstring, std::wstring>& table, const std::wstring& name);
+    static std::optional<std::wstring> find(const std::map<std::wstring, std::wstring>& table,
+                                            const std::wstring& name);
 };
 
 // Counts the log messages equal to a text, from construction on (one listener per process,

@@ -27,8 +27,10 @@ TEST(DatabaseSettings, DefaultsWhenNothingAnswers) {
 
 TEST(DatabaseSettings, ConfigurationValuesAndStoredPassword) {
     TableSettingsSource source;
-    source.configurationValues = {{L"TARNIS_DATABASE_PROVIDER_NAME", L"MSSQL"}, {L"MySQL_DB_HOST", L"db.local"},
-                                  {L"TARNIS_DATABASE_LOGIN", L"panel"},         {L"mySQLDBName", L"panel_db"},
+    source.configurationValues = {{L"TARNIS_DATABASE_PROVIDER_NAME", L"MSSQL"},
+                                  {L"MySQL_DB_HOST", L"db.local"},
+                                  {L"TARNIS_DATABASE_LOGIN", L"panel"},
+                                  {L"mySQLDBName", L"panel_db"},
                                   {L"MySQL_DB_PORT", L"3307"}};
     source.passwords = {{L"pwd", L"s3cret"}};
     DatabaseSettings s = DatabaseSettings::read(source);
@@ -42,8 +44,8 @@ TEST(DatabaseSettings, ConfigurationValuesAndStoredPassword) {
 
 TEST(DatabaseSettings, EnvironmentWinsOverConfigurationUnlessEmpty) {
     TableSettingsSource source = TableSettingsSource::testServer();
-    source.environmentValues = {{L"TARNIS_DB_PORT", L"3306"},   {L"TARNIS_DB_HOST", L"envhost"},
-                                {L"TARNIS_DB_LOGIN", L""},      {L"TARNIS_DB_NAME", L"envdb"},
+    source.environmentValues = {{L"TARNIS_DB_PORT", L"3306"},    {L"TARNIS_DB_HOST", L"envhost"},
+                                {L"TARNIS_DB_LOGIN", L""},       {L"TARNIS_DB_NAME", L"envdb"},
                                 {L"TARNIS_DB_PASSWD", L"envpw"}, {L"TARNIS_DB_SOCK", L"/tmp/sock"}};
     DatabaseSettings s = DatabaseSettings::read(source);
     EXPECT_EQ(s.port, 3306u);

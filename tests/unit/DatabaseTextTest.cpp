@@ -21,7 +21,8 @@ TEST(DatabaseText, ConvertsToUtf8AndBack) {
 }
 
 TEST(DatabaseText, LoneSurrogateIsRefused) {
-    for (std::wstring bad : {std::wstring(L"a\xd83d"), std::wstring(L"\xde00z"), std::wstring(L"\xde00\xd83d")}) {
+    for (std::wstring bad :
+         {std::wstring(L"a\xd83d"), std::wstring(L"\xde00z"), std::wstring(L"\xde00\xd83d")}) {
         auto e = testsupport::failureOf([&] { toDatabaseText(bad); });
         EXPECT_EQ(e.message(), L"Invalid UTF-16 text for the database");
     }

@@ -42,9 +42,10 @@ TEST(VADODatabaseProvider, ConnectionStringValuesCannotAddAttributes) {
     settings.database = L"tna";
     settings.login = L"ad\"min";
     settings.password = L"p;w\"d";
-    EXPECT_EQ(MSSQLDatabaseProvider().connectionString(settings),
-              L"Provider=SQLOLEDB;Data Source=\"sql;Provider=Evil\";Initial Catalog=\"tna\";User ID=\"ad\"\"min\";"
-              L"Password=\"p;w\"\"d\";");
+    EXPECT_EQ(
+        MSSQLDatabaseProvider().connectionString(settings),
+        L"Provider=SQLOLEDB;Data Source=\"sql;Provider=Evil\";Initial Catalog=\"tna\";User ID=\"ad\"\"min\";"
+        L"Password=\"p;w\"\"d\";");
     settings.database = L"C:\\data\\tna.mdb";
     EXPECT_EQ(JetDatabaseProvider().connectionString(settings),
               L"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"C:\\data\\tna.mdb\";User ID=\"ad\"\"min\";"
@@ -55,7 +56,8 @@ TEST(VADODatabaseProvider, PasswordsAreMaskedInMessages) {
     EXPECT_EQ(VADODatabaseProvider::maskPassword(L"Provider=X;Password=\"p;w\"\"d\";User ID=\"a\";"),
               L"Provider=X;Password=*****;User ID=\"a\";");
     EXPECT_EQ(VADODatabaseProvider::maskPassword(L"password=plain;pwd=x"), L"password=*****;pwd=x");
-    EXPECT_EQ(VADODatabaseProvider::maskPassword(L"Data Source=\"a\";PASSWORD='it''s'"), L"Data Source=\"a\";PASSWORD=*****");
+    EXPECT_EQ(VADODatabaseProvider::maskPassword(L"Data Source=\"a\";PASSWORD='it''s'"),
+              L"Data Source=\"a\";PASSWORD=*****");
 }
 
 TEST(VADODatabaseProvider, EscapeDoublesSingleQuotesOnly) {
@@ -81,8 +83,9 @@ TEST(VADODatabaseProvider, FailedOpenNamesTheConnectionStringWithoutThePassword)
     settings.password = L"topsecret";
     MSSQLDatabaseProvider provider;
     auto e = failureOf([&] { provider.connect(settings); });
-    EXPECT_EQ(e.message(), L"Unable to ADO conect with connection string: Provider=SQLOLEDB;Data Source=\"127.0.0.1,1\";"
-                           L"Initial Catalog=\"tna\";User ID=\"admin\";Password=*****;");
+    EXPECT_EQ(e.message(),
+              L"Unable to ADO conect with connection string: Provider=SQLOLEDB;Data Source=\"127.0.0.1,1\";"
+              L"Initial Catalog=\"tna\";User ID=\"admin\";Password=*****;");
     EXPECT_EQ(e.message().find(L"topsecret"), std::wstring::npos);
     EXPECT_FALSE(provider.isConnected());
     EXPECT_FALSE(provider.lastError().empty());

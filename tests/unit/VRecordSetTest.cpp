@@ -33,8 +33,8 @@ private:
 VRecordSet userRows() {
     return VRecordSet(std::make_unique<TableRows>(
         std::vector<std::wstring>{L"id", L"home", L"password", L"shell"},
-        std::vector<std::vector<std::optional<std::wstring>>>{{L"4", std::nullopt, std::nullopt, L""},
-                                                              {L"5", L"C:\\home", L"pw", L"Login Disabled"}}));
+        std::vector<std::vector<std::optional<std::wstring>>>{
+            {L"4", std::nullopt, std::nullopt, L""}, {L"5", L"C:\\home", L"pw", L"Login Disabled"}}));
 }
 
 TEST(VRecordSet, NullLeavesTheOutputAndGivesTheDefault) {
