@@ -201,3 +201,28 @@ TEST(MySQLDatabase, ConnectionIsMadeOnDemand) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(MySQLDatabase, ReconnectReadsTheSettingsAgain) {
+    TableSettingsSource source = TableSettingsSource::testServer();
+    DatabaseConnection db(true, &source);
+    killConnection(single(db, L"SELECT CONNECTION_ID() AS id", L"id"));
+    source.configurationValues[L"mySQLDBName"] = L"information_schema";
+    EXPECT_EQ(single(db, L"SELECT DATABASE() AS db", L"db"), L"information_schema");
+}
+
+TEST(MySQLDatabase, FailedConnectKeepsTheWorkingConnection) {
+    TableSettingsSource source = TableSettingsSource::testServer();
+    DatabaseSettings settings = DatabaseSettings::read(source);
+    MySQLDatabaseProvider provider;
+    provider.connect(settings);
+    VRecordSet before(provider.query(L"SELECT CONNECTION_ID() AS id"));
+    settings.password = L"wrong";
+    EXPECT_THROW(provider.connect(settings), VDatabase::ConnectException);
+    EXPECT_TRUE(provider.isConnected());
+    VRecordSet after(provider.query(L"SELECT CONNECTION_ID() AS id"));
+    EXPECT_EQ(after.get(L"id"), before.get(L"id"));
+}
+
+} // namespace
