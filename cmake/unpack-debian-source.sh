@@ -27,6 +27,8 @@ debian_tar=$(ls "$download_dir"/*.debian.tar.* 2>/dev/null | head -n 1 || true)
 
 rm -rf "$dest" "$dest.tmp"
 mkdir -p "$dest.tmp"
+# A failed unpacking leaves nothing behind.
+trap 'rm -rf "$dest.tmp"' EXIT
 if [ -n "$subtree" ]; then
   # The upstream tarball has one top folder, whatever the release is called.
   tar -xf "$orig" -C "$dest.tmp" --wildcards "*/$subtree/*"
