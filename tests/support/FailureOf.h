@@ -1,10 +1,12 @@
-// The exception a call raises, for assertions on its class and message.
+// The exception a call raises, for assertions on its class, message and contexts.
 #pragma once
+#include "app/Exceptions.h"
+
 #include <stdexcept>
 
 namespace testsupport {
 
-template <class E, class F> E failureOf(F&& f) {
+template <class E = vexception, class F> E failureOf(F&& f) {
     try {
         f();
     } catch (const E& e) {

@@ -16,6 +16,7 @@
 
 namespace {
 
+using testsupport::failureOf;
 using testsupport::uniquePipeName;
 
 std::string le32(uint32_t v) { return vserializer::writer().putRaw32(v).bytes(); }
@@ -85,8 +86,6 @@ private:
 };
 
 std::string text(const std::wstring& s) { return vserializer::writer().putText(s).bytes(); }
-
-template <class E = vexception, class F> E failureOf(F&& f) { return testsupport::failureOf<E>(f); }
 
 TEST(TarnisSrvClient, WritesRequestsInTheServiceEncoding) {
     std::vector<std::string> requests;

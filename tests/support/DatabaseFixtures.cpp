@@ -1,0 +1,58 @@
+#include "support/DatabaseFixtures.h"
+
+#include <mutex>
+
+namespace testsupport {
+namespace {
+
+class MessageTally : public LogListener {
+public:
+    void message(int, const std::wstring& text) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++counts_[text];
+    }
+    int count(const std::wstring& text) {
+        std::lock_guard<std::mutex> hold(lock_);
+        return counts_[text];
+    }
+
+private:
+    std::mutex lock_;
+    std::map<std::wstring, int> counts_;
+};
+
+MessageTally& tally() {
+    static MessageTally* instance = [] {
+        auto* created = new MessageTally;
+        LogManager::instance().addListener(created);
+        return created;
+    }();
+    return *instance;
+}
+
+} // namespace
+
+TableSettingsSource TableSettingsSource::testServer() {
+    TableSettingsSource source;
+    source.configurationValues = {{L"MySQL_DB_HOST", L"127.0.0.1"},
+                                  {L"MySQL_DB_PORT", std::to_wstring(kTestDatabasePort)},
+                                  {L"TARNIS_DATABASE_LOGIN", L"admin"},
+                                  {L"mySQLDBName", L"tna"}};
+    source.passwords = {{L"pwd", kTestDatabasePassword}};
+    return source;
+}
+
+std::optional<std::wstring> TableSettingsSource::find(const std::map<std::wstring, std::wstring>& table,
+                                                      const std::wstring& name) {
+    auto it = table.find(name);
+    if (it == table.end()) return std::nullopt;
+    return it->second;
+}
+
+LogCounter::LogCounter(std::wstring text) : text_(std::move(text)), start_(tally().count(text_)) {}
+
+int LogCounter::count() const {
+    return tally().count(text_) - start_;
+}
+
+} // namespace testsupport

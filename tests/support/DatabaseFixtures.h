@@ -1,0 +1,52 @@
+// Helpers of the database tests: settings from a table, counting of log messages, and the private
+// MariaDB server's login.
+#pragma once
+#include "app/Log.h"
+#include "db/DatabaseSettings.h"
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace testsupport {
+
+// The private test server (scripts/mariadb): 127.0.0.1:8306, database tna, admin / setup.
+inline constexpr unsigned kTestDatabasePort = 8306;
+inline constexpr const wchar_t* kTestDatabasePassword = L"setup";
+
+// Settings answered from tables; a name not in a table is "not there".
+class TableSettingsSource : public db::SettingsSource {
+public:
+    std::map<std::wstring, std::wstring> configurationValues, passwords, environmentValues;
+
+    std::optional<std::wstring> configuration(const std::wstring& name) override {
+        return find(configurationValues, name);
+    }
+    std::optional<std::wstring> storedPassword(const std::wstring& name) override {
+        return find(passwords, name);
+    }
+    std::optional<std::wstring> environment(const std::wstring& name) override {
+        return find(environmentValues, name);
+    }
+
+    // The private test server's settings, as the panel would give them.
+    static TableSettingsSource testServer();
+
+private:
+    static std::optional<std::wstring> find(const std::map<std::wstring, std::wstring>& table,
+                                            const std::wstring& name);
+};
+
+// Counts the log messages equal to a text, from construction on (one listener per process,
+// installed on first use, since the log keeps its listeners).
+class LogCounter {
+public:
+    explicit LogCounter(std::wstring text);
+    int count() const;
+
+private:
+    std::wstring text_;
+    int start_;
+};
+
+} // namespace testsupport
