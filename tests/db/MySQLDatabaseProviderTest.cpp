@@ -4,7 +4,7 @@
 #include "app/Text.h"
 #include "db/DatabaseConnection.h"
 #include "support/DatabaseFixtures.h"
-#include "support/Failure.h"
+#include "support/FailureOf.h"
 #include "support/PolicyFixtures.h"
 #include "support/Standin.h"
 

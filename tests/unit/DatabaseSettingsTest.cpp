@@ -1,7 +1,7 @@
 #include "db/DatabaseSettings.h"
 
 #include "support/DatabaseFixtures.h"
-#include "support/Failure.h"
+#include "support/FailureOf.h"
 #include "support/PolicyFixtures.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "db/JetDatabaseProvider.h"
 #include "db/MSSQLDatabaseProvider.h"
 #include "db/MySQLDatabaseProvider.h"
-#include "support/Failure.h"
+#include "support/FailureOf.h"
 
 #include <gtest/gtest.h>
 

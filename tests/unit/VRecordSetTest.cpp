@@ -1,6 +1,6 @@
 #include "db/VRecordSet.h"
 
-#include "support/Failure.h"
+#include "support/FailureOf.h"
 
 #include <gtest/gtest.h>
 
