@@ -28,6 +28,17 @@ public:
     virtual DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) = 0;
     virtual DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) = 0;
 
+    // --- file contents, times and types
+    // CreateFileW: *file receives the handle (INVALID_HANDLE_VALUE on failure).
+    virtual DWORD createFile(const std::wstring& path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                             DWORD disposition, DWORD flagsAndAttributes, HANDLE* file) = 0;
+    virtual DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                              const FILETIME* lastWrite) = 0;
+    // GetBinaryTypeW: *type receives the SCS_* kind.
+    virtual DWORD getBinaryType(const std::wstring& path, DWORD* type) = 0;
+    // MoveFileExW.
+    virtual DWORD moveFileEx(const std::wstring& from, const std::wstring& to, DWORD flags) = 0;
+
     // --- file security (GetNamedSecurityInfoW / SetNamedSecurityInfoW on SE_FILE_OBJECT)
     virtual DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
                                        PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) = 0;

@@ -8,7 +8,12 @@
 namespace platform {
 namespace {
 
-DWORD lastErrorUnless(BOOL ok) { return ok ? ERROR_SUCCESS : GetLastError(); }
+// A failed call never reads as success, even when it left no error code behind.
+DWORD lastErrorUnless(BOOL ok) {
+    if (ok) return ERROR_SUCCESS;
+    DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+}
 
 class Win32Platform : public Platform {
 public:
@@ -45,6 +50,22 @@ public:
     DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override {
         *length = GetTempPathW(size, buffer);
         return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
+
+    DWORD createFile(const std::wstring& path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                     DWORD disposition, DWORD flagsAndAttributes, HANDLE* file) override {
+        *file = CreateFileW(path.c_str(), access, share, security, disposition, flagsAndAttributes, nullptr);
+        return *file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                      const FILETIME* lastWrite) override {
+        return lastErrorUnless(SetFileTime(file, creation, lastAccess, lastWrite));
+    }
+    DWORD getBinaryType(const std::wstring& path, DWORD* type) override {
+        return lastErrorUnless(GetBinaryTypeW(path.c_str(), type));
+    }
+    DWORD moveFileEx(const std::wstring& from, const std::wstring& to, DWORD flags) override {
+        return lastErrorUnless(MoveFileExW(from.c_str(), to.c_str(), flags));
     }
 
     DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,

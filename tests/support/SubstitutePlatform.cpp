@@ -220,6 +220,31 @@ DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length
     return real_.getTempPath(size, buffer, length);
 }
 
+DWORD SubstitutePlatform::createFile(const std::wstring& path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                                     DWORD disposition, DWORD flagsAndAttributes, HANDLE* file) {
+    if (DWORD error = enter(Call::createFile, path)) {
+        *file = INVALID_HANDLE_VALUE;
+        return error;
+    }
+    return real_.createFile(path, access, share, security, disposition, flagsAndAttributes, file);
+}
+
+DWORD SubstitutePlatform::setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                                      const FILETIME* lastWrite) {
+    if (DWORD error = enter(Call::setFileTime, L"")) return error;
+    return real_.setFileTime(file, creation, lastAccess, lastWrite);
+}
+
+DWORD SubstitutePlatform::getBinaryType(const std::wstring& path, DWORD* type) {
+    if (DWORD error = enter(Call::getBinaryType, path)) return error;
+    return real_.getBinaryType(path, type);
+}
+
+DWORD SubstitutePlatform::moveFileEx(const std::wstring& from, const std::wstring& to, DWORD flags) {
+    if (DWORD error = enter(Call::moveFileEx, from)) return error;
+    return real_.moveFileEx(from, to, flags);
+}
+
 DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
                                                PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
     if (DWORD error = enter(Call::getNamedSecurityInfo, path)) return error;

@@ -22,6 +22,10 @@ enum class Call {
     findFirstFile,
     getCurrentDirectory,
     getTempPath,
+    createFile,
+    setFileTime,
+    getBinaryType,
+    moveFileEx,
     getNamedSecurityInfo,
     setNamedSecurityInfo,
     accountDomain,
@@ -84,6 +88,14 @@ public:
     void findClose(HANDLE find) override;
     DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) override;
     DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override;
+    DWORD createFile(const std::wstring& path, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                     DWORD disposition, DWORD flagsAndAttributes, HANDLE* file) override;
+    // Faults of setFileTime are matched on any path (the call names a handle).
+    DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                      const FILETIME* lastWrite) override;
+    DWORD getBinaryType(const std::wstring& path, DWORD* type) override;
+    // Faults and counts of moveFileEx are kept under the source path.
+    DWORD moveFileEx(const std::wstring& from, const std::wstring& to, DWORD flags) override;
     DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,
                                PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) override;
     DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,

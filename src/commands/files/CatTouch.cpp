@@ -2,7 +2,11 @@
 
 #include "app/Exceptions.h"
 #include "app/Text.h"
+#include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
+#include "commands/files/OpenFile.h"
+#include "platform/Handle.h"
+#include "platform/Platform.h"
 
 #include <ctime>
 
@@ -99,7 +103,56 @@ bool CatFiles::takeOperands(const Operands& operands) {
     return takeSinglePath(operands, path);
 }
 
-void CatFiles::execute() { notAvailable(); }
+namespace {
+
+// The standard-output handle of the process, duplicated so that writes bypass the C runtime's
+// text conversion.
+platform::Handle rawStandardOutput() {
+    HANDLE duplicate = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(), &duplicate, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+        raiseRunTimeError(GetLastError(), L"Unable to duplicate console output handle");
+    platform::Handle output(duplicate);
+    SetConsoleMode(output.get(), 0); // fails harmlessly on a pipe or a file
+    return output;
+}
+
+// False when the reader has gone away (the pipe is broken): nothing more can be delivered.
+bool writeAll(HANDLE output, const char* bytes, DWORD count) {
+    DWORD written = 0;
+    if (!WriteFile(output, bytes, count, &written, nullptr)) {
+        DWORD error = GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) return false;
+        raiseRunTimeError(error, L"Unable to write to file");
+    }
+    if (written != count)
+        raiseRunTimeError(0, L"Unable to write to file (%d) bytes, written only (%d) bytes", static_cast<int>(count),
+                          static_cast<int>(written));
+    return true;
+}
+
+} // namespace
+
+void CatFiles::execute() {
+    platform::FileHandle file = files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
+    platform::Handle output = rawStandardOutput();
+    char buffer[4096];
+    char last = '\n';
+    bool first = true;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_BROKEN_PIPE) raiseRunTimeError(error, L"Unable to read file");
+        }
+        if (read == 0) break;
+        first = false;
+        last = buffer[read - 1];
+        if (!writeAll(output.get(), buffer, read)) return;
+    }
+    if (first || last != '\n') writeAll(output.get(), "\n", 1);
+}
 
 TouchFiles::TouchFiles()
     : GetoptCommand(L"touch",
@@ -144,7 +197,65 @@ bool TouchFiles::takeOperands(const Operands& operands) {
         stamp = touchstamp::parse(operands.narrow[0], true);
         first = 1;
     }
-    return takeSinglePath(operands, path, first);
+    if (!takeSinglePath(operands, path, first)) return false;
+    givenPath = path;
+    return true;
 }
 
-void TouchFiles::execute() { notAvailable(); }
+namespace {
+
+// Seconds since 1970 UTC of a file time, counted directly: a detour through local calendar time
+// would lose an hour in the repeated hour when daylight saving ends, and goes wrong whenever the
+// C runtime's zone (TZ) and the system's differ.
+int64_t secondsOf(const FILETIME& time) {
+    ULARGE_INTEGER ticks{{time.dwLowDateTime, time.dwHighDateTime}};
+    constexpr int64_t kTicksPerSecond = 10000000, kSecondsFrom1601To1970 = 11644473600LL;
+    return static_cast<int64_t>(ticks.QuadPart / kTicksPerSecond) - kSecondsFrom1601To1970;
+}
+
+// The reference's last-access or last-write time as its directory entry holds it.
+int64_t referenceSeconds(const std::wstring& reference, bool access) {
+    std::wstring path = pathpolicy::normalizePath(L"", reference);
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
+        raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
+    return secondsOf(access ? data.ftLastAccessTime : data.ftLastWriteTime);
+}
+
+FILETIME fileTimeOf(int64_t seconds) {
+    __time64_t t = seconds;
+    tm utc{};
+    if (_gmtime64_s(&utc, &t) != 0)
+        raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Fail to convert system time (%s)", std::to_wstring(seconds));
+    SYSTEMTIME system{};
+    system.wYear = static_cast<WORD>(utc.tm_year + 1900);
+    system.wMonth = static_cast<WORD>(utc.tm_mon + 1);
+    system.wDayOfWeek = static_cast<WORD>(utc.tm_wday);
+    system.wDay = static_cast<WORD>(utc.tm_mday);
+    system.wHour = static_cast<WORD>(utc.tm_hour);
+    system.wMinute = static_cast<WORD>(utc.tm_min);
+    system.wSecond = static_cast<WORD>(utc.tm_sec);
+    FILETIME result{};
+    if (!SystemTimeToFileTime(&system, &result)) {
+        DWORD error = GetLastError();
+        std::wstring calendar = _wasctime(&utc);
+        while (!calendar.empty() && calendar.back() == L'\n') calendar.pop_back();
+        raiseRunTimeError(error, L"Fail to convert system time (%s)", calendar);
+    }
+    return result;
+}
+
+} // namespace
+
+void TouchFiles::execute() {
+    const bool access = timeSelector & 2;
+    int64_t seconds = stamp == -1 ? _time64(nullptr) : stamp;
+    if (!reference.empty()) seconds = referenceSeconds(reference, access);
+    const FILETIME when = fileTimeOf(seconds);
+    platform::FileHandle file =
+        files::openFile(L"", path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
+    if (platform::current().setFileTime(file.get(), nullptr, access ? &when : nullptr, access ? nullptr : &when))
+        raiseRunTimeError(0, L"Unable to set a timestamp to the file (%s)", givenPath);
+}

@@ -1,6 +1,51 @@
 #include "commands/files/PathQueries.h"
 
 #include "app/Exceptions.h"
+#include "app/Log.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/DirectorySize.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/PathNames.h"
+#include "commands/files/TemporaryName.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kTemporaryAttempts = 15;
+
+// The size of a file as its directory entry reports it, or of a whole directory tree.
+uint64_t sizeOf(const std::wstring& path) {
+    using pathpolicy::displayPath;
+    if (pathpolicy::isVolumeRoot(path)) return files::directorySize(path, true);
+    // A pattern would measure whatever entry it happens to match first.
+    if (path.find_first_of(L"*?", 4) != std::wstring::npos)
+        raiseRunTimeError(ERROR_INVALID_NAME, L"Unable to read directory (%s)", displayPath(path));
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
+        raiseRunTimeError(error, L"Unable to read directory (%s)", displayPath(path));
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return files::directorySize(path, true);
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Moves the source under a fresh name into the directory; another volume is allowed.
+std::wstring moveToTemporaryName(const std::wstring& source, const std::wstring& directory,
+                                 const std::wstring& prefix, int attempts) {
+    const int budget = std::max(attempts, 1);
+    for (int i = 0;; ++i) {
+        std::wstring candidate = files::temporaryName(directory, prefix, attempts);
+        DWORD error = platform::current().moveFileEx(source, candidate, MOVEFILE_COPY_ALLOWED);
+        if (error == ERROR_SUCCESS) return candidate;
+        bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+        if (i + 1 >= budget || !taken)
+            raiseRunTimeError(error, L"Unable to move (%s) to (%s)", pathpolicy::displayPath(source),
+                              pathpolicy::displayPath(candidate));
+    }
+}
+
+} // namespace
 
 ListFiles::ListFiles() : PositionalCommand(L"list", L"Usage:\nlist (dirs | files | both) path\n", 2, 2) {}
 
@@ -22,7 +67,7 @@ void ListFiles::execute() { notAvailable(); }
 
 FileSize::FileSize() : OnePathCommand(L"size", L"Usage:\nsize path\n") {}
 
-void FileSize::execute() { notAvailable(); }
+void FileSize::execute() { LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(sizeOf(path))); }
 
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
@@ -44,4 +89,7 @@ void Cp2TempName::execute() { notAvailable(); }
 
 Mv2TempName::Mv2TempName() : TempNameCommand(L"mv2tempnam", L"Usage:\nmv2tempnam source path [prefix]\n") {}
 
-void Mv2TempName::execute() { notAvailable(); }
+void Mv2TempName::execute() {
+    std::wstring moved = moveToTemporaryName(source, directory, prefix, kTemporaryAttempts);
+    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(moved));
+}

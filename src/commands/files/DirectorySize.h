@@ -1,0 +1,14 @@
+// The bytes of the files in a directory.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace files {
+
+// The sum of the sizes of the files in the directory and, when `recursive`, in its
+// subdirectories. Junctions are not followed; a hard-linked file counts once per name. One
+// enumeration per directory; a directory that cannot be enumerated raises "Unable to read
+// directory (%s)".
+uint64_t directorySize(const std::wstring& path, bool recursive);
+
+} // namespace files
