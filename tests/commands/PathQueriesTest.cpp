@@ -16,6 +16,65 @@ protected:
 
 const char* const kGuid = "[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}";
 
+void setLastWrite(const std::wstring& path, int64_t seconds) {
+    ULARGE_INTEGER u;
+    u.QuadPart = static_cast<ULONGLONG>(seconds + 11644473600LL) * 10000000ULL;
+    FILETIME t{u.LowPart, u.HighPart};
+    HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    SetFileTime(h, nullptr, nullptr, &t);
+    CloseHandle(h);
+}
+
+std::vector<std::string> names(const std::string& listing) {
+    std::vector<std::string> out;
+    for (size_t at = 0; at < listing.size();) {
+        size_t end = listing.find('\n', at);
+        out.push_back(listing.substr(at, listing.find('\t', at) - at));
+        at = end + 1;
+    }
+    return out;
+}
+
+// --- list
+
+TEST_F(PathQueries, ListLineFormat) {
+    std::wstring file = tree.file(L"vhosts\\site\\index.html", std::string(1234, 'x'));
+    setLastWrite(file, 981209109);
+    auto r = quarn({L"list", L"files", site(L"site")});
+    EXPECT_EQ(r.out, "index.html\t981209109\t1234\t\"\"\t\"\"\t000\n");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST_F(PathQueries, ListModes) {
+    tree.folder(L"vhosts\\empty");
+    EXPECT_EQ(names(quarn({L"list", L"dirs", site(L"empty")}).out), (std::vector<std::string>{".", ".."}));
+    EXPECT_EQ(quarn({L"list", L"files", site(L"empty")}).out, "");
+
+    tree.file(L"vhosts\\site\\b.txt", "b");
+    tree.folder(L"vhosts\\site\\a-dir");
+    tree.file(L"vhosts\\site\\a.txt", "a");
+    tree.folder(L"vhosts\\site\\z-dir");
+    EXPECT_EQ(names(quarn({L"list", L"both", site(L"site")}).out),
+              (std::vector<std::string>{".", "..", "a-dir", "z-dir", "a.txt", "b.txt"}));
+    EXPECT_EQ(names(quarn({L"list", L"files", site(L"site")}).out), (std::vector<std::string>{"a.txt", "b.txt"}));
+    // A file or a missing path lists nothing.
+    EXPECT_EQ(quarn({L"list", L"both", site(L"site\\a.txt")}).out, "");
+    EXPECT_EQ(quarn({L"list", L"both", site(L"missing")}).out, "");
+}
+
+TEST_F(PathQueries, ListRefusals) {
+    auto r = quarn({L"list", L"Both", site(L"")});
+    EXPECT_EQ(r.out, "The mode (Both) is invalid");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(quarn({L"list", site(L"")}).out, "Usage:\nlist (dirs | files | both) path\n");
+    tree.file(L"outside\\secret.txt", "s");
+    r = quarn({L"list", L"both", tree.path(L"outside")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.find("secret.txt"), std::string::npos);
+    EXPECT_NE(r.out.find("Path is not allowed"), std::string::npos) << r.out;
+}
+
 // --- size
 
 TEST_F(PathQueries, SizeOfFilesAndTrees) {

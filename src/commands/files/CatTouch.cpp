@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/OpenFile.h"
 #include "platform/Handle.h"
@@ -204,15 +205,6 @@ bool TouchFiles::takeOperands(const Operands& operands) {
 
 namespace {
 
-// Seconds since 1970 UTC of a file time, counted directly: a detour through local calendar time
-// would lose an hour in the repeated hour when daylight saving ends, and goes wrong whenever the
-// C runtime's zone (TZ) and the system's differ.
-int64_t secondsOf(const FILETIME& time) {
-    ULARGE_INTEGER ticks{{time.dwLowDateTime, time.dwHighDateTime}};
-    constexpr int64_t kTicksPerSecond = 10000000, kSecondsFrom1601To1970 = 11644473600LL;
-    return static_cast<int64_t>(ticks.QuadPart / kTicksPerSecond) - kSecondsFrom1601To1970;
-}
-
 // The reference's last-access or last-write time as its directory entry holds it.
 int64_t referenceSeconds(const std::wstring& reference, bool access) {
     std::wstring path = pathpolicy::normalizePath(L"", reference);
@@ -220,7 +212,7 @@ int64_t referenceSeconds(const std::wstring& reference, bool access) {
     platform::FindScope find;
     if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
         raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
-    return secondsOf(access ? data.ftLastAccessTime : data.ftLastWriteTime);
+    return files::unixSeconds(access ? data.ftLastAccessTime : data.ftLastWriteTime);
 }
 
 FILETIME fileTimeOf(int64_t seconds) {

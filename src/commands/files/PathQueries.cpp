@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/Log.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/DirectoryListing.h"
 #include "commands/files/DirectorySize.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/PathNames.h"
@@ -63,7 +64,23 @@ void ListFiles::takeArguments(const std::vector<std::wstring>& arguments) {
     inputs = {&path};
 }
 
-void ListFiles::execute() { notAvailable(); }
+void ListFiles::execute() {
+    files::DirectoryListing listing = files::listDirectory(path);
+    std::wstring lines;
+    auto add = [&lines](const files::DirectoryEntry& e) {
+        lines += e.name;
+        lines += L'\t';
+        lines += std::to_wstring(static_cast<uint64_t>(e.lastWriteTime));
+        lines += L'\t';
+        lines += std::to_wstring(e.size);
+        lines += L"\t\"\"\t\"\"\t000\n";
+    };
+    if (mode != Files)
+        for (const files::DirectoryEntry& e : listing.directories) add(e);
+    if (mode != Dirs)
+        for (const files::DirectoryEntry& e : listing.files) add(e);
+    LogManager::instance().log(2, L"%s", lines);
+}
 
 FileSize::FileSize() : OnePathCommand(L"size", L"Usage:\nsize path\n") {}
 
