@@ -1,5 +1,5 @@
 #include "app/Text.h"
-#include "support/FileCommandFixture.h"
+#include "support/FileFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ void setSeconds(const std::wstring& path, int64_t writeSeconds, int64_t accessSe
 constexpr int64_t kStamp = 981209109;
 constexpr int64_t kEarlier = 900000000;
 
-class TouchCommand : public testsupport::FileCommandFixture {
+class TouchCommand : public testsupport::FileCommandTest {
 protected:
     TouchCommand() {
         file = tree.file(L"vhosts\\page.html", "<p/>");
@@ -45,31 +45,31 @@ protected:
 };
 
 TEST_F(TouchCommand, StampSetsTheLastWriteTimeOnly) {
-    auto r = quarn({L"touch", L"-t", L"200102031405.09", file});
+    auto r = run({L"touch", L"-t", L"200102031405.09", file});
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(fileSeconds(file, false), kStamp);
     EXPECT_EQ(fileSeconds(file, true), kEarlier);
-    EXPECT_EQ(quarn({L"touch", L"-m", L"-t", L"206801010000", file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-m", L"-t", L"206801010000", file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, false), 3092601600);
 }
 
 TEST_F(TouchCommand, AccessSelectorWinsOverModification) {
-    EXPECT_EQ(quarn({L"touch", L"-a", L"-t", L"200102031405.09", file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-a", L"-t", L"200102031405.09", file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, true), kStamp);
     EXPECT_EQ(fileSeconds(file, false), kEarlier);
     setSeconds(file, kEarlier, kEarlier);
-    EXPECT_EQ(quarn({L"touch", L"-a", L"-m", L"-t", L"200102031405.09", file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-a", L"-m", L"-t", L"200102031405.09", file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, true), kStamp);
     EXPECT_EQ(fileSeconds(file, false), kEarlier);
 }
 
 TEST_F(TouchCommand, ObsolescentStampNeedsTheDoubleDash) {
-    EXPECT_EQ(quarn({L"touch", L"--", L"0203140501", file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"--", L"0203140501", file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, false), kStamp - 9);
     // Without "--" the stamp is a second path: a usage error, nothing changed.
     setSeconds(file, kEarlier, kEarlier);
-    auto r = quarn({L"touch", L"0203140501", file});
+    auto r = run({L"touch", L"0203140501", file});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("Usage:\ntouch [OPTION]... FILE...", 0), 0u) << r.out;
     EXPECT_EQ(fileSeconds(file, false), kEarlier);
@@ -78,87 +78,87 @@ TEST_F(TouchCommand, ObsolescentStampNeedsTheDoubleDash) {
 TEST_F(TouchCommand, ReferenceTimeIsCopiedToTheSecond) {
     std::wstring reference = tree.file(L"vhosts\\reference.txt", "r");
     setSeconds(reference, kStamp, kStamp + 3600);
-    EXPECT_EQ(quarn({L"touch", L"-r", reference, file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-r", reference, file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, false), kStamp);
-    EXPECT_EQ(quarn({L"touch", L"-a", L"--reference=" + reference, file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-a", L"--reference=" + reference, file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, true), kStamp + 3600);
     // With -t as well, the reference decides; the stamp is only checked.
     setSeconds(file, kEarlier, kEarlier);
-    EXPECT_EQ(quarn({L"touch", L"-r", reference, L"-t", L"203001010000", file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-r", reference, L"-t", L"203001010000", file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, false), kStamp);
-    auto r = quarn({L"touch", L"-r", reference, L"-t", L"20300101", file});
+    auto r = run({L"touch", L"-r", reference, L"-t", L"20300101", file});
     EXPECT_EQ(r.out, "Invalid date format (20300101)");
-    r = quarn({L"touch", L"-r", site(L"nothing.txt"), file});
+    r = run({L"touch", L"-r", site(L"nothing.txt"), file});
     EXPECT_EQ(r.out, "The reference (" + text::toUtf8(site(L"nothing.txt")) + ") is not exist");
     EXPECT_EQ(r.exitCode, 1);
 }
 
 TEST_F(TouchCommand, DirectoriesCanBeTouched) {
     std::wstring folder = tree.folder(L"vhosts\\dir");
-    EXPECT_EQ(quarn({L"touch", L"-t", L"200102031405.09", folder}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-t", L"200102031405.09", folder}).exitCode, 0);
     EXPECT_EQ(fileSeconds(folder, false), kStamp);
 }
 
 TEST_F(TouchCommand, MissingFileFailsAndIsNotCreated) {
-    auto before = snapshot();
+    auto before = testsupport::snapshot(tree.root());
     for (std::vector<std::wstring> args : {std::vector<std::wstring>{L"touch", site(L"new.txt")},
                                            {L"touch", L"-c", site(L"new.txt")},
                                            {L"touch", L"--no-create", L"-t", L"200102031405", site(L"new.txt")}}) {
-        auto r = quarn(args);
+        auto r = run(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"new.txt")) + "': (2) ", 0), 0u) << r.out;
     }
-    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(testsupport::snapshot(tree.root()), before);
 }
 
 TEST_F(TouchCommand, RefusalsAndUsageChangeNothing) {
     std::wstring secret = tree.file(L"outside\\secret.txt", "s");
     setSeconds(secret, kEarlier, kEarlier);
-    auto r = quarn({L"touch", L"-t", L"200102031405", secret});
+    auto r = run({L"touch", L"-t", L"200102031405", secret});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("Path is not allowed"), std::string::npos) << r.out;
     EXPECT_EQ(fileSeconds(secret, false), kEarlier);
 
-    r = quarn({L"touch", L"--date=2001-02-03", file});
+    r = run({L"touch", L"--date=2001-02-03", file});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("Usage:\ntouch", 0), 0u);
     EXPECT_EQ(fileSeconds(file, false), kEarlier);
 
-    r = quarn({L"touch", L"-t", L"180001010000", file});
+    r = run({L"touch", L"-t", L"180001010000", file});
     EXPECT_EQ(r.out, "Invalid date format (180001010000)");
     EXPECT_EQ(fileSeconds(file, false), kEarlier);
 }
 
 TEST_F(TouchCommand, AFailedTimeChangeIsReportedWithThePathAsGiven) {
     substitute.failNext(Call::setFileTime, L"", ERROR_ACCESS_DENIED);
-    auto r = quarn({L"touch", L"-t", L"200102031405", file});
+    auto r = run({L"touch", L"-t", L"200102031405", file});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "Unable to set a timestamp to the file (" + text::toUtf8(file) + ")");
 }
 
 TEST_F(TouchCommand, AccessDeniedOnOpenIsRecoveredByAGrant) {
     substitute.failNext(Call::createFile, file, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(quarn({L"touch", L"-t", L"200102031405.09", file}).exitCode, 0);
+    EXPECT_EQ(run({L"touch", L"-t", L"200102031405.09", file}).exitCode, 0);
     EXPECT_EQ(fileSeconds(file, false), kStamp);
     EXPECT_EQ(substitute.calls(Call::createFile, file), 2);
     EXPECT_TRUE(substitute.security(file).has_value()); // the grant went through the stored security
 }
 
-class CatCommand : public testsupport::FileCommandFixture {};
+class CatCommand : public testsupport::FileCommandTest {};
 
 TEST_F(CatCommand, MissingAndRefusedFilesFailWithoutOutput) {
-    auto r = quarn({L"cat", site(L"missing.txt")});
+    auto r = run({L"cat", site(L"missing.txt")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"missing.txt")) + "': (2) ", 0), 0u) << r.out;
     tree.file(L"outside\\secret.txt", "secret\n");
-    r = quarn({L"cat", tree.path(L"outside\\secret.txt")});
+    r = run({L"cat", tree.path(L"outside\\secret.txt")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.find("secret\n"), std::string::npos);
-    EXPECT_EQ(quarn({L"cat", L"--help", site(L"x")}).out, "Usage:\ncat [-][file]...\n");
+    EXPECT_EQ(run({L"cat", L"--help", site(L"x")}).out, "Usage:\ncat [-][file]...\n");
     // Access denied is not recovered for reading: one attempt only.
     std::wstring file = tree.file(L"vhosts\\page.html", "x");
     substitute.failNext(Call::createFile, file, ERROR_ACCESS_DENIED);
-    r = quarn({L"cat", L"-h", file});
+    r = run({L"cat", L"-h", file});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("': (5) "), std::string::npos) << r.out;
     EXPECT_EQ(substitute.calls(Call::createFile, file), 1);

@@ -1,15 +1,15 @@
 #include "app/Text.h"
-#include "support/FileCommandFixture.h"
+#include "support/FileFixtures.h"
 
 #include <gtest/gtest.h>
 
 
 namespace {
 
-class FileCommand : public testsupport::FileCommandFixture {
+class FileCommand : public testsupport::FileCommandTest {
 protected:
     std::string file(const std::wstring& path) {
-        auto r = quarn({L"file", path});
+        auto r = run({L"file", path});
         EXPECT_EQ(r.exitCode, 0) << r.out;
         return r.out;
     }
@@ -41,18 +41,18 @@ TEST_F(FileCommand, DirectoryAndThePathAsGiven) {
     tree.folder(L"vhosts\\site");
     std::wstring given = tree.path(L"vhosts/site/../site");
     EXPECT_EQ(file(given), expected(given, "directory"));
-    EXPECT_EQ(quarn({L"file", L"-L", tree.path(L"vhosts\\site")}).exitCode, 0);
+    EXPECT_EQ(run({L"file", L"-L", tree.path(L"vhosts\\site")}).exitCode, 0);
 }
 
 TEST_F(FileCommand, FailuresPrintNothingButTheMessage) {
-    auto r = quarn({L"file", site(L"missing.txt")});
+    auto r = run({L"file", site(L"missing.txt")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"missing.txt")) + "': (2) ", 0), 0u) << r.out;
     tree.file(L"outside\\secret.txt", "secret\n");
-    r = quarn({L"file", tree.path(L"outside\\secret.txt")});
+    r = run({L"file", tree.path(L"outside\\secret.txt")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("Path is not allowed"), std::string::npos) << r.out;
-    r = quarn({L"file", L"-x", site(L"a")});
+    r = run({L"file", L"-x", site(L"a")});
     EXPECT_EQ(r.out, "Usage:\nfile anyfile...\n");
     EXPECT_EQ(r.exitCode, 1);
 }

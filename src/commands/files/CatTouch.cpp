@@ -135,7 +135,7 @@ bool writeAll(HANDLE output, const char* bytes, DWORD count) {
 } // namespace
 
 void CatFiles::execute() {
-    platform::FileHandle file = files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    platform::FileHandle file = files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
     platform::Handle output = rawStandardOutput();
     char buffer[4096];
@@ -247,7 +247,7 @@ void TouchFiles::execute() {
     const FILETIME when = fileTimeOf(seconds);
     platform::FileHandle file =
         files::openFile(L"", path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
     if (platform::current().setFileTime(file.get(), nullptr, access ? &when : nullptr, access ? nullptr : &when))
         raiseRunTimeError(0, L"Unable to set a timestamp to the file (%s)", givenPath);
 }

@@ -51,7 +51,7 @@ void File::execute() {
         kind = programKind(type);
     } else {
         platform::FileHandle file =
-            files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+            files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                             FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
         files::MappedFile mapped(file.get());
         contenttype::Answer answer = contenttype::classify(mapped.content());

@@ -25,14 +25,13 @@ bool recover(const std::wstring& path, DWORD access, DWORD disposition) {
 } // namespace
 
 platform::FileHandle openFile(const std::wstring& base, const std::wstring& name, DWORD access, DWORD share,
-                              SECURITY_ATTRIBUTES* securityAttributes, DWORD disposition, DWORD flagsAndAttributes,
-                              int attempts) {
+                              DWORD disposition, DWORD flagsAndAttributes, int attempts) {
     const std::wstring path = pathpolicy::normalizePath(base, name);
     const int budget = std::max(attempts, 1);
     platform::FileHandle file;
     for (int attempt = 1;; ++attempt) {
-        DWORD error = platform::current().createFile(path, access, share, securityAttributes, disposition,
-                                                     flagsAndAttributes, file.receive());
+        DWORD error = platform::current().createFile(path, access, share, disposition, flagsAndAttributes,
+                                                     file.receive());
         if (error == ERROR_SUCCESS) return file;
         if (error == ERROR_ACCESS_DENIED && attempt < budget && recover(path, access, disposition)) continue;
         raiseRunTimeError(error, L"Unable to create file '%s'", pathpolicy::displayPath(path));

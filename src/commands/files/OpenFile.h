@@ -12,8 +12,8 @@ namespace files {
 // process grants itself `access` on the path, or GENERIC_ALL on the parent directory when the
 // path is missing and the disposition creates it, and tries again; `attempts` opens in all (0
 // counts as 1). Every other failure, and the last one, raises "Unable to create file '%s'".
+// A new file gets the default security of its directory.
 platform::FileHandle openFile(const std::wstring& base, const std::wstring& name, DWORD access, DWORD share,
-                              SECURITY_ATTRIBUTES* securityAttributes, DWORD disposition, DWORD flagsAndAttributes,
-                              int attempts);
+                              DWORD disposition, DWORD flagsAndAttributes, int attempts);
 
 } // namespace files

@@ -2,10 +2,16 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/DirectorySize.h"
 #include "commands/files/FileHelpers.h"
+#include "commands/files/FileTransfer.h"
+#include "commands/files/Junction.h"
+#include "commands/files/MoveToTemporaryName.h"
+#include "commands/files/OpenDirectory.h"
+#include "commands/files/OpenFile.h"
 #include "commands/files/PathNames.h"
 #include "commands/files/TemporaryName.h"
 #include "platform/Platform.h"
@@ -31,19 +37,41 @@ uint64_t sizeOf(const std::wstring& path) {
     return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Moves the source under a fresh name into the directory; another volume is allowed.
-std::wstring moveToTemporaryName(const std::wstring& source, const std::wstring& directory,
-                                 const std::wstring& prefix, int attempts) {
+// Copies the source to a fresh name in the directory. The name is reserved by creating it before
+// the copy, so that no other process can take it in between; a name taken first is given up for
+// another. A copy that fails after the reservation leaves the empty reserved file.
+std::wstring copyToTemporaryName(const std::wstring& source, const std::wstring& directory, const std::wstring& prefix,
+                                 int attempts) {
     const int budget = std::max(attempts, 1);
-    for (int i = 0;; ++i) {
-        std::wstring candidate = files::temporaryName(directory, prefix, attempts);
-        DWORD error = platform::current().moveFileEx(source, candidate, MOVEFILE_COPY_ALLOWED);
-        if (error == ERROR_SUCCESS) return candidate;
-        bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-        if (i + 1 >= budget || !taken)
-            raiseRunTimeError(error, L"Unable to move (%s) to (%s)", pathpolicy::displayPath(source),
-                              pathpolicy::displayPath(candidate));
+    for (int taken = 0;; ++taken) {
+        std::wstring candidate = files::temporaryName(directory, prefix, budget);
+        try {
+            platform::FileHandle reservation =
+                files::openFile(L"", candidate, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, budget);
+            files::copyFile(source, candidate, budget);
+            return candidate;
+        } catch (const RunTime::AlreadyExistsException& e) {
+            if (taken >= budget)
+                raiseRunTimeError(0, L"Unable to move (%s) to (%s): %s", pathpolicy::displayPath(source),
+                                  pathpolicy::displayPath(directory), text::fromAnsi(e.what()));
+        }
     }
+}
+
+// The junction's target when the path itself is a junction, else the path.
+std::wstring resolvedJunction(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
+        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(data.dwReserved0 & 0x20000000))
+        return path;
+    platform::FileHandle directory = files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE,
+                                                          FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                          files::Disposition::OpenExisting, false, true, 15);
+    std::wstring target = files::readJunctionTarget(directory.get());
+    while (target.size() > 1 && target.back() == L'\\') target.pop_back();
+    return target;
 }
 
 } // namespace
@@ -88,7 +116,11 @@ void FileSize::execute() { LogManager::instance().log(2, L"%I64d\n", static_cast
 
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
-void RealPath::execute() { notAvailable(); }
+void RealPath::execute() {
+    std::wstring target = resolvedJunction(path);
+    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(files::longPath(target)));
+    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(files::shortPath(target)));
+}
 
 TempNameCommand::TempNameCommand(std::wstring name, std::wstring usageText)
     : PositionalCommand(std::move(name), std::move(usageText), 2, 3) {}
@@ -102,11 +134,14 @@ void TempNameCommand::takeArguments(const std::vector<std::wstring>& arguments) 
 
 Cp2TempName::Cp2TempName() : TempNameCommand(L"cp2tempnam", L"Usage:\ncp2tempnam source path [prefix]\n") {}
 
-void Cp2TempName::execute() { notAvailable(); }
+void Cp2TempName::execute() {
+    std::wstring copy = copyToTemporaryName(source, directory, prefix, kTemporaryAttempts);
+    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(copy));
+}
 
 Mv2TempName::Mv2TempName() : TempNameCommand(L"mv2tempnam", L"Usage:\nmv2tempnam source path [prefix]\n") {}
 
 void Mv2TempName::execute() {
-    std::wstring moved = moveToTemporaryName(source, directory, prefix, kTemporaryAttempts);
+    std::wstring moved = files::moveToTemporaryName(L"", source, directory, prefix, kTemporaryAttempts);
     LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(moved));
 }

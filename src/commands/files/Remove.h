@@ -12,6 +12,7 @@ public:
 protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
+    void checkInput(size_t index) override;
 };
 
 // mkdir and rmdir: -p and exactly one directory.
@@ -21,6 +22,11 @@ public:
 
     bool parents = false;
     std::wstring path;
+    std::wstring given; // the path as the command line gave it
+
+    // -p's cut: the first "/" becomes "\" and everything from the first "\" on is dropped
+    // (a/b/c becomes a).
+    static std::wstring firstComponent(const std::wstring& given);
 
 protected:
     bool takeOption(int c, const char* argument) override;
@@ -31,12 +37,18 @@ class MkDir : public DirectoryCommand {
 public:
     MkDir();
     void execute() override;
-    // The refusal of an existing path (with -p: of an existing first component) belongs here.
+
+protected:
+    // Refuses an existing path; with -p, an existing first component.
+    void checkInput(size_t index) override;
 };
 
 class RemDir : public DirectoryCommand {
 public:
     RemDir();
     void execute() override;
-    // The -p cut to the first component and the is-a-directory check belong here.
+
+protected:
+    // With -p the path becomes its first component, checked again; it must be a directory.
+    void checkInput(size_t index) override;
 };
