@@ -146,6 +146,20 @@ TEST_F(TouchCommand, AccessDeniedOnOpenIsRecoveredByAGrant) {
 
 class CatCommand : public testsupport::FileCommandTest {};
 
+TEST_F(CatCommand, AReaderThatLeavesEarlyIsNoFailure) {
+    std::wstring file = tree.file(L"vhosts\\big.txt", std::string(100000, 'x'));
+    HANDLE read = nullptr, write = nullptr;
+    ASSERT_TRUE(CreatePipe(&read, &write, nullptr, 4096));
+    CloseHandle(read);
+    HANDLE old = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, write);
+    auto r = run({L"cat", file});
+    SetStdHandle(STD_OUTPUT_HANDLE, old);
+    CloseHandle(write);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+}
+
 TEST_F(CatCommand, MissingAndRefusedFilesFailWithoutOutput) {
     auto r = run({L"cat", site(L"missing.txt")});
     EXPECT_EQ(r.exitCode, 1);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <psapi.h>
+
 
 namespace {
 
@@ -55,6 +58,28 @@ TEST_F(FileCommand, FailuresPrintNothingButTheMessage) {
     r = run({L"file", L"-x", site(L"a")});
     EXPECT_EQ(r.out, "Usage:\nfile anyfile...\n");
     EXPECT_EQ(r.exitCode, 1);
+}
+
+// A file far larger than any heap copy should be: mapped, never read into memory.
+TEST_F(FileCommand, HugeFileIsExaminedWithBoundedMemory) {
+    std::wstring path = tree.file(L"vhosts\\huge.img", "\x7F" "ELF");
+    {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD ignored = 0;
+        DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+        LARGE_INTEGER size;
+        size.QuadPart = 5LL << 30; // past 4 GiB: no 32-bit size survives it
+        ASSERT_TRUE(SetFilePointerEx(h, size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(h));
+        CloseHandle(h);
+    }
+    PROCESS_MEMORY_COUNTERS before{}, after{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
+    EXPECT_EQ(file(path), expected(path, "binary img data"));
+    GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
+    EXPECT_LT(after.PeakPagefileUsage, before.PagefileUsage + (64u << 20)) << "private memory grew with the file";
+    DeleteFileW(path.c_str());
 }
 
 // Files made by Debian's tools before the run (tests/corpus/make-file-corpus).

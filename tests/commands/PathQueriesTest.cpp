@@ -187,13 +187,20 @@ TEST_F(PathQueries, CopyToTemporaryNameFailures) {
     before[L"outside\\secret.txt"] = "s";
     EXPECT_EQ(testsupport::snapshot(tree.root()), before);
 
-    // A copy that fails after the reservation leaves the empty reserved file.
+    // A copy that fails after the reservation takes the reserved name back.
     substitute.failNext(Call::copyFile, source, ERROR_SHARING_VIOLATION);
     r = run({L"cp2tempnam", source, into});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("Unable to copy ("), std::string::npos) << r.out;
-    auto after = testsupport::snapshot(tree.root());
-    EXPECT_EQ(after.size(), before.size() + 1);
+    EXPECT_EQ(testsupport::snapshot(tree.root()), before);
+
+    // Every reserved name taken by someone else: given up after the budget, nothing left behind.
+    substitute.failNext(Call::createFile, L"", ERROR_FILE_EXISTS, 16);
+    r = run({L"cp2tempnam", source, into});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("Unable to move (" + display(source) + ") to (" + display(into) + "): (80) ", 0), 0u)
+        << r.out;
+    EXPECT_EQ(testsupport::snapshot(tree.root()), before);
 }
 
 // --- mv2tempnam

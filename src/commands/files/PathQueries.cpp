@@ -39,23 +39,30 @@ uint64_t sizeOf(const std::wstring& path) {
 
 // Copies the source to a fresh name in the directory. The name is reserved by creating it before
 // the copy, so that no other process can take it in between; a name taken first is given up for
-// another. A copy that fails after the reservation leaves the empty reserved file.
+// another. A copy that fails removes the reserved file again: the caller never learns its name.
 std::wstring copyToTemporaryName(const std::wstring& source, const std::wstring& directory, const std::wstring& prefix,
                                  int attempts) {
     const int budget = std::max(attempts, 1);
     for (int taken = 0;; ++taken) {
         std::wstring candidate = files::temporaryName(directory, prefix, budget);
+        platform::FileHandle reservation;
         try {
-            platform::FileHandle reservation =
+            reservation =
                 files::openFile(L"", candidate, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, budget);
-            files::copyFile(source, candidate, budget);
-            return candidate;
-        } catch (const RunTime::AlreadyExistsException& e) {
-            if (taken >= budget)
-                raiseRunTimeError(0, L"Unable to move (%s) to (%s): %s", pathpolicy::displayPath(source),
-                                  pathpolicy::displayPath(directory), text::fromAnsi(e.what()));
+        } catch (const RunTime::AlreadyExistsException&) {
+            if (taken < budget) continue;
+            raiseRunTimeError(ERROR_FILE_EXISTS, L"Unable to move (%s) to (%s)", pathpolicy::displayPath(source),
+                              pathpolicy::displayPath(directory));
         }
+        try {
+            files::copyFile(source, candidate, budget);
+        } catch (...) {
+            reservation.reset();
+            platform::current().deleteFile(candidate);
+            throw;
+        }
+        return candidate;
     }
 }
 
