@@ -22,6 +22,7 @@ uint64_t sumBelow(std::wstring& path, bool recursive) {
     platform::FindScope find;
     DWORD error = p.findFirstFile(path, &data, find.receive());
     path.resize(length);
+    if (error == ERROR_FILE_NOT_FOUND) return 0; // a volume root without entries: no "." or ".." either
     if (error) raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
     uint64_t sum = 0;
     do {
