@@ -263,4 +263,29 @@ TEST_F(PathQueries, MoveToTemporaryNameTriesAnotherNameWhenOneIsTaken) {
     EXPECT_EQ(testsupport::readFile(source), "x");
 }
 
+// Between drive C: and drive Q: (a tmpfs): a move that the file system cannot rename is copied.
+class TemporaryNameAcrossVolumes : public PathQueries {
+protected:
+    TemporaryNameAcrossVolumes() { settings.strings[L"DUMP_D"] = other.root(); }
+    testsupport::ScratchTree other{L"Q:"};
+};
+
+TEST_F(TemporaryNameAcrossVolumes, FileMovesAndCopiesToAnotherVolume) {
+    std::wstring source = tree.file(L"vhosts\\upload.tmp", std::string("\0\x1A\r\n", 4));
+    auto r = run({L"mv2tempnam", source, other.root()});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    std::string out = r.out;
+    EXPECT_EQ(out.rfind(display(other.root()) + "\\{", 0), 0u) << r.out;
+    EXPECT_EQ(testsupport::readFile(text::fromUtf8(out.substr(0, out.size() - 1))), std::string("\0\x1A\r\n", 4));
+    EXPECT_EQ(GetFileAttributesW(source.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    source = tree.file(L"vhosts\\kept.tmp", "kept");
+    r = run({L"cp2tempnam", source, other.root(), L"copy"});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    out = r.out;
+    EXPECT_EQ(out.rfind(display(other.root()) + "\\{copy-", 0), 0u) << r.out;
+    EXPECT_EQ(testsupport::readFile(text::fromUtf8(out.substr(0, out.size() - 1))), "kept");
+    EXPECT_EQ(testsupport::readFile(source), "kept");
+}
+
 } // namespace
