@@ -16,9 +16,8 @@ DirectoryEntry entryOf(const WIN32_FIND_DATAW& data) {
     DirectoryEntry e;
     e.name = data.cFileName;
     e.attributes = data.dwFileAttributes;
-    // dwReserved0 carries the reparse tag when the entry is a reparse point.
     bool reparse = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-    e.isJunction = reparse && (data.dwReserved0 & kNameSurrogate);
+    e.isJunction = isJunction(data);
     e.isReparsePoint = e.isJunction || reparse;
     e.creationTime = unixSeconds(data.ftCreationTime);
     e.lastWriteTime = unixSeconds(data.ftLastWriteTime);
@@ -43,6 +42,11 @@ bool pathExists(const std::wstring& path) {
 } // namespace
 
 bool isDotEntry(const DirectoryEntry& entry) { return entry.name == L"." || entry.name == L".."; }
+
+bool isJunction(const WIN32_FIND_DATAW& data) {
+    // dwReserved0 carries the reparse tag when the entry is a reparse point.
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && (data.dwReserved0 & kNameSurrogate);
+}
 
 int64_t unixSeconds(const FILETIME& time) {
     constexpr int64_t kEpochDifference = 116444736000000000LL; // 1601 to 1970 in 100 ns units

@@ -31,6 +31,9 @@ struct DirectoryListing {
     std::vector<DirectoryEntry> files;
 };
 
+// The enumerated entry is a reparse point whose tag is a name surrogate (a junction).
+bool isJunction(const WIN32_FIND_DATAW& data);
+
 // "." and "..": kept in the listing, never acted on.
 bool isDotEntry(const DirectoryEntry& entry);
 

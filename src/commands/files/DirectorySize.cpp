@@ -2,15 +2,11 @@
 
 #include "app/Exceptions.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/DirectoryListing.h"
 #include "platform/Platform.h"
 
 namespace files {
 namespace {
-
-bool isJunction(const WIN32_FIND_DATAW& data) {
-    // For a reparse point the enumeration carries the tag in dwReserved0.
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && (data.dwReserved0 & 0x20000000);
-}
 
 // The directory path and its name buffer grow and shrink as the walk descends, so one string
 // serves the whole tree.
@@ -49,6 +45,21 @@ uint64_t directorySize(const std::wstring& input, bool recursive) {
     std::wstring path = pathpolicy::trimmed(pathpolicy::normalizePath(L"", input));
     if (!path.empty() && path.back() == L'\\') path.pop_back(); // a root: "X:\" is listed as "X:\*.*"
     return sumBelow(path, recursive);
+}
+
+uint64_t pathSize(const std::wstring& input) {
+    using pathpolicy::displayPath;
+    std::wstring path = pathpolicy::normalizePath(L"", input);
+    if (pathpolicy::isVolumeRoot(path)) return directorySize(path, true);
+    // A pattern would measure whatever entry it happens to match first.
+    if (path.find_first_of(L"*?", 4) != std::wstring::npos)
+        raiseRunTimeError(ERROR_INVALID_NAME, L"Unable to read directory (%s)", displayPath(path));
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
+        raiseRunTimeError(error, L"Unable to read directory (%s)", displayPath(path));
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return directorySize(path, true);
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 } // namespace files

@@ -10,5 +10,8 @@ namespace files {
 // enumeration per directory; a directory that cannot be enumerated raises "Unable to read
 // directory (%s)".
 uint64_t directorySize(const std::wstring& path, bool recursive);
+// What size answers: the whole tree for a directory, else the size the path's own directory entry
+// reports. A path that cannot be found (or holds a wildcard) raises "Unable to read directory (%s)".
+uint64_t pathSize(const std::wstring& path);
 
 } // namespace files

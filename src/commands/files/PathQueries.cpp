@@ -2,76 +2,26 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
-#include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/CopyToTemporaryName.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/DirectorySize.h"
-#include "commands/files/FileHelpers.h"
-#include "commands/files/FileTransfer.h"
 #include "commands/files/Junction.h"
 #include "commands/files/MoveToTemporaryName.h"
 #include "commands/files/OpenDirectory.h"
-#include "commands/files/OpenFile.h"
 #include "commands/files/PathNames.h"
-#include "commands/files/TemporaryName.h"
 #include "platform/Platform.h"
-
-#include <algorithm>
 
 namespace {
 
 constexpr int kTemporaryAttempts = 15;
-
-// The size of a file as its directory entry reports it, or of a whole directory tree.
-uint64_t sizeOf(const std::wstring& path) {
-    using pathpolicy::displayPath;
-    if (pathpolicy::isVolumeRoot(path)) return files::directorySize(path, true);
-    // A pattern would measure whatever entry it happens to match first.
-    if (path.find_first_of(L"*?", 4) != std::wstring::npos)
-        raiseRunTimeError(ERROR_INVALID_NAME, L"Unable to read directory (%s)", displayPath(path));
-    WIN32_FIND_DATAW data;
-    platform::FindScope find;
-    if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
-        raiseRunTimeError(error, L"Unable to read directory (%s)", displayPath(path));
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return files::directorySize(path, true);
-    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// Copies the source to a fresh name in the directory. The name is reserved by creating it before
-// the copy, so that no other process can take it in between; a name taken first is given up for
-// another. A copy that fails removes the reserved file again: the caller never learns its name.
-std::wstring copyToTemporaryName(const std::wstring& source, const std::wstring& directory, const std::wstring& prefix,
-                                 int attempts) {
-    const int budget = std::max(attempts, 1);
-    for (int taken = 0;; ++taken) {
-        std::wstring candidate = files::temporaryName(directory, prefix, budget);
-        platform::FileHandle reservation;
-        try {
-            reservation =
-                files::openFile(L"", candidate, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, budget);
-        } catch (const RunTime::AlreadyExistsException&) {
-            if (taken < budget) continue;
-            raiseRunTimeError(ERROR_FILE_EXISTS, L"Unable to move (%s) to (%s)", pathpolicy::displayPath(source),
-                              pathpolicy::displayPath(directory));
-        }
-        try {
-            files::copyFile(source, candidate, budget);
-        } catch (...) {
-            reservation.reset();
-            platform::current().deleteFile(candidate);
-            throw;
-        }
-        return candidate;
-    }
-}
 
 // The junction's target when the path itself is a junction, else the path.
 std::wstring resolvedJunction(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     platform::FindScope find;
     if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(data.dwReserved0 & 0x20000000))
+        !files::isJunction(data))
         return path;
     platform::FileHandle directory = files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE,
                                                           FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -119,7 +69,7 @@ void ListFiles::execute() {
 
 FileSize::FileSize() : OnePathCommand(L"size", L"Usage:\nsize path\n") {}
 
-void FileSize::execute() { LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(sizeOf(path))); }
+void FileSize::execute() { LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(files::pathSize(path))); }
 
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
@@ -142,7 +92,7 @@ void TempNameCommand::takeArguments(const std::vector<std::wstring>& arguments) 
 Cp2TempName::Cp2TempName() : TempNameCommand(L"cp2tempnam", L"Usage:\ncp2tempnam source path [prefix]\n") {}
 
 void Cp2TempName::execute() {
-    std::wstring copy = copyToTemporaryName(source, directory, prefix, kTemporaryAttempts);
+    std::wstring copy = files::copyToTemporaryName(source, directory, prefix, kTemporaryAttempts);
     LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(copy));
 }
 
