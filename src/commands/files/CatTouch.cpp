@@ -140,7 +140,7 @@ void CatFiles::execute() {
     platform::Handle output = rawStandardOutput();
     char buffer[4096];
     char last = '\n';
-    bool first = true;
+    bool empty = true;
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
@@ -148,11 +148,11 @@ void CatFiles::execute() {
             if (error != ERROR_BROKEN_PIPE) raiseRunTimeError(error, L"Unable to read file");
         }
         if (read == 0) break;
-        first = false;
+        empty = false;
         last = buffer[read - 1];
         if (!writeAll(output.get(), buffer, read)) return;
     }
-    if (first || last != '\n') writeAll(output.get(), "\n", 1);
+    if (empty || last != '\n') writeAll(output.get(), "\n", 1);
 }
 
 TouchFiles::TouchFiles()
