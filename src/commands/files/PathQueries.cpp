@@ -27,7 +27,7 @@ std::wstring resolvedJunction(const std::wstring& path) {
                                                           FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                           files::Disposition::OpenExisting, false, true, 15);
     std::wstring target = files::readJunctionTarget(directory.get());
-    while (target.size() > 1 && target.back() == L'\\') target.pop_back();
+    while (!target.empty() && target.back() == L'\\') target.pop_back();
     return target;
 }
 
@@ -75,8 +75,13 @@ RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {
 
 void RealPath::execute() {
     std::wstring target = resolvedJunction(path);
-    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(files::longPath(target)));
-    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(files::shortPath(target)));
+    // A root keeps its "\" in the queries' answers; the printed forms never end in one.
+    auto printed = [](std::wstring p) {
+        while (!p.empty() && p.back() == L'\\') p.pop_back();
+        return pathpolicy::displayPath(p);
+    };
+    LogManager::instance().log(2, L"%s\n", printed(files::longPath(target)));
+    LogManager::instance().log(2, L"%s\n", printed(files::shortPath(target)));
 }
 
 TempNameCommand::TempNameCommand(std::wstring name, std::wstring usageText)
