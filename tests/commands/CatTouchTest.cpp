@@ -101,12 +101,14 @@ TEST_F(TouchCommand, DirectoriesCanBeTouched) {
 
 TEST_F(TouchCommand, MissingFileFailsAndIsNotCreated) {
     auto before = testsupport::snapshot(tree.root());
-    for (std::vector<std::wstring> args : {std::vector<std::wstring>{L"touch", site(L"new.txt")},
-                                           {L"touch", L"-c", site(L"new.txt")},
-                                           {L"touch", L"--no-create", L"-t", L"200102031405", site(L"new.txt")}}) {
+    for (std::vector<std::wstring> args :
+         {std::vector<std::wstring>{L"touch", site(L"new.txt")},
+          {L"touch", L"-c", site(L"new.txt")},
+          {L"touch", L"--no-create", L"-t", L"200102031405", site(L"new.txt")}}) {
         auto r = run(args);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"new.txt")) + "': (2) ", 0), 0u) << r.out;
+        EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"new.txt")) + "': (2) ", 0), 0u)
+            << r.out;
     }
     EXPECT_EQ(testsupport::snapshot(tree.root()), before);
 }
@@ -163,7 +165,8 @@ TEST_F(CatCommand, AReaderThatLeavesEarlyIsNoFailure) {
 TEST_F(CatCommand, MissingAndRefusedFilesFailWithoutOutput) {
     auto r = run({L"cat", site(L"missing.txt")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"missing.txt")) + "': (2) ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"missing.txt")) + "': (2) ", 0), 0u)
+        << r.out;
     tree.file(L"outside\\secret.txt", "secret\n");
     r = run({L"cat", tree.path(L"outside\\secret.txt")});
     EXPECT_EQ(r.exitCode, 1);

@@ -3,9 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
 #include <psapi.h>
-
+#include <windows.h>
 
 namespace {
 
@@ -50,7 +49,8 @@ TEST_F(FileCommand, DirectoryAndThePathAsGiven) {
 TEST_F(FileCommand, FailuresPrintNothingButTheMessage) {
     auto r = run({L"file", site(L"missing.txt")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"missing.txt")) + "': (2) ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Unable to create file '" + text::toUtf8(site(L"missing.txt")) + "': (2) ", 0), 0u)
+        << r.out;
     tree.file(L"outside\\secret.txt", "secret\n");
     r = run({L"file", tree.path(L"outside\\secret.txt")});
     EXPECT_EQ(r.exitCode, 1);
@@ -62,7 +62,8 @@ TEST_F(FileCommand, FailuresPrintNothingButTheMessage) {
 
 // A file far larger than any heap copy should be: mapped, never read into memory.
 TEST_F(FileCommand, HugeFileIsExaminedWithBoundedMemory) {
-    std::wstring path = tree.file(L"vhosts\\huge.img", "\x7F" "ELF");
+    std::wstring path = tree.file(L"vhosts\\huge.img", "\x7F"
+                                                       "ELF");
     {
         HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -78,7 +79,8 @@ TEST_F(FileCommand, HugeFileIsExaminedWithBoundedMemory) {
     GetProcessMemoryInfo(GetCurrentProcess(), &before, sizeof before);
     EXPECT_EQ(file(path), expected(path, "binary img data"));
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof after);
-    EXPECT_LT(after.PeakPagefileUsage, before.PagefileUsage + (64u << 20)) << "private memory grew with the file";
+    EXPECT_LT(after.PeakPagefileUsage, before.PagefileUsage + (64u << 20))
+        << "private memory grew with the file";
     DeleteFileW(path.c_str());
 }
 
@@ -141,17 +143,21 @@ TEST_F(FileCorpus, TextsInTheirEncodings) {
     EXPECT_EQ(answer(L"latin1.txt"), expectedFor(L"latin1.txt", "ISO-8859 txt text"));
     EXPECT_EQ(answer(L"cp1252.txt"), expectedFor(L"cp1252.txt", "Non-ISO extended-ASCII txt text"));
     // UTF-16 in this machine's order: the system's own test decides and names its findings.
-    const std::string statistics = "Microsoft Unicode with the determination made by applying statistical analysis"
-                                   " with one or more of control characters";
+    const std::string statistics =
+        "Microsoft Unicode with the determination made by applying statistical analysis"
+        " with one or more of control characters";
     EXPECT_EQ(answer(L"utf16-bom.txt"),
-              expectedFor(L"utf16-bom.txt", statistics +
-                                                " with the Unicode byte-order mark in the first character txt character data"));
+              expectedFor(L"utf16-bom.txt",
+                          statistics +
+                              " with the Unicode byte-order mark in the first character txt character data"));
     EXPECT_EQ(answer(L"utf16le.txt"), expectedFor(L"utf16le.txt", statistics + " txt character data"));
     // Byte-reversed: only a byte-order mark makes it UTF-16; without one it is binary data.
-    EXPECT_EQ(answer(L"utf16be-bom.txt"), expectedFor(L"utf16be-bom.txt", "Big-endian UTF-16 Unicode txt character data"));
+    EXPECT_EQ(answer(L"utf16be-bom.txt"),
+              expectedFor(L"utf16be-bom.txt", "Big-endian UTF-16 Unicode txt character data"));
     EXPECT_EQ(answer(L"utf16be.txt"), expectedFor(L"utf16be.txt", "binary txt data"));
     EXPECT_EQ(answer(L"ebcdic.txt"), expectedFor(L"ebcdic.txt", "EBCDIC txt character data"));
-    EXPECT_EQ(answer(L"ebcdic-intl.txt"), expectedFor(L"ebcdic-intl.txt", "International EBCDIC txt character data"));
+    EXPECT_EQ(answer(L"ebcdic-intl.txt"),
+              expectedFor(L"ebcdic-intl.txt", "International EBCDIC txt character data"));
     EXPECT_EQ(answer(L"data.bin"), expectedFor(L"data.bin", "binary bin data"));
 }
 

@@ -57,7 +57,8 @@ TEST_F(PathQueries, ListModes) {
     tree.folder(L"vhosts\\site\\z-dir");
     EXPECT_EQ(names(run({L"list", L"both", site(L"site")}).out),
               (std::vector<std::string>{".", "..", "a-dir", "z-dir", "a.txt", "b.txt"}));
-    EXPECT_EQ(names(run({L"list", L"files", site(L"site")}).out), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(names(run({L"list", L"files", site(L"site")}).out),
+              (std::vector<std::string>{"a.txt", "b.txt"}));
     // A file or a missing path lists nothing.
     EXPECT_EQ(run({L"list", L"both", site(L"site\\a.txt")}).out, "");
     EXPECT_EQ(run({L"list", L"both", site(L"missing")}).out, "");
@@ -94,7 +95,8 @@ TEST_F(PathQueries, SizeOfFilesAndTrees) {
 TEST_F(PathQueries, SizeFailures) {
     auto r = run({L"size", site(L"missing")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.rfind("Unable to read directory (" + display(site(L"missing")) + "): (2) ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Unable to read directory (" + display(site(L"missing")) + "): (2) ", 0), 0u)
+        << r.out;
     // A pattern is no path: it would measure whichever entry it matched first.
     tree.file(L"vhosts\\big.txt", "0123456789");
     r = run({L"size", site(L"b*")});
@@ -105,7 +107,8 @@ TEST_F(PathQueries, SizeFailures) {
     substitute.failNext(Call::findFirstFile, site(L"site\\sub\\*.*"), ERROR_ACCESS_DENIED);
     r = run({L"size", site(L"site")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.rfind("Unable to read directory (" + display(site(L"site\\sub")) + "): (5) ", 0), 0u) << r.out;
+    EXPECT_EQ(r.out.rfind("Unable to read directory (" + display(site(L"site\\sub")) + "): (5) ", 0), 0u)
+        << r.out;
     EXPECT_EQ(run({L"size"}).out, "Usage:\nsize path\n");
     EXPECT_NE(run({L"size", tree.path(L"outside")}).out.find("Path is not allowed"), std::string::npos);
 }
@@ -150,7 +153,8 @@ TEST_F(PathQueries, RealPathFailures) {
     substitute.failNext(Call::getShortPathName, file, ERROR_ACCESS_DENIED, 4);
     r = run({L"realpath", file});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, display(file) + "\n\nUnable to get a short path for (" + display(file) + "): (5) Access denied.")
+    EXPECT_EQ(r.out, display(file) + "\n\nUnable to get a short path for (" + display(file) +
+                         "): (5) Access denied.")
         << r.out;
     EXPECT_EQ(substitute.calls(Call::getShortPathName, file), 4);
     // Denied once: the ancestors are listed and the second question is answered.
@@ -198,7 +202,8 @@ TEST_F(PathQueries, CopyToTemporaryNameFailures) {
     substitute.failNext(Call::createFile, L"", ERROR_FILE_EXISTS, 16);
     r = run({L"cp2tempnam", source, into});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.rfind("Unable to move (" + display(source) + ") to (" + display(into) + "): (80) ", 0), 0u)
+    EXPECT_EQ(r.out.rfind("Unable to move (" + display(source) + ") to (" + display(into) + "): (80) ", 0),
+              0u)
         << r.out;
     EXPECT_EQ(testsupport::snapshot(tree.root()), before);
 }
@@ -212,8 +217,10 @@ TEST_F(PathQueries, MoveToTemporaryNameWithAndWithoutPrefix) {
     EXPECT_EQ(r.exitCode, 0) << r.out;
     std::smatch m;
     std::string out = r.out;
-    ASSERT_TRUE(std::regex_match(out, m, std::regex(std::regex_replace(display(into), std::regex(R"([\\.])"), R"(\$&)") +
-                                                    R"(\\\{abc-()" + kGuid + R"()\}\n)")))
+    ASSERT_TRUE(
+        std::regex_match(out, m,
+                         std::regex(std::regex_replace(display(into), std::regex(R"([\\.])"), R"(\$&)") +
+                                    R"(\\\{abc-()" + kGuid + R"()\}\n)")))
         << r.out;
     EXPECT_EQ(GetFileAttributesW(source.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(testsupport::readFile(text::fromUtf8(out.substr(0, out.size() - 1))), "payload");
@@ -240,8 +247,9 @@ TEST_F(PathQueries, MoveToTemporaryNameRefusalsChangeNothing) {
     EXPECT_NE(r.out.find("Path is not allowed"), std::string::npos) << r.out;
     r = run({L"mv2tempnam", site(L"missing.tmp"), into});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out.rfind("Unable to move (" + display(site(L"missing.tmp")) + ") to (" + display(into) + "\\{", 0),
-              0u)
+    EXPECT_EQ(
+        r.out.rfind("Unable to move (" + display(site(L"missing.tmp")) + ") to (" + display(into) + "\\{", 0),
+        0u)
         << r.out;
     EXPECT_EQ(run({L"mv2tempnam", source}).out, "Usage:\nmv2tempnam source path [prefix]\n");
     EXPECT_EQ(testsupport::snapshot(tree.root()), before);
@@ -276,7 +284,8 @@ TEST_F(TemporaryNameAcrossVolumes, FileMovesAndCopiesToAnotherVolume) {
     EXPECT_EQ(r.exitCode, 0) << r.out;
     std::string out = r.out;
     EXPECT_EQ(out.rfind(display(other.root()) + "\\{", 0), 0u) << r.out;
-    EXPECT_EQ(testsupport::readFile(text::fromUtf8(out.substr(0, out.size() - 1))), std::string("\0\x1A\r\n", 4));
+    EXPECT_EQ(testsupport::readFile(text::fromUtf8(out.substr(0, out.size() - 1))),
+              std::string("\0\x1A\r\n", 4));
     EXPECT_EQ(GetFileAttributesW(source.c_str()), INVALID_FILE_ATTRIBUTES);
 
     source = tree.file(L"vhosts\\kept.tmp", "kept");

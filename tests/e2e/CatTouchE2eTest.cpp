@@ -24,7 +24,8 @@ protected:
 TEST_F(CatTouchE2e, CatCopiesEveryByteToStandardOutput) {
     testsupport::PanelStandin standin(settings());
     std::string binary("line one\r\n\x00\x1A\x7F\xFF\r\nend\n", 19);
-    for (int b = 0; b < 256; ++b) binary += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b)
+        binary += static_cast<char>(b);
     binary += std::string(10000, '\x1A') + "\n"; // more than one 4096-byte piece
     auto r = runQuarn({L"ROOT", L"cat", tree.file(L"vhosts\\blob.bin", binary)});
     EXPECT_EQ(r.exitCode, 0u);

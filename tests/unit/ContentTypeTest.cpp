@@ -11,7 +11,9 @@ namespace {
 using contenttype::CharClass;
 using contenttype::classify;
 
-std::vector<unsigned char> bytes(std::string_view s) { return {s.begin(), s.end()}; }
+std::vector<unsigned char> bytes(std::string_view s) {
+    return {s.begin(), s.end()};
+}
 
 std::wstring kindOf(std::string_view s) {
     auto b = bytes(s);
@@ -28,7 +30,8 @@ std::string tarHeader(std::string_view magic, const char* checksumFormat = "%06o
     std::memcpy(h.data(), "member.txt", 10);
     std::memcpy(h.data() + 257, magic.data(), magic.size());
     unsigned sum = 0;
-    for (size_t i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? 0x20 : static_cast<unsigned char>(h[i]);
+    for (size_t i = 0; i < 512; ++i)
+        sum += (i >= 148 && i < 156) ? 0x20 : static_cast<unsigned char>(h[i]);
     char field[16];
     std::snprintf(field, sizeof field, checksumFormat, sum);
     std::memcpy(h.data() + 148, field, std::strlen(field) + 1);
@@ -36,10 +39,14 @@ std::string tarHeader(std::string_view magic, const char* checksumFormat = "%06o
 }
 
 TEST(ContentType, CharacterClassesFollowTheTable) {
-    for (int b : {0x00, 0x06, 0x0B, 0x0E, 0x1A, 0x1C, 0x1F, 0x7F}) EXPECT_EQ(contenttype::classOf(b), CharClass::F) << b;
-    for (int b : {0x07, 0x0A, 0x0C, 0x0D, 0x1B, 0x20, 0x7E, 0x85}) EXPECT_EQ(contenttype::classOf(b), CharClass::T) << b;
-    for (int b : {0xA0, 0xE9, 0xFF}) EXPECT_EQ(contenttype::classOf(b), CharClass::I) << b;
-    for (int b : {0x80, 0x84, 0x86, 0x9F}) EXPECT_EQ(contenttype::classOf(b), CharClass::X) << b;
+    for (int b : {0x00, 0x06, 0x0B, 0x0E, 0x1A, 0x1C, 0x1F, 0x7F})
+        EXPECT_EQ(contenttype::classOf(b), CharClass::F) << b;
+    for (int b : {0x07, 0x0A, 0x0C, 0x0D, 0x1B, 0x20, 0x7E, 0x85})
+        EXPECT_EQ(contenttype::classOf(b), CharClass::T) << b;
+    for (int b : {0xA0, 0xE9, 0xFF})
+        EXPECT_EQ(contenttype::classOf(b), CharClass::I) << b;
+    for (int b : {0x80, 0x84, 0x86, 0x9F})
+        EXPECT_EQ(contenttype::classOf(b), CharClass::X) << b;
     // EBCDIC: letters, digits, space and the NL control map onto their ASCII kin.
     EXPECT_EQ(contenttype::fromEbcdic(0xC1), 'A');
     EXPECT_EQ(contenttype::fromEbcdic(0x81), 'a');
@@ -51,7 +58,10 @@ TEST(ContentType, CharacterClassesFollowTheTable) {
 
 TEST(ContentType, TarHeadersByChecksumAndMagic) {
     EXPECT_EQ(kindOf(tarHeader("ustar  ")), L"POSIX tar archive\n"); // the NUL after the blanks is there
-    EXPECT_EQ(kindOf(tarHeader(std::string_view("ustar\0" "00", 8))), L"tar archive\n");
+    EXPECT_EQ(kindOf(tarHeader(std::string_view("ustar\0"
+                                                "00",
+                                                8))),
+              L"tar archive\n");
     EXPECT_EQ(kindOf(tarHeader("")), L"tar archive\n");
     EXPECT_EQ(kindOf(tarHeader("", " %05o ")), L"tar archive\n"); // a leading blank, a blank ends it
 
@@ -77,7 +87,8 @@ TEST(ContentType, ImageSignaturesInTheirOrder) {
     EXPECT_EQ(kindOf(std::string_view("II\x2A\x00\x08", 5)), L"TIFF_II image\n");
     EXPECT_EQ(kindOf(std::string_view("MM\x00\x2A\x00", 5)), L"TIFF_MM image\n");
     EXPECT_EQ(kindOf("FORMxxxx"), L"IFF image\n");
-    EXPECT_EQ(kindOf(std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87\x0A\x00", 13)), L"JP2 image\n");
+    EXPECT_EQ(kindOf(std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87\x0A\x00", 13)),
+              L"JP2 image\n");
 }
 
 TEST(ContentType, ShortContentSkipsTheImageTests) {
@@ -90,7 +101,8 @@ TEST(ContentType, ShortContentSkipsTheImageTests) {
     EXPECT_EQ(kindOf(std::string_view("MM\x00", 3)), L"data");
     EXPECT_EQ(kindOf(std::string_view("MM\x00\x2A", 4)), L"TIFF_MM image\n");
     EXPECT_EQ(kindOf(std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87", 11)), L"data");
-    EXPECT_EQ(kindOf(std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87\x0A", 12)), L"JP2 image\n");
+    EXPECT_EQ(kindOf(std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87\x0A", 12)),
+              L"JP2 image\n");
 }
 
 TEST(ContentType, ConvertedPngFallsToTheTextTests) {
@@ -129,7 +141,8 @@ TEST(ContentType, TextEncodingsInTheirOrder) {
 
 TEST(ContentType, Utf16ByByteOrderMark) {
     std::string big("\xFE\xFF", 2);
-    for (char c : std::string("Hi there\n")) big += std::string{'\0', c};
+    for (char c : std::string("Hi there\n"))
+        big += std::string{'\0', c};
     auto answer = classify(bytes(big));
     EXPECT_EQ(answer.kind, L"character data");
     EXPECT_NE(answer.encoding.find(L"Unicode"), std::wstring::npos) << answer.encoding;

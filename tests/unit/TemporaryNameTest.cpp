@@ -1,5 +1,5 @@
-#include "app/Exceptions.h"
 #include "commands/files/TemporaryName.h"
+#include "app/Exceptions.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +39,8 @@ TEST(TemporaryName, LeafWithAndWithoutPrefix) {
 
 TEST(TemporaryName, PrefixThatWouldLeaveTheDirectoryIsRefused) {
     const std::wstring guid = L"0123abcd-0000-1111-2222-333344445555";
-    for (const wchar_t* prefix : {L"..\\..\\x", L"a/b", L"x\\y", L"c:evil", L"name:stream", L"a*", L"a?", L"a|b",
-                                  L"<a>", L"q\"", L"tab\tin"}) {
+    for (const wchar_t* prefix : {L"..\\..\\x", L"a/b", L"x\\y", L"c:evil", L"name:stream", L"a*", L"a?",
+                                  L"a|b", L"<a>", L"q\"", L"tab\tin"}) {
         try {
             files::temporaryLeaf(prefix, guid);
             ADD_FAILURE() << "accepted " << testing::PrintToString(std::wstring(prefix));

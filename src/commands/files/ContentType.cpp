@@ -41,18 +41,24 @@ bool allOf(Bytes content, unsigned allowed, bool ebcdic = false) {
     });
 }
 
-constexpr unsigned bit(CharClass c) { return 1u << static_cast<unsigned>(c); }
+constexpr unsigned bit(CharClass c) {
+    return 1u << static_cast<unsigned>(c);
+}
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // The checksum field read as octal: leading white space skipped, octal digits taken, then the
 // field's end, a NUL or white space; -1 when the field is not such a number.
 long long tarChecksumField(Bytes header) {
     const char* p = reinterpret_cast<const char*>(header.data()) + 148;
     const char* end = p + 8;
-    while (p < end && isSpace(*p)) ++p;
+    while (p < end && isSpace(*p))
+        ++p;
     long long value = 0;
-    while (p < end && *p >= '0' && *p <= '7') value = value * 8 + (*p++ - '0');
+    while (p < end && *p >= '0' && *p <= '7')
+        value = value * 8 + (*p++ - '0');
     if (p < end && *p != '\0' && !isSpace(*p)) return -1;
     return value;
 }
@@ -63,12 +69,15 @@ bool isXbmDefine(std::string_view line) {
     constexpr std::string_view keyword = "#define";
     if (line.substr(0, keyword.size()) != keyword) return false;
     size_t i = keyword.size();
-    while (i < line.size() && isSpace(line[i])) ++i;
+    while (i < line.size() && isSpace(line[i]))
+        ++i;
     size_t nameStart = i;
-    while (i < line.size() && !isSpace(line[i])) ++i;
+    while (i < line.size() && !isSpace(line[i]))
+        ++i;
     std::string_view name = line.substr(nameStart, i - nameStart);
     if (name.empty()) return false;
-    while (i < line.size() && isSpace(line[i])) ++i;
+    while (i < line.size() && isSpace(line[i]))
+        ++i;
     if (i < line.size() && (line[i] == '+' || line[i] == '-')) ++i;
     if (i >= line.size() || line[i] < '0' || line[i] > '9') return false;
     size_t underscore = name.rfind('_');
@@ -86,14 +95,17 @@ CharClass classOf(unsigned char b) {
     return CharClass::F;
 }
 
-unsigned char fromEbcdic(unsigned char byte) { return kEbcdic[byte]; }
+unsigned char fromEbcdic(unsigned char byte) {
+    return kEbcdic[byte];
+}
 
 std::wstring tarKind(Bytes content) {
     if (content.size() < 512) return {};
     long long field = tarChecksumField(content);
     if (field < 0) return {};
     long long sum = 0;
-    for (size_t i = 0; i < 512; ++i) sum += (i >= 148 && i < 156) ? 0x20 : content[i];
+    for (size_t i = 0; i < 512; ++i)
+        sum += (i >= 148 && i < 156) ? 0x20 : content[i];
     if (sum != field) return {};
     static const char posix[8] = {'u', 's', 't', 'a', 'r', ' ', ' ', '\0'};
     return std::memcmp(content.data() + 257, posix, 8) == 0 ? L"POSIX tar archive\n" : L"tar archive\n";
@@ -117,7 +129,8 @@ std::wstring imageKind(Bytes c) {
     if (startsWith(c, std::string_view("MM\x00\x2A", 4))) return L"TIFF_MM image\n";
     if (startsWith(c, "FORM")) return L"IFF image\n";
     if (c.size() <= 11) return {};
-    if (startsWith(c, std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87\x0A", 12))) return L"JP2 image\n";
+    if (startsWith(c, std::string_view("\x00\x00\x00\x0C\x6A\x50\x20\x20\x0D\x0A\x87\x0A", 12)))
+        return L"JP2 image\n";
     if (isXbm(c)) return L"XBM image\n";
     return {};
 }
@@ -139,12 +152,18 @@ bool isUtf8(Bytes c) {
             continue;
         }
         int following;
-        if ((b & 0xE0) == 0xC0) following = 1;
-        else if ((b & 0xF0) == 0xE0) following = 2;
-        else if ((b & 0xF8) == 0xF0) following = 3;
-        else if ((b & 0xFC) == 0xF8) following = 4;
-        else if ((b & 0xFE) == 0xFC) following = 5;
-        else return false;
+        if ((b & 0xE0) == 0xC0)
+            following = 1;
+        else if ((b & 0xF0) == 0xE0)
+            following = 2;
+        else if ((b & 0xF8) == 0xF0)
+            following = 3;
+        else if ((b & 0xFC) == 0xF8)
+            following = 4;
+        else if ((b & 0xFE) == 0xFC)
+            following = 5;
+        else
+            return false;
         for (; following > 0; --following)
             if (i >= c.size() || (c[i++] & 0xC0) != 0x80) return false;
     }
@@ -155,9 +174,11 @@ std::wstring utf16Encoding(Bytes c) {
     // The tests that tell UTF-16 from other text; the null-byte test is not asked for, since
     // UTF-16 of ASCII text is full of zero bytes. Content beyond INT_MAX bytes is judged by its
     // first INT_MAX bytes, the most the call can take.
-    int result = IS_TEXT_UNICODE_UNICODE_MASK | IS_TEXT_UNICODE_REVERSE_MASK | IS_TEXT_UNICODE_NOT_UNICODE_MASK;
+    int result =
+        IS_TEXT_UNICODE_UNICODE_MASK | IS_TEXT_UNICODE_REVERSE_MASK | IS_TEXT_UNICODE_NOT_UNICODE_MASK;
     const int size = static_cast<int>(std::min<size_t>(c.size(), INT_MAX));
-    if (IsTextUnicode(c.data(), size, &result) && !(result & (IS_TEXT_UNICODE_ODD_LENGTH | IS_TEXT_UNICODE_NULL_BYTES))) {
+    if (IsTextUnicode(c.data(), size, &result) &&
+        !(result & (IS_TEXT_UNICODE_ODD_LENGTH | IS_TEXT_UNICODE_NULL_BYTES))) {
         static const std::pair<int, const wchar_t*> flags[] = {
             {0x1, L" with zero-extended ASCII characters"},
             {0x10, L" with byte-reversed zero-extended ASCII characters"},
@@ -189,15 +210,18 @@ std::wstring utf16Encoding(Bytes c) {
 Answer classify(Bytes content) {
     if (std::wstring kind = tarKind(content); !kind.empty()) return {L"", kind, false};
     if (std::wstring kind = imageKind(content); !kind.empty()) return {L"", kind, false};
-    const unsigned text = bit(CharClass::T), iso = text | bit(CharClass::I), extended = iso | bit(CharClass::X);
+    const unsigned text = bit(CharClass::T), iso = text | bit(CharClass::I),
+                   extended = iso | bit(CharClass::X);
     if (allOf(content, text)) return {L"ASCII", L"text", true};
     if (isUtf8(content)) return {L"UTF-8 Unicode", L"text", true};
-    if (std::wstring encoding = utf16Encoding(content); !encoding.empty()) return {encoding, L"character data", true};
+    if (std::wstring encoding = utf16Encoding(content); !encoding.empty())
+        return {encoding, L"character data", true};
     if (allOf(content, iso)) return {L"ISO-8859", L"text", true};
     if (allOf(content, extended)) return {L"Non-ISO extended-ASCII", L"text", true};
     if (allOf(content, text, true)) return {L"EBCDIC", L"character data", true};
     if (allOf(content, iso, true)) return {L"International EBCDIC", L"character data", true};
-    if (startsWith(content, std::string_view("\x00\x01\x00\x00Standard Jet DB", 19))) return {L"jet", L"database", true};
+    if (startsWith(content, std::string_view("\x00\x01\x00\x00Standard Jet DB", 19)))
+        return {L"jet", L"database", true};
     return {L"binary", L"data", true};
 }
 

@@ -13,13 +13,20 @@ namespace {
 // which go on to the content tests.
 std::wstring programKind(DWORD type) {
     switch (type) {
-    case SCS_32BIT_BINARY: return L"A 32-bit Windows-based application";
-    case SCS_WOW_BINARY: return L"A 16-bit Windows-based application";
-    case SCS_PIF_BINARY: return L"A PIF file that executes an MS-DOS \u2013 based application";
-    case SCS_POSIX_BINARY: return L"A POSIX \u2013 based application";
-    case SCS_OS216_BINARY: return L"A 16-bit OS/2-based application";
-    case SCS_64BIT_BINARY: return L"A 64-bit Windows-based application";
-    default: return L"";
+    case SCS_32BIT_BINARY:
+        return L"A 32-bit Windows-based application";
+    case SCS_WOW_BINARY:
+        return L"A 16-bit Windows-based application";
+    case SCS_PIF_BINARY:
+        return L"A PIF file that executes an MS-DOS \u2013 based application";
+    case SCS_POSIX_BINARY:
+        return L"A POSIX \u2013 based application";
+    case SCS_OS216_BINARY:
+        return L"A 16-bit OS/2-based application";
+    case SCS_64BIT_BINARY:
+        return L"A 64-bit Windows-based application";
+    default:
+        return L"";
     }
 }
 
@@ -34,7 +41,9 @@ std::wstring extensionOf(const std::wstring& path) {
 
 File::File() : GetoptCommand(L"file", L"Usage:\nfile anyfile...\n", "L") {}
 
-bool File::takeOption(int, const char*) { return true; } // -L is accepted and ignored
+bool File::takeOption(int, const char*) {
+    return true;
+} // -L is accepted and ignored
 
 bool File::takeOperands(const Operands& operands) {
     if (!takeSinglePath(operands, path)) return false;
@@ -47,7 +56,8 @@ void File::execute() {
     DWORD type = 0;
     if (files::isDirectory(path)) {
         kind = L"directory";
-    } else if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS && !programKind(type).empty()) {
+    } else if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS &&
+               !programKind(type).empty()) {
         kind = programKind(type);
     } else {
         platform::FileHandle file =

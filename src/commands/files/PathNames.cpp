@@ -24,7 +24,8 @@ const NameQuery kShort{&platform::Platform::getShortPathName, L"Unable to get a 
                        L"Unable to get a short path (%s)"};
 
 std::wstring withoutTrailingSeparators(std::wstring path) {
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
     return path;
 }
 
@@ -34,7 +35,8 @@ void probeAncestors(const std::wstring& path) {
     const std::wstring trimmed = withoutTrailingSeparators(path);
     size_t at = trimmed.find(L':');
     if (at == std::wstring::npos) return;
-    for (size_t end = at + 1; end != std::wstring::npos && end < trimmed.size(); end = trimmed.find(L'\\', end + 1)) {
+    for (size_t end = at + 1; end != std::wstring::npos && end < trimmed.size();
+         end = trimmed.find(L'\\', end + 1)) {
         std::wstring ancestor = trimmed.substr(0, end); // "X:" is listed as "X:\"
         WIN32_FIND_DATAW data;
         platform::FindScope find;
@@ -47,7 +49,9 @@ std::wstring queryName(const std::wstring& input, const NameQuery& query) {
     if (pathpolicy::isVolumeRoot(path)) return withoutTrailingSeparators(path) + L'\\';
     if (path.back() != L'\\' && isDirectory(path)) path += L'\\';
     platform::Platform& p = platform::current();
-    auto call = [&](wchar_t* buffer, DWORD size, DWORD* length) { return (p.*query.call)(path, buffer, size, length); };
+    auto call = [&](wchar_t* buffer, DWORD size, DWORD* length) {
+        return (p.*query.call)(path, buffer, size, length);
+    };
     for (int round = 0;; ++round) {
         std::wstring result;
         bool sizeQuery = true;
@@ -62,7 +66,11 @@ std::wstring queryName(const std::wstring& input, const NameQuery& query) {
 
 } // namespace
 
-std::wstring longPath(const std::wstring& path) { return queryName(path, kLong); }
-std::wstring shortPath(const std::wstring& path) { return queryName(path, kShort); }
+std::wstring longPath(const std::wstring& path) {
+    return queryName(path, kLong);
+}
+std::wstring shortPath(const std::wstring& path) {
+    return queryName(path, kShort);
+}
 
 } // namespace files

@@ -23,11 +23,12 @@ std::wstring resolvedJunction(const std::wstring& path) {
     if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
         !files::isJunction(data))
         return path;
-    platform::FileHandle directory = files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE,
-                                                          FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                          files::Disposition::OpenExisting, false, true, 15);
+    platform::FileHandle directory =
+        files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             files::Disposition::OpenExisting, false, true, 15);
     std::wstring target = files::readJunctionTarget(directory.get());
-    while (!target.empty() && target.back() == L'\\') target.pop_back();
+    while (!target.empty() && target.back() == L'\\')
+        target.pop_back();
     return target;
 }
 
@@ -61,15 +62,19 @@ void ListFiles::execute() {
         lines += L"\t\"\"\t\"\"\t000\n";
     };
     if (mode != Files)
-        for (const files::DirectoryEntry& e : listing.directories) add(e);
+        for (const files::DirectoryEntry& e : listing.directories)
+            add(e);
     if (mode != Dirs)
-        for (const files::DirectoryEntry& e : listing.files) add(e);
+        for (const files::DirectoryEntry& e : listing.files)
+            add(e);
     LogManager::instance().log(2, L"%s", lines);
 }
 
 FileSize::FileSize() : OnePathCommand(L"size", L"Usage:\nsize path\n") {}
 
-void FileSize::execute() { LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(files::pathSize(path))); }
+void FileSize::execute() {
+    LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(files::pathSize(path)));
+}
 
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
@@ -77,7 +82,8 @@ void RealPath::execute() {
     std::wstring target = resolvedJunction(path);
     // A root keeps its "\" in the queries' answers; the printed forms never end in one.
     auto printed = [](std::wstring p) {
-        while (!p.empty() && p.back() == L'\\') p.pop_back();
+        while (!p.empty() && p.back() == L'\\')
+            p.pop_back();
         return pathpolicy::displayPath(p);
     };
     LogManager::instance().log(2, L"%s\n", printed(files::longPath(target)));

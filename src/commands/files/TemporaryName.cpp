@@ -13,10 +13,13 @@ namespace {
 
 // RPC_S_UUID_LOCAL_ONLY only says the UUID is unique on this machine, which is all a name needs.
 void checkStatus(RPC_STATUS status) {
-    if (status != RPC_S_OK && status != RPC_S_UUID_LOCAL_ONLY) raiseRunTimeError(status, L"Unable to create GUID");
+    if (status != RPC_S_OK && status != RPC_S_UUID_LOCAL_ONLY)
+        raiseRunTimeError(status, L"Unable to create GUID");
 }
 
-bool fitsInName(wchar_t c) { return c >= 0x20 && std::wstring_view(L"\\/:*?\"<>|").find(c) == std::wstring_view::npos; }
+bool fitsInName(wchar_t c) {
+    return c >= 0x20 && std::wstring_view(L"\\/:*?\"<>|").find(c) == std::wstring_view::npos;
+}
 
 } // namespace
 
@@ -32,7 +35,8 @@ std::wstring createGuidString(bool random) {
 
 std::wstring temporaryLeaf(const std::wstring& prefix, const std::wstring& guid) {
     std::wstring p = prefix;
-    while (!p.empty() && p.back() == L'\\') p.pop_back();
+    while (!p.empty() && p.back() == L'\\')
+        p.pop_back();
     if (!std::all_of(p.begin(), p.end(), fitsInName))
         raiseRunTimeError(ERROR_INVALID_NAME, L"The prefix (%s) is invalid", prefix);
     return p.empty() ? L"{" + guid + L"}" : L"{" + p + L"-" + guid + L"}";
