@@ -129,6 +129,13 @@ TEST_F(TouchCommand, RefusalsAndUsageChangeNothing) {
     r = run({L"touch", L"-t", L"180001010000", file});
     EXPECT_EQ(r.out, "Invalid date format (180001010000)");
     EXPECT_EQ(fileSeconds(file, false), kEarlier);
+    // YY 69 is 1969: before the runtime's epoch, so the local conversion refuses it.
+    r = run({L"touch", L"-t", L"6901010000", file});
+    EXPECT_EQ(r.out, "Invalid date format (6901010000)");
+    EXPECT_EQ(fileSeconds(file, false), kEarlier);
+    // YY 68 is 2068.
+    EXPECT_EQ(run({L"touch", L"-t", L"6801010000", file}).exitCode, 0);
+    EXPECT_EQ(fileSeconds(file, false), 3092601600);
 }
 
 TEST_F(TouchCommand, AFailedTimeChangeIsReportedWithThePathAsGiven) {
