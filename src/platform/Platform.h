@@ -28,6 +28,29 @@ public:
     virtual DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) = 0;
     virtual DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) = 0;
 
+    // --- files: creation, copy, move, removal, links (CreateFileW and the like)
+    virtual DWORD createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                             HANDLE* handle) = 0;
+    virtual DWORD createDirectory(const std::wstring& path, SECURITY_ATTRIBUTES* securityAttributes) = 0;
+    virtual DWORD removeDirectory(const std::wstring& path) = 0;
+    virtual DWORD deleteFile(const std::wstring& path) = 0;
+    virtual DWORD copyFile(const std::wstring& source, const std::wstring& destination, BOOL failIfExists) = 0;
+    virtual DWORD moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags) = 0;
+    // CreateHardLinkW: `link` is the new name of `existing`.
+    virtual DWORD createHardLink(const std::wstring& link, const std::wstring& existing) = 0;
+    // DeviceIoControl without overlapped I/O (reparse points: FSCTL_GET/SET_REPARSE_POINT).
+    virtual DWORD deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                                  DWORD* returned) = 0;
+    // The file system's index of an open file (NtQueryInformationFile, FileInternalInformation),
+    // the status turned into a Win32 code.
+    virtual DWORD fileIndex(HANDLE handle, LARGE_INTEGER* index) = 0;
+
+    // --- file times and types
+    virtual DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                              const FILETIME* lastWrite) = 0;
+    // GetBinaryTypeW: *type receives the SCS_* kind.
+    virtual DWORD getBinaryType(const std::wstring& path, DWORD* type) = 0;
+
     // --- file security (GetNamedSecurityInfoW / SetNamedSecurityInfoW on SE_FILE_OBJECT)
     virtual DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
                                        PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) = 0;

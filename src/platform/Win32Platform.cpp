@@ -4,11 +4,17 @@
 
 #include <aclapi.h>
 #include <lm.h>
+#include <winternl.h>
 
 namespace platform {
 namespace {
 
-DWORD lastErrorUnless(BOOL ok) { return ok ? ERROR_SUCCESS : GetLastError(); }
+// A failed call never reads as success, even when it left no error code behind.
+DWORD lastErrorUnless(BOOL ok) {
+    if (ok) return ERROR_SUCCESS;
+    DWORD error = GetLastError();
+    return error ? error : ERROR_GEN_FAILURE;
+}
 
 class Win32Platform : public Platform {
 public:
@@ -45,6 +51,54 @@ public:
     DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override {
         *length = GetTempPathW(size, buffer);
         return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
+
+    DWORD createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                     HANDLE* handle) override {
+        *handle = CreateFileW(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+        return *handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+    }
+    DWORD createDirectory(const std::wstring& path, SECURITY_ATTRIBUTES* securityAttributes) override {
+        return lastErrorUnless(CreateDirectoryW(path.c_str(), securityAttributes));
+    }
+    DWORD removeDirectory(const std::wstring& path) override {
+        return lastErrorUnless(RemoveDirectoryW(path.c_str()));
+    }
+    DWORD deleteFile(const std::wstring& path) override { return lastErrorUnless(DeleteFileW(path.c_str())); }
+    DWORD copyFile(const std::wstring& source, const std::wstring& destination, BOOL failIfExists) override {
+        return lastErrorUnless(CopyFileW(source.c_str(), destination.c_str(), failIfExists));
+    }
+    DWORD moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags) override {
+        return lastErrorUnless(MoveFileExW(source.c_str(), destination.c_str(), flags));
+    }
+    DWORD createHardLink(const std::wstring& link, const std::wstring& existing) override {
+        return lastErrorUnless(CreateHardLinkW(link.c_str(), existing.c_str(), nullptr));
+    }
+    DWORD deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                          DWORD* returned) override {
+        return lastErrorUnless(DeviceIoControl(handle, code, in, inSize, out, outSize, returned, nullptr));
+    }
+    DWORD fileIndex(HANDLE handle, LARGE_INTEGER* index) override {
+        // Resolved at run time: the entry points are ntdll's, not part of the import libraries' promise.
+        using Query = LONG(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, int);
+        using ToDos = ULONG(NTAPI*)(LONG);
+        static HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        static auto query = reinterpret_cast<Query>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
+        static auto toDos = reinterpret_cast<ToDos>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+        if (!query || !toDos) return ERROR_PROC_NOT_FOUND;
+        constexpr int kFileInternalInformation = 6;
+        IO_STATUS_BLOCK status{};
+        LONG result = query(handle, &status, index, sizeof *index, kFileInternalInformation);
+        return result < 0 ? toDos(result) : ERROR_SUCCESS;
+    }
+    DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                      const FILETIME* lastWrite) override {
+        return lastErrorUnless(SetFileTime(file, creation, lastAccess, lastWrite));
+    }
+    DWORD getBinaryType(const std::wstring& path, DWORD* type) override {
+        return lastErrorUnless(GetBinaryTypeW(path.c_str(), type));
     }
 
     DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,

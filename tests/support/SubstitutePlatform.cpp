@@ -7,6 +7,7 @@ namespace testsupport {
 namespace {
 
 const std::wstring kPrefix = L"\\\\?\\";
+constexpr DWORD kMountPointTag = 0xA0000003;
 
 bool startsWithNoCase(const std::wstring& s, const std::wstring& head) {
     return s.size() >= head.size() &&
@@ -117,11 +118,13 @@ void SubstitutePlatform::setAccountDomain(const security::Sid& sid, const std::w
     domain_.emplace(sid, name);
 }
 
-DWORD SubstitutePlatform::enter(Call call, const std::wstring& path) {
+DWORD SubstitutePlatform::enter(Call call, const std::wstring& path, const std::wstring& other) {
     std::wstring k = path.empty() ? L"" : key(path);
+    std::wstring k2 = other.empty() ? L"" : key(other);
     ++calls_[{call, k}];
+    if (!k2.empty()) ++calls_[{call, k2}];
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-        if (it->call != call || (!it->key.empty() && it->key != k)) continue;
+        if (it->call != call || (!it->key.empty() && it->key != k && it->key != k2)) continue;
         DWORD error = it->error;
         if (--it->count <= 0) faults_.erase(it);
         return error;
@@ -129,10 +132,7 @@ DWORD SubstitutePlatform::enter(Call call, const std::wstring& path) {
     return ERROR_SUCCESS;
 }
 
-DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size,
-                                        DWORD* length) {
-    std::wstring prefix = path.compare(0, kPrefix.size(), kPrefix) == 0 ? kPrefix : L"";
-    std::wstring rest = path.substr(prefix.size());
+std::wstring SubstitutePlatform::translate(std::wstring rest, bool toLong) const {
     for (int round = 0; round < 8; ++round) {
         bool changed = false;
         for (const auto& [longName, shortName] : names_) {
@@ -144,8 +144,15 @@ DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, w
         }
         if (!changed) break;
     }
+    return rest;
+}
+
+DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size,
+                                        DWORD* length) {
+    std::wstring prefix = path.compare(0, kPrefix.size(), kPrefix) == 0 ? kPrefix : L"";
+    std::wstring rest = translate(path.substr(prefix.size()), toLong);
     // Windows checks every component: a missing item fails, with 3 when its parent is missing too.
-    std::wstring whole = kPrefix + withoutPrefix(rest);
+    std::wstring whole = kPrefix + translate(withoutPrefix(rest), true);
     DWORD attributes = 0;
     if (DWORD error = real_.getFileAttributes(whole, &attributes)) {
         *length = 0;
@@ -163,12 +170,185 @@ DWORD SubstitutePlatform::getFileAttributes(const std::wstring& path, DWORD* att
         *attributes = INVALID_FILE_ATTRIBUTES;
         return error;
     }
-    return real_.getFileAttributes(path, attributes);
+    DWORD error = real_.getFileAttributes(resolve(path), attributes);
+    if (error == ERROR_SUCCESS && junctions_.count(key(path))) *attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return error;
 }
 
 DWORD SubstitutePlatform::setFileAttributes(const std::wstring& path, DWORD attributes) {
     if (DWORD error = enter(Call::setFileAttributes, path)) return error;
-    return real_.setFileAttributes(path, attributes);
+    return real_.setFileAttributes(resolve(path), attributes & ~DWORD(FILE_ATTRIBUTE_REPARSE_POINT));
+}
+
+void SubstitutePlatform::addJunction(const std::wstring& path, const std::wstring& target) {
+    CreateDirectoryW((kPrefix + withoutPrefix(path)).c_str(), nullptr);
+    junctions_[key(path)] = kPrefix + withoutPrefix(target);
+}
+
+std::optional<std::wstring> SubstitutePlatform::junctionTarget(const std::wstring& path) const {
+    auto it = junctions_.find(key(path));
+    if (it == junctions_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::wstring SubstitutePlatform::resolve(const std::wstring& path) const {
+    if (junctions_.empty() && names_.empty()) return path;
+    // A short name reaches the same item as its long name.
+    std::wstring plain = translate(withoutPrefix(path), true);
+    bool changed = plain != withoutPrefix(path);
+    for (int round = 0; round < 8; ++round) { // a junction may lead into another
+        std::wstring k = key(plain);
+        auto below = std::find_if(junctions_.begin(), junctions_.end(), [&](const auto& j) {
+            return k.size() > j.first.size() && k.compare(0, j.first.size(), j.first) == 0 &&
+                   k[j.first.size()] == L'\\';
+        });
+        if (below == junctions_.end()) break;
+        plain = withoutPrefix(below->second) + plain.substr(below->first.size());
+        changed = true;
+    }
+    return changed ? kPrefix + plain : path;
+}
+
+void SubstitutePlatform::moveJunctions(const std::wstring& from, const std::wstring& to) {
+    std::wstring f = key(from), t = key(to);
+    std::map<std::wstring, std::wstring> moved;
+    for (auto it = junctions_.begin(); it != junctions_.end();) {
+        if (it->first == f || (it->first.size() > f.size() && it->first.compare(0, f.size(), f) == 0 &&
+                               it->first[f.size()] == L'\\')) {
+            moved[t + it->first.substr(f.size())] = it->second;
+            it = junctions_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    junctions_.merge(moved);
+}
+
+namespace {
+// The fixed head of a reparse buffer of the mount-point kind, the path buffer behind it.
+struct MountPointHead {
+    DWORD tag;
+    WORD dataLength;
+    WORD reserved;
+    WORD substituteOffset;
+    WORD substituteLength;
+    WORD printOffset;
+    WORD printLength;
+};
+
+bool isEmptyDirectory(platform::Platform& real, const std::wstring& directory) {
+    WIN32_FIND_DATAW data{};
+    HANDLE find = INVALID_HANDLE_VALUE;
+    if (real.findFirstFile(directory + L"\\*", &data, &find)) return true;
+    bool empty = true;
+    do {
+        std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") empty = false;
+    } while (empty && real.findNextFile(find, &data) == ERROR_SUCCESS);
+    real.findClose(find);
+    return empty;
+}
+} // namespace
+
+DWORD SubstitutePlatform::createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
+                                     DWORD flags, HANDLE* handle) {
+    if (DWORD error = enter(Call::createFile, path)) {
+        *handle = INVALID_HANDLE_VALUE;
+        return error;
+    }
+    std::wstring opened = resolve(path);
+    auto junction = junctions_.find(key(path));
+    if (junction != junctions_.end() && !(flags & FILE_FLAG_OPEN_REPARSE_POINT)) opened = junction->second;
+    DWORD error = real_.createFile(opened, access, share, disposition, flags, handle);
+    // A junction opened as itself keeps its own name: that is where a reparse point is read or set.
+    if (error == ERROR_SUCCESS) opened_[*handle] = junction != junctions_.end() && opened != junction->second
+                                                       ? key(path)
+                                                       : key(opened);
+    return error;
+}
+
+DWORD SubstitutePlatform::createDirectory(const std::wstring& path, SECURITY_ATTRIBUTES* securityAttributes) {
+    if (DWORD error = enter(Call::createDirectory, path)) return error;
+    DWORD error = real_.createDirectory(resolve(path), securityAttributes);
+    // Wine keeps only mode bits: the DACL the directory was made with is kept here.
+    if (error == ERROR_SUCCESS && securityAttributes && securityAttributes->lpSecurityDescriptor) {
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        GetSecurityDescriptorDacl(securityAttributes->lpSecurityDescriptor, &present, &dacl, &defaulted);
+        if (present) error = store(path, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl);
+    }
+    return error;
+}
+
+DWORD SubstitutePlatform::removeDirectory(const std::wstring& path) {
+    if (DWORD error = enter(Call::removeDirectory, path)) return error;
+    DWORD error = real_.removeDirectory(resolve(path));
+    if (error == ERROR_SUCCESS) junctions_.erase(key(path));
+    return error;
+}
+
+DWORD SubstitutePlatform::deleteFile(const std::wstring& path) {
+    if (DWORD error = enter(Call::deleteFile, path)) return error;
+    return real_.deleteFile(resolve(path));
+}
+
+DWORD SubstitutePlatform::copyFile(const std::wstring& source, const std::wstring& destination, BOOL failIfExists) {
+    if (DWORD error = enter(Call::copyFile, source, destination)) return error;
+    return real_.copyFile(resolve(source), resolve(destination), failIfExists);
+}
+
+DWORD SubstitutePlatform::moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags) {
+    if (DWORD error = enter(Call::moveFile, source, destination)) return error;
+    DWORD error = real_.moveFile(resolve(source), resolve(destination), flags);
+    if (error == ERROR_SUCCESS) moveJunctions(source, destination);
+    return error;
+}
+
+DWORD SubstitutePlatform::createHardLink(const std::wstring& link, const std::wstring& existing) {
+    if (DWORD error = enter(Call::createHardLink, link, existing)) return error;
+    return real_.createHardLink(resolve(link), resolve(existing));
+}
+
+DWORD SubstitutePlatform::deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out,
+                                          DWORD outSize, DWORD* returned) {
+    auto opened = opened_.find(handle);
+    std::wstring k = opened == opened_.end() ? L"" : opened->second;
+    if (DWORD error = enter(Call::deviceIoControl, k)) return error;
+    if (code == FSCTL_SET_REPARSE_POINT) {
+        if (inSize < sizeof(MountPointHead)) return ERROR_INVALID_PARAMETER;
+        MountPointHead head;
+        std::memcpy(&head, in, sizeof head);
+        if (head.tag != kMountPointTag || inSize != head.dataLength + 8u ||
+            sizeof head + head.substituteOffset + head.substituteLength > inSize)
+            return ERROR_INVALID_REPARSE_DATA;
+        if (!isEmptyDirectory(real_, kPrefix + k)) return ERROR_DIR_NOT_EMPTY;
+        std::wstring name(head.substituteLength / 2, L'\0');
+        std::memcpy(name.data(), static_cast<BYTE*>(in) + sizeof head + head.substituteOffset, head.substituteLength);
+        if (name.compare(0, 4, L"\\??\\") != 0) return ERROR_INVALID_REPARSE_DATA;
+        junctions_[k] = kPrefix + name.substr(4);
+        return ERROR_SUCCESS;
+    }
+    if (code == FSCTL_GET_REPARSE_POINT) {
+        auto junction = junctions_.find(k);
+        if (junction == junctions_.end()) return ERROR_NOT_A_REPARSE_POINT;
+        std::wstring name = L"\\??\\" + withoutPrefix(junction->second);
+        DWORD bytes = static_cast<DWORD>(name.size() * 2);
+        MountPointHead head{kMountPointTag, WORD(bytes + 12), 0, 0, WORD(bytes), WORD(bytes + 2), 0};
+        DWORD total = sizeof head + bytes + 4;
+        if (outSize < total) return ERROR_MORE_DATA;
+        std::memset(out, 0, total);
+        std::memcpy(out, &head, sizeof head);
+        std::memcpy(static_cast<BYTE*>(out) + sizeof head, name.data(), bytes);
+        *returned = total;
+        return ERROR_SUCCESS;
+    }
+    return real_.deviceIoControl(handle, code, in, inSize, out, outSize, returned);
+}
+
+DWORD SubstitutePlatform::fileIndex(HANDLE handle, LARGE_INTEGER* index) {
+    auto opened = opened_.find(handle);
+    if (DWORD error = enter(Call::fileIndex, opened == opened_.end() ? L"" : opened->second)) return error;
+    return real_.fileIndex(handle, index);
 }
 
 DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
@@ -197,11 +377,33 @@ DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_
         *find = INVALID_HANDLE_VALUE;
         return error;
     }
-    return real_.findFirstFile(pattern, data, find);
+    DWORD error = real_.findFirstFile(resolve(pattern), data, find);
+    if (error == ERROR_SUCCESS) {
+        std::wstring directory = key(pattern);
+        directory = directory.substr(0, directory.rfind(L'\\'));
+        enumerated_[*find] = directory;
+        markJunction(directory, data);
+    }
+    return error;
 }
 
-DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) { return real_.findNextFile(find, data); }
-void SubstitutePlatform::findClose(HANDLE find) { real_.findClose(find); }
+DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) {
+    DWORD error = real_.findNextFile(find, data);
+    auto directory = enumerated_.find(find);
+    if (error == ERROR_SUCCESS && directory != enumerated_.end()) markJunction(directory->second, data);
+    return error;
+}
+
+void SubstitutePlatform::findClose(HANDLE find) {
+    enumerated_.erase(find);
+    real_.findClose(find);
+}
+
+void SubstitutePlatform::markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const {
+    if (!junctions_.count(key(directoryKey + L"\\" + data->cFileName))) return;
+    data->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    data->dwReserved0 = kMountPointTag;
+}
 
 DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) {
     if (DWORD error = enter(Call::getCurrentDirectory, L"")) {
@@ -218,6 +420,17 @@ DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length
     }
     if (tempPath_) return answerString(*tempPath_, buffer, size, length);
     return real_.getTempPath(size, buffer, length);
+}
+
+DWORD SubstitutePlatform::setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                                      const FILETIME* lastWrite) {
+    if (DWORD error = enter(Call::setFileTime, L"")) return error;
+    return real_.setFileTime(file, creation, lastAccess, lastWrite);
+}
+
+DWORD SubstitutePlatform::getBinaryType(const std::wstring& path, DWORD* type) {
+    if (DWORD error = enter(Call::getBinaryType, path)) return error;
+    return real_.getBinaryType(path, type);
 }
 
 DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
@@ -255,6 +468,11 @@ DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURIT
 DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner,
                                                PSID group, PACL dacl) {
     if (DWORD error = enter(Call::setNamedSecurityInfo, path)) return error;
+    return store(path, what, owner, group, dacl);
+}
+
+DWORD SubstitutePlatform::store(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
+                                PACL dacl) {
     std::wstring k = key(path);
     if (!security_.count(k)) {
         // The first write starts from what the system reports for the path.

@@ -1,6 +1,7 @@
 // A platform for tests: the Win32 pass-through underneath, plus what Wine does not do the way
-// Windows does — 8.3 short names, stored file security, a configurable token and account domain
-// — and fault injection (the next N calls of an operation on a path fail with a given error).
+// Windows does — 8.3 short names, stored file security, a configurable token and account domain,
+// junctions over real folders — and fault injection (the next N calls of an operation on a path
+// fail with a given error; for copy, move and hard links the path may be either of the two).
 #pragma once
 #include "support/ScopedInstall.h"
 #include "security/Sid.h"
@@ -22,6 +23,8 @@ enum class Call {
     findFirstFile,
     getCurrentDirectory,
     getTempPath,
+    setFileTime,
+    getBinaryType,
     getNamedSecurityInfo,
     setNamedSecurityInfo,
     accountDomain,
@@ -34,6 +37,15 @@ enum class Call {
     impersonateLoggedOnUser,
     revertToSelf,
     accessCheck,
+    createFile,
+    createDirectory,
+    removeDirectory,
+    deleteFile,
+    copyFile,
+    moveFile,
+    createHardLink,
+    deviceIoControl,
+    fileIndex,
 };
 
 // A local account the substitute knows beside the system's.
@@ -87,6 +99,11 @@ public:
     // A SID whose account was deleted: its look-up fails with ERROR_NONE_MAPPED.
     void addDeletedSid(const security::Sid& sid) { deleted_.push_back(sid); }
     SubstituteToken& token() { return *token_; }
+    // Makes the existing empty folder `path` a junction to `target` (full paths): it then reads as
+    // a name-surrogate reparse point, and paths below it reach the target's contents.
+    void addJunction(const std::wstring& path, const std::wstring& target);
+    // The target of the junction at `path` ("\\?\" form), when it is one.
+    std::optional<std::wstring> junctionTarget(const std::wstring& path) const;
     // The temporary directory GetTempPathW answers (the system's when not set).
     void setTempPath(const std::wstring& path) { tempPath_ = path; }
 
@@ -101,6 +118,21 @@ public:
     void findClose(HANDLE find) override;
     DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) override;
     DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override;
+    DWORD createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
+                     HANDLE* handle) override;
+    DWORD createDirectory(const std::wstring& path, SECURITY_ATTRIBUTES* securityAttributes) override;
+    DWORD removeDirectory(const std::wstring& path) override;
+    DWORD deleteFile(const std::wstring& path) override;
+    DWORD copyFile(const std::wstring& source, const std::wstring& destination, BOOL failIfExists) override;
+    DWORD moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags) override;
+    DWORD createHardLink(const std::wstring& link, const std::wstring& existing) override;
+    DWORD deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
+                          DWORD* returned) override;
+    DWORD fileIndex(HANDLE handle, LARGE_INTEGER* index) override;
+    // Faults of setFileTime are matched on any path (the call names a handle).
+    DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
+                      const FILETIME* lastWrite) override;
+    DWORD getBinaryType(const std::wstring& path, DWORD* type) override;
     DWORD getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner, PSID* group,
                                PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) override;
     DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
@@ -131,7 +163,17 @@ private:
         int count;
     };
     // Counts the call; the error of a pending fault for it, or ERROR_SUCCESS.
-    DWORD enter(Call call, const std::wstring& path);
+    DWORD enter(Call call, const std::wstring& path, const std::wstring& other = L"");
+    // The path (without "\\?\\") with its names translated by the short-name table.
+    std::wstring translate(std::wstring rest, bool toLong) const;
+    // The path with a short name replaced by its long name and a junction among its ancestors replaced by the junction's target.
+    std::wstring resolve(const std::wstring& path) const;
+    // Junctions at `from` or below it now live at `to` (after a move or a rename).
+    void moveJunctions(const std::wstring& from, const std::wstring& to);
+    // setNamedSecurityInfo without counting or faults.
+    DWORD store(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group, PACL dacl);
+    // Marks an enumerated entry of the directory as a junction when it is one.
+    void markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const;
     // Windows' answer to GetLongPathNameW / GetShortPathNameW with the given name table.
     DWORD translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size, DWORD* length);
 
@@ -145,6 +187,9 @@ private:
     std::optional<std::wstring> tempPath_;
     std::vector<LocalAccount> accounts_;
     std::vector<security::Sid> deleted_;
+    std::map<std::wstring, std::wstring> junctions_; // key -> target, "\\?\" form
+    std::map<HANDLE, std::wstring> opened_;          // handle -> the key of the path it was opened on
+    std::map<HANDLE, std::wstring> enumerated_;      // find handle -> the key of its directory
 };
 
 // Installs a platform for its lifetime; the previous one comes back afterwards.

@@ -2,7 +2,12 @@
 
 #include "app/Exceptions.h"
 #include "app/Text.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
+#include "commands/files/OpenFile.h"
+#include "platform/Handle.h"
+#include "platform/Platform.h"
 
 #include <ctime>
 
@@ -99,7 +104,56 @@ bool CatFiles::takeOperands(const Operands& operands) {
     return takeSinglePath(operands, path);
 }
 
-void CatFiles::execute() { notAvailable(); }
+namespace {
+
+// The standard-output handle of the process, duplicated so that writes bypass the C runtime's
+// text conversion.
+platform::Handle rawStandardOutput() {
+    HANDLE duplicate = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_OUTPUT_HANDLE), GetCurrentProcess(), &duplicate, 0,
+                         FALSE, DUPLICATE_SAME_ACCESS))
+        raiseRunTimeError(GetLastError(), L"Unable to duplicate console output handle");
+    platform::Handle output(duplicate);
+    SetConsoleMode(output.get(), 0); // fails harmlessly on a pipe or a file
+    return output;
+}
+
+// False when the reader has gone away (the pipe is broken): nothing more can be delivered.
+bool writeAll(HANDLE output, const char* bytes, DWORD count) {
+    DWORD written = 0;
+    if (!WriteFile(output, bytes, count, &written, nullptr)) {
+        DWORD error = GetLastError();
+        if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) return false;
+        raiseRunTimeError(error, L"Unable to write to file");
+    }
+    if (written != count)
+        raiseRunTimeError(0, L"Unable to write to file (%d) bytes, written only (%d) bytes", static_cast<int>(count),
+                          static_cast<int>(written));
+    return true;
+}
+
+} // namespace
+
+void CatFiles::execute() {
+    platform::FileHandle file = files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
+    platform::Handle output = rawStandardOutput();
+    char buffer[4096];
+    char last = '\n';
+    bool empty = true;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr)) {
+            DWORD error = GetLastError();
+            if (error != ERROR_BROKEN_PIPE) raiseRunTimeError(error, L"Unable to read file");
+        }
+        if (read == 0) break;
+        empty = false;
+        last = buffer[read - 1];
+        if (!writeAll(output.get(), buffer, read)) return;
+    }
+    if (empty || last != '\n') writeAll(output.get(), "\n", 1);
+}
 
 TouchFiles::TouchFiles()
     : GetoptCommand(L"touch",
@@ -144,6 +198,7 @@ bool TouchFiles::takeOperands(const Operands& operands) {
         first = 1;
     }
     if (!takeSinglePath(operands, path, first)) return false;
+    givenPath = path;
     if (!reference.empty()) inputs.insert(inputs.begin(), &reference);
     return true;
 }
@@ -153,4 +208,51 @@ void TouchFiles::checkInput(size_t index) {
         raiseRunTimeError(0, L"The reference (%s) is not exist", givenReference_);
 }
 
-void TouchFiles::execute() { notAvailable(); }
+namespace {
+
+// The reference's last-access or last-write time as its directory entry holds it.
+int64_t referenceSeconds(const std::wstring& reference, bool access) {
+    std::wstring path = pathpolicy::normalizePath(L"", reference);
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
+        raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
+    return files::unixSeconds(access ? data.ftLastAccessTime : data.ftLastWriteTime);
+}
+
+FILETIME fileTimeOf(int64_t seconds) {
+    __time64_t t = seconds;
+    tm utc{};
+    if (_gmtime64_s(&utc, &t) != 0)
+        raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Fail to convert system time (%s)", std::to_wstring(seconds));
+    SYSTEMTIME system{};
+    system.wYear = static_cast<WORD>(utc.tm_year + 1900);
+    system.wMonth = static_cast<WORD>(utc.tm_mon + 1);
+    system.wDayOfWeek = static_cast<WORD>(utc.tm_wday);
+    system.wDay = static_cast<WORD>(utc.tm_mday);
+    system.wHour = static_cast<WORD>(utc.tm_hour);
+    system.wMinute = static_cast<WORD>(utc.tm_min);
+    system.wSecond = static_cast<WORD>(utc.tm_sec);
+    FILETIME result{};
+    if (!SystemTimeToFileTime(&system, &result)) {
+        DWORD error = GetLastError();
+        std::wstring calendar = _wasctime(&utc);
+        while (!calendar.empty() && calendar.back() == L'\n') calendar.pop_back();
+        raiseRunTimeError(error, L"Fail to convert system time (%s)", calendar);
+    }
+    return result;
+}
+
+} // namespace
+
+void TouchFiles::execute() {
+    const bool access = timeSelector & 2;
+    int64_t seconds = stamp == -1 ? _time64(nullptr) : stamp;
+    if (!reference.empty()) seconds = referenceSeconds(reference, access);
+    const FILETIME when = fileTimeOf(seconds);
+    platform::FileHandle file =
+        files::openFile(L"", path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
+    if (platform::current().setFileTime(file.get(), nullptr, access ? &when : nullptr, access ? nullptr : &when))
+        raiseRunTimeError(0, L"Unable to set a timestamp to the file (%s)", givenPath);
+}

@@ -50,6 +50,7 @@ public:
     std::wstring reference;
     int64_t stamp = -1;
     std::wstring path;
+    std::wstring givenPath; // as typed, for the message of a failed time change
 
 protected:
     bool takeOption(int c, const char* argument) override;

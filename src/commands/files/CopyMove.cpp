@@ -3,6 +3,13 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/CopyTree.h"
+#include "commands/files/DirectoryListing.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/FileTransfer.h"
+#include "commands/files/HardLink.h"
+#include "commands/files/MoveTree.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -86,7 +93,14 @@ bool CopyFiles::takeOption(int c, const char*) {
     }
 }
 
-void CopyFiles::execute() { notAvailable(); }
+void CopyFiles::execute() {
+    if (link) return files::createHardLink(source, destination, 15);
+    if (files::requireAttributes(source, 15) & FILE_ATTRIBUTE_DIRECTORY) {
+        if (!recursive) raiseRunTimeError(0, L"The (%s) is directory, use -r", pathpolicy::displayPath(source));
+        return files::copyTree(files::listDirectory(source), destination, 0, true);
+    }
+    files::copyFile(source, destination, 0);
+}
 
 MoveFiles::MoveFiles()
     : CopyMoveCommand(L"mv", L"Usage:\nmv [-f] file\n\t-f, --force\tremove existent path before copy\n", "f",
@@ -98,4 +112,32 @@ bool MoveFiles::takeOption(int c, const char*) {
     return true;
 }
 
-void MoveFiles::execute() { notAvailable(); }
+namespace {
+
+// The short form of a path, compared to tell whether two names are one item.
+std::wstring shortName(const std::wstring& path) {
+    std::wstring out;
+    DWORD error = pathpolicy::queryString(
+        [&](wchar_t* buffer, DWORD size, DWORD* length) {
+            return platform::current().getShortPathName(path, buffer, size, length);
+        },
+        &out);
+    if (error) raiseRunTimeError(error, L"Unable to get a short path for (%s)", pathpolicy::displayPath(path));
+    return out;
+}
+
+// Both names lead to the same item: the same path in another letter case, or a short name.
+bool sameItem(const std::wstring& source, const std::wstring& destination) {
+    return text::equalNoCase(pathpolicy::trimmed(shortName(source)), pathpolicy::trimmed(shortName(destination)));
+}
+
+} // namespace
+
+void MoveFiles::execute() {
+    DWORD attributes = files::requireAttributes(source, 15);
+    if (files::exists(destination) && sameItem(source, destination)) return;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return files::moveTree(files::listDirectory(source), destination);
+    files::moveFile(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH,
+                    0);
+}

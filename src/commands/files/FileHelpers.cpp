@@ -104,4 +104,12 @@ bool clearAttributes(const std::wstring& input, bool alsoReadOnly) {
 
 bool isAdministrator() { return identity::isAdministrator(); }
 
+bool recoverAccess(const std::wstring& source, const std::wstring& destination, DWORD error) {
+    if (error != ERROR_ACCESS_DENIED) return false;
+    if (!grantSelfAccess(source, GENERIC_ALL) || !clearAttributes(source, true)) return false;
+    if (exists(destination)) return grantSelfAccess(destination, GENERIC_ALL) && clearAttributes(destination, true);
+    std::wstring parent = pathpolicy::parentPath(destination);
+    return !parent.empty() && grantSelfAccess(parent, FILE_LIST_DIRECTORY);
+}
+
 } // namespace files

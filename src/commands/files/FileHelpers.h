@@ -25,4 +25,10 @@ bool clearAttributes(const std::wstring& path, bool alsoReadOnly);
 // The process token holds the built-in Administrators group, not only for deny.
 bool isAdministrator();
 
+// After `error` on an operation from `source` to `destination`: whether it is worth trying again.
+// Only access denied is: the process takes the source (ownership, GENERIC_ALL, no hidden, system
+// or read-only attribute), then the destination when it exists, else list access on the
+// destination's parent.
+bool recoverAccess(const std::wstring& source, const std::wstring& destination, DWORD error);
+
 } // namespace files

@@ -8,6 +8,7 @@ public:
     void execute() override;
 
     std::wstring path;
+    std::wstring givenPath; // as typed: the answer names it so
 
 protected:
     bool takeOption(int c, const char* argument) override;

@@ -1,6 +1,38 @@
 #include "commands/files/PathQueries.h"
 
 #include "app/Exceptions.h"
+#include "app/Log.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/CopyToTemporaryName.h"
+#include "commands/files/DirectoryListing.h"
+#include "commands/files/DirectorySize.h"
+#include "commands/files/Junction.h"
+#include "commands/files/MoveToTemporaryName.h"
+#include "commands/files/OpenDirectory.h"
+#include "commands/files/PathNames.h"
+#include "platform/Platform.h"
+
+namespace {
+
+constexpr int kTemporaryAttempts = 15;
+
+// The junction's target when the path itself is a junction, else the path.
+std::wstring resolvedJunction(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
+        !files::isJunction(data))
+        return path;
+    platform::FileHandle directory =
+        files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             files::Disposition::OpenExisting, false, true, 15);
+    std::wstring target = files::readJunctionTarget(directory.get());
+    while (!target.empty() && target.back() == L'\\')
+        target.pop_back();
+    return target;
+}
+
+} // namespace
 
 ListFiles::ListFiles() : PositionalCommand(L"list", L"Usage:\nlist (dirs | files | both) path\n", 2, 2) {}
 
@@ -18,15 +50,45 @@ void ListFiles::takeArguments(const std::vector<std::wstring>& arguments) {
     inputs = {&path};
 }
 
-void ListFiles::execute() { notAvailable(); }
+void ListFiles::execute() {
+    files::DirectoryListing listing = files::listDirectory(path);
+    std::wstring lines;
+    auto add = [&lines](const files::DirectoryEntry& e) {
+        lines += e.name;
+        lines += L'\t';
+        lines += std::to_wstring(static_cast<uint64_t>(e.lastWriteTime));
+        lines += L'\t';
+        lines += std::to_wstring(e.size);
+        lines += L"\t\"\"\t\"\"\t000\n";
+    };
+    if (mode != Files)
+        for (const files::DirectoryEntry& e : listing.directories)
+            add(e);
+    if (mode != Dirs)
+        for (const files::DirectoryEntry& e : listing.files)
+            add(e);
+    LogManager::instance().log(2, L"%s", lines);
+}
 
 FileSize::FileSize() : OnePathCommand(L"size", L"Usage:\nsize path\n") {}
 
-void FileSize::execute() { notAvailable(); }
+void FileSize::execute() {
+    LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(files::pathSize(path)));
+}
 
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
-void RealPath::execute() { notAvailable(); }
+void RealPath::execute() {
+    std::wstring target = resolvedJunction(path);
+    // A root keeps its "\" in the queries' answers; the printed forms never end in one.
+    auto printed = [](std::wstring p) {
+        while (!p.empty() && p.back() == L'\\')
+            p.pop_back();
+        return pathpolicy::displayPath(p);
+    };
+    LogManager::instance().log(2, L"%s\n", printed(files::longPath(target)));
+    LogManager::instance().log(2, L"%s\n", printed(files::shortPath(target)));
+}
 
 TempNameCommand::TempNameCommand(std::wstring name, std::wstring usageText)
     : PositionalCommand(std::move(name), std::move(usageText), 2, 3) {}
@@ -40,8 +102,14 @@ void TempNameCommand::takeArguments(const std::vector<std::wstring>& arguments) 
 
 Cp2TempName::Cp2TempName() : TempNameCommand(L"cp2tempnam", L"Usage:\ncp2tempnam source path [prefix]\n") {}
 
-void Cp2TempName::execute() { notAvailable(); }
+void Cp2TempName::execute() {
+    std::wstring copy = files::copyToTemporaryName(source, directory, prefix, kTemporaryAttempts);
+    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(copy));
+}
 
 Mv2TempName::Mv2TempName() : TempNameCommand(L"mv2tempnam", L"Usage:\nmv2tempnam source path [prefix]\n") {}
 
-void Mv2TempName::execute() { notAvailable(); }
+void Mv2TempName::execute() {
+    std::wstring moved = files::moveToTemporaryName(L"", source, directory, prefix, kTemporaryAttempts);
+    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(moved));
+}

@@ -1,11 +1,37 @@
 #include "commands/files/Remove.h"
 
+#include "app/Exceptions.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/CreateDirectory.h"
+#include "commands/files/DirectoryListing.h"
+#include "commands/files/DiskSecurity.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/RemovePath.h"
+#include "commands/files/TrashDirectory.h"
+
+#include <algorithm>
+
 namespace {
+
 const option removeOptions[] = {{"recursive", no_argument, nullptr, 'r'},
                                 {"recursive", no_argument, nullptr, 'R'},
                                 {"force", no_argument, nullptr, 'f'},
                                 {"directory", no_argument, nullptr, 'd'},
                                 {nullptr, 0, nullptr, 0}};
+
+// Removes a file, or a directory with everything in it. A reparse point is removed as itself,
+// never through it: removing a junction must leave what it leads to.
+void removeItem(const std::wstring& path, DWORD attributes, int attempts) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        files::removeTree(files::listDirectory(path), attempts);
+    else
+        files::removePath(L"", path, files::trashDirectory(path), attempts);
+}
+
+void requireIfGoverned(const std::wstring& path) {
+    if (DiskSecurity::governs(path)) DiskSecurity::requireFor(path);
+}
+
 } // namespace
 
 RemoveFiles::RemoveFiles()
@@ -25,7 +51,16 @@ bool RemoveFiles::takeOperands(const Operands& operands) {
     return true;
 }
 
-void RemoveFiles::execute() { notAvailable(); }
+void RemoveFiles::checkInput(size_t index) { requireIfGoverned(paths[index]); }
+
+void RemoveFiles::execute() {
+    for (const std::wstring& path : paths) {
+        DWORD attributes = files::getAttributes(path, 15);
+        if (attributes != INVALID_FILE_ATTRIBUTES) removeItem(path, attributes, 15);
+        if (DiskSecurity::governs(path)) DiskSecurity::dropEntries(path);
+    }
+    if (DiskSecurity::governs(paths.front())) DiskSecurity::save();
+}
 
 bool DirectoryCommand::takeOption(int c, const char*) {
     if (c == 'p') parents = true;
@@ -34,27 +69,53 @@ bool DirectoryCommand::takeOption(int c, const char*) {
 
 bool DirectoryCommand::takeOperands(const Operands& operands) {
     if (!takeSinglePath(operands, path)) return false;
-    given_ = path;
+    given = path;
     return true;
 }
 
-std::wstring DirectoryCommand::cutToFirstComponent() const {
-    std::wstring cut = given_;
+std::wstring DirectoryCommand::firstComponent(const std::wstring& given) {
+    std::wstring cut = given;
     size_t slash = cut.find(L'/');
     if (slash != std::wstring::npos) cut[slash] = L'\\';
-    return cut.substr(0, cut.find(L'\\'));
+    size_t separator = cut.find(L'\\');
+    return separator == std::wstring::npos ? cut : cut.substr(0, separator);
 }
 
 void DirectoryCommand::checkInput(size_t) {
-    if (parents) checkDerivedPath(pathpolicy::normalizePath(L"", cutToFirstComponent()), changes(0));
+    if (parents) checkDerivedPath(pathpolicy::normalizePath(L"", firstComponent(given)), changes(0));
 }
 
 MkDir::MkDir() : DirectoryCommand(L"mkdir", L"Usage:\nmkdir [-p] directory ...\n", "pm:") {}
 
-void MkDir::execute() { notAvailable(); }
+void MkDir::checkInput(size_t index) {
+    DirectoryCommand::checkInput(index);
+    std::wstring checked = parents ? pathpolicy::normalizePath(L"", firstComponent(given)) : path;
+    if (files::exists(checked)) raiseRunTimeError(0, L"The (%s) is already exist", given);
+}
+
+void MkDir::execute() {
+    if (parents)
+        files::createDirectories(path, nullptr, 0);
+    else
+        files::createDirectory(path, nullptr, 15);
+}
 
 RemDir::RemDir()
     : DirectoryCommand(L"rmdir", L"Usage:\nrmdir [-p] directory ...\n\t-p\tall components of path will be removed\n",
                        "p") {}
 
-void RemDir::execute() { notAvailable(); }
+void RemDir::checkInput(size_t index) {
+    DirectoryCommand::checkInput(index);
+    if (parents) path = pathpolicy::normalizePath(L"", firstComponent(given));
+    if (!files::isDirectory(path)) raiseRunTimeError(0, L"The (%s) is not directory", pathpolicy::displayPath(path));
+    requireIfGoverned(path);
+}
+
+void RemDir::execute() {
+    DWORD attributes = files::getAttributes(path, 0);
+    if (attributes != INVALID_FILE_ATTRIBUTES) removeItem(path, attributes, 0);
+    if (DiskSecurity::governs(path)) {
+        DiskSecurity::dropEntries(path);
+        DiskSecurity::save();
+    }
+}

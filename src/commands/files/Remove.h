@@ -13,6 +13,7 @@ protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
     bool changes(size_t) const override { return true; }
+    void checkInput(size_t index) override;
 };
 
 // mkdir and rmdir: -p and exactly one directory.
@@ -22,25 +23,26 @@ public:
 
     bool parents = false;
     std::wstring path;
+    std::wstring given; // the path as the command line gave it
 
-    // With -p the operation acts on the path as given cut to its first component (a/b/c becomes
-    // a; an absolute path becomes its drive): that place is checked as well.
-    std::wstring cutToFirstComponent() const;
+    // -p's cut: the first "/" becomes "\" and everything from the first "\" on is dropped
+    // (a/b/c becomes a; an absolute path becomes its drive). The base checks that place too.
+    static std::wstring firstComponent(const std::wstring& given);
 
 protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
     void checkInput(size_t index) override;
-
-private:
-    std::wstring given_;
 };
 
 class MkDir : public DirectoryCommand {
 public:
     MkDir();
     void execute() override;
-    // The refusal of an existing path (with -p: of an existing first component) belongs here.
+
+protected:
+    // Refuses an existing path; with -p, an existing first component.
+    void checkInput(size_t index) override;
 };
 
 class RemDir : public DirectoryCommand {
@@ -50,5 +52,6 @@ public:
 
 protected:
     bool changes(size_t) const override { return true; }
-    // The -p cut to the first component and the is-a-directory check belong here.
+    // With -p the path becomes its first component (checked by the base); it must be a directory.
+    void checkInput(size_t index) override;
 };

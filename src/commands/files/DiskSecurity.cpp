@@ -1,0 +1,10 @@
+#include "commands/files/DiskSecurity.h"
+
+namespace DiskSecurity {
+
+bool governs(const std::wstring&) { return false; }
+void requireFor(const std::wstring&) {}
+void dropEntries(const std::wstring&) {}
+void save() {}
+
+} // namespace DiskSecurity

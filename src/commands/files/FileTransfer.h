@@ -1,0 +1,16 @@
+// Copy and move of one item with access recovery between attempts.
+#pragma once
+#include <string>
+
+#include <windows.h>
+
+namespace files {
+
+// CopyFileW, an existing destination overwritten. On access denied the process recovers access
+// (recoverAccess) and tries again, `attempts` recoveries at most (0 counts as 1); the last failure
+// raises "Unable to copy (%s) to (%s)".
+void copyFile(const std::wstring& source, const std::wstring& destination, int attempts);
+// The same around MoveFileExW with `flags`; raises "Unable to move (%s) to (%s)".
+void moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags, int attempts);
+
+} // namespace files

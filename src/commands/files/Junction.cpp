@@ -1,0 +1,94 @@
+#include "commands/files/Junction.h"
+
+#include "app/Exceptions.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/OpenDirectory.h"
+#include "platform/Platform.h"
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace files {
+namespace {
+
+constexpr DWORD kMountPointTag = 0xA0000003; // IO_REPARSE_TAG_MOUNT_POINT
+constexpr DWORD kSymbolicLinkTag = 0xA000000C;
+constexpr DWORD kReadBufferSize = 65551;
+
+// The head of a reparse buffer of the mount-point layout; the path buffer follows it. (A symbolic
+// link has a flags word more before its path buffer.)
+struct MountPointHead {
+    DWORD tag;
+    WORD dataLength;
+    WORD reserved;
+    WORD substituteOffset;
+    WORD substituteLength;
+    WORD printOffset;
+    WORD printLength;
+};
+static_assert(sizeof(MountPointHead) == 16);
+
+std::vector<BYTE> allocate(size_t bytes) {
+    try {
+        return std::vector<BYTE>(bytes);
+    } catch (const std::bad_alloc&) {
+        raiseRunTimeError(ERROR_NOT_ENOUGH_MEMORY, L"Unable to allocate buffer for reparse data");
+    }
+}
+
+LARGE_INTEGER fileIndex(HANDLE handle) {
+    LARGE_INTEGER index{};
+    if (DWORD error = platform::current().fileIndex(handle, &index)) raiseRunTimeError(error, L"Unable to get file id");
+    return index;
+}
+
+} // namespace
+
+std::wstring readJunctionTarget(HANDLE directory) {
+    std::vector<BYTE> buffer = allocate(kReadBufferSize);
+    DWORD returned = 0;
+    if (DWORD error = platform::current().deviceIoControl(directory, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                                                          kReadBufferSize, &returned))
+        raiseRunTimeError(error, L"Unable to get reparse data");
+    MountPointHead head{};
+    if (returned < sizeof head) raiseRunTimeError(ERROR_INVALID_REPARSE_DATA, L"Unable to get reparse data");
+    std::memcpy(&head, buffer.data(), sizeof head);
+    // The data comes from the file system: every offset is checked against what was returned.
+    size_t pathBuffer = sizeof head + (head.tag == kSymbolicLinkTag ? sizeof(ULONG) : 0);
+    size_t begin = pathBuffer + head.substituteOffset, end = begin + head.substituteLength;
+    if (end > returned || head.substituteLength < 4 || head.substituteLength % 2)
+        raiseRunTimeError(ERROR_INVALID_REPARSE_DATA, L"Unable to get reparse data");
+    std::wstring target(head.substituteLength / 2, L'\0');
+    std::memcpy(target.data(), buffer.data() + begin, head.substituteLength);
+    target[1] = L'\\'; // \??\C:\x is the Win32 long path \\?\C:\x
+    return target;
+}
+
+void makeJunction(HANDLE directory, const std::wstring& input, int attempts) {
+    const std::wstring target = pathpolicy::normalizePath(L"", input);
+    const size_t length = target.size();
+    if (length < 4 || length > (0xFFFF - 12) / 2 - 1)
+        raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Unable to create reparse point (%s)",
+                          pathpolicy::displayPath(target));
+    // Head, the substitute name with its null, an empty print name with its null.
+    const DWORD dataLength = DWORD(2 * length + 12);
+    std::vector<BYTE> buffer = allocate(dataLength + 8);
+
+    {
+        platform::FileHandle targetHandle = openTreeDirectory(target, Disposition::OpenAlways, attempts);
+        if (fileIndex(directory).QuadPart == fileIndex(targetHandle.get()).QuadPart)
+            raiseRunTimeError(0, L"Recursive reparse point (%s)", pathpolicy::displayPath(target));
+    }
+
+    MountPointHead head{kMountPointTag, WORD(dataLength), 0, 0, WORD(2 * length), WORD(2 * length + 2), 0};
+    std::memcpy(buffer.data(), &head, sizeof head);
+    std::wstring substitute = L"\\??\\" + target.substr(4);
+    std::memcpy(buffer.data() + sizeof head, substitute.c_str(), 2 * (length + 1));
+    DWORD returned = 0;
+    if (DWORD error = platform::current().deviceIoControl(directory, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                                                          dataLength + 8, nullptr, 0, &returned))
+        raiseRunTimeError(error, L"Unable to create reparse point (%s)", pathpolicy::displayPath(target));
+}
+
+} // namespace files

@@ -1,0 +1,16 @@
+// Junctions (mount points): reading where one leads, and turning an empty directory into one.
+#pragma once
+#include <string>
+
+#include <windows.h>
+
+namespace files {
+
+// The target of the junction open on `directory` (opened as the reparse point itself), in the
+// "\\?\" form. Raises "Unable to get reparse data" when the directory has none.
+std::wstring readJunctionTarget(HANDLE directory);
+// Makes the empty directory open on `directory` a junction to `target`; a missing target directory
+// is created. A target that is the directory itself raises "Recursive reparse point (%s)".
+void makeJunction(HANDLE directory, const std::wstring& target, int attempts);
+
+} // namespace files

@@ -1,0 +1,79 @@
+#include "commands/files/MoveTree.h"
+
+#include "app/Exceptions.h"
+#include "app/Text.h"
+#include "commands/files/CopyTree.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/FileTransfer.h"
+#include "commands/files/Junction.h"
+#include "commands/files/OpenDirectory.h"
+#include "commands/files/RemovePath.h"
+#include "commands/files/TrashDirectory.h"
+#include "platform/Platform.h"
+
+#include <exception>
+
+namespace files {
+namespace {
+
+std::wstring messageOf(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const vexception& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return text::fromAnsi(e.what());
+    } catch (...) {
+        return L"unknown failure";
+    }
+}
+
+// A junction that cannot be renamed is made anew at the destination, then removed as itself: its
+// target's contents are neither copied nor removed.
+void moveJunction(const std::wstring& source, const std::wstring& destination, int attempts) {
+    std::wstring target = readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get());
+    {
+        platform::FileHandle made = openTreeDirectory(destination, Disposition::CreateNew, attempts);
+        try {
+            makeJunction(made.get(), target, attempts);
+        } catch (...) {
+            made.reset();
+            platform::current().removeDirectory(destination);
+            throw;
+        }
+    }
+    removePath(L"", source, trashDirectory(source), attempts);
+}
+
+} // namespace
+
+void moveTree(const DirectoryListing& listing, const std::wstring& destination) {
+    const int attempts = isAdministrator() ? 15 : 0;
+    try {
+        moveFile(listing.path, destination, 0, attempts);
+        return;
+    } catch (const std::exception&) {
+        // not a plain rename: copy, then remove
+    }
+    if (getAttributes(listing.path, attempts) & FILE_ATTRIBUTE_REPARSE_POINT)
+        return moveJunction(listing.path, destination, attempts);
+    const bool existed = exists(destination);
+    try {
+        copyTree(listing, destination, 15, true);
+    } catch (...) {
+        std::exception_ptr failure = std::current_exception();
+        if (!existed && exists(destination)) {
+            try {
+                removeTree(listDirectory(destination), attempts);
+            } catch (...) {
+                raisePlainError(format(L"At %s\n rollback failed: Unable to remove file: (%s)", messageOf(failure),
+                                       messageOf(std::current_exception())),
+                                {L"", "files::moveTree", __LINE__});
+            }
+        }
+        std::rethrow_exception(failure);
+    }
+    removeTree(listing, attempts);
+}
+
+} // namespace files

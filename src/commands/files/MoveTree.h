@@ -1,0 +1,16 @@
+// Move of a directory tree: a rename when the file system allows it, else copy, then remove.
+#pragma once
+#include "commands/files/DirectoryListing.h"
+
+#include <string>
+
+namespace files {
+
+// Moves the listed directory to `destination`. When the rename is refused (another volume, an
+// existing destination), the tree is copied (junctions recreated) and the source removed only
+// after everything has arrived. A failure before that leaves the source whole; a destination
+// this call created is removed again, one that existed keeps what arrived. A failed removal of
+// the partial destination raises "At %s\n rollback failed: Unable to remove file: (%s)".
+void moveTree(const DirectoryListing& listing, const std::wstring& destination);
+
+} // namespace files

@@ -1,0 +1,76 @@
+#include "commands/files/PathNames.h"
+
+#include "app/Exceptions.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/FileHelpers.h"
+#include "platform/Platform.h"
+
+namespace files {
+namespace {
+
+using pathpolicy::displayPath;
+
+constexpr int kAccessRounds = 3;
+
+struct NameQuery {
+    DWORD (platform::Platform::*call)(const std::wstring&, wchar_t*, DWORD, DWORD*);
+    const wchar_t* sizeMessage;
+    const wchar_t* fillMessage;
+};
+
+const NameQuery kLong{&platform::Platform::getLongPathName, L"Unable to get a long path for (%s)",
+                      L"Unable to get a long path (%s)"};
+const NameQuery kShort{&platform::Platform::getShortPathName, L"Unable to get a short path for (%s)",
+                       L"Unable to get a short path (%s)"};
+
+std::wstring withoutTrailingSeparators(std::wstring path) {
+    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
+        path.pop_back();
+    return path;
+}
+
+// Lists each ancestor of the path from the root down, stopping at the first that cannot be
+// listed: the walk that lets the name query through after an access-denied answer.
+void probeAncestors(const std::wstring& path) {
+    const std::wstring trimmed = withoutTrailingSeparators(path);
+    size_t at = trimmed.find(L':');
+    if (at == std::wstring::npos) return;
+    for (size_t end = at + 1; end != std::wstring::npos && end < trimmed.size();
+         end = trimmed.find(L'\\', end + 1)) {
+        std::wstring ancestor = trimmed.substr(0, end); // "X:" is listed as "X:\"
+        WIN32_FIND_DATAW data;
+        platform::FindScope find;
+        if (platform::current().findFirstFile(ancestor + L"\\*.*", &data, find.receive())) return;
+    }
+}
+
+std::wstring queryName(const std::wstring& input, const NameQuery& query) {
+    std::wstring path = pathpolicy::normalizePath(L"", input);
+    if (pathpolicy::isVolumeRoot(path)) return withoutTrailingSeparators(path) + L'\\';
+    if (path.back() != L'\\' && isDirectory(path)) path += L'\\';
+    platform::Platform& p = platform::current();
+    auto call = [&](wchar_t* buffer, DWORD size, DWORD* length) {
+        return (p.*query.call)(path, buffer, size, length);
+    };
+    for (int round = 0;; ++round) {
+        std::wstring result;
+        bool sizeQuery = true;
+        DWORD error = pathpolicy::queryString(call, &result, &sizeQuery);
+        if (error == ERROR_SUCCESS) return withoutTrailingSeparators(result);
+        if (!sizeQuery) raiseRunTimeError(error, query.fillMessage, displayPath(path));
+        if (error != ERROR_ACCESS_DENIED || round == kAccessRounds)
+            raiseRunTimeError(error, query.sizeMessage, displayPath(path));
+        probeAncestors(path);
+    }
+}
+
+} // namespace
+
+std::wstring longPath(const std::wstring& path) {
+    return queryName(path, kLong);
+}
+std::wstring shortPath(const std::wstring& path) {
+    return queryName(path, kShort);
+}
+
+} // namespace files

@@ -1,0 +1,14 @@
+// The long and the 8.3 form of an existing path.
+#pragma once
+#include <string>
+
+namespace files {
+
+// GetLongPathNameW of the normalised path, without trailing separators (a root keeps its "\").
+// Access denied is met by listing the path's ancestors from the root down and asking again, a
+// bounded number of times; then, and on other errors, "Unable to get a long path for (%s)".
+std::wstring longPath(const std::wstring& path);
+// The same with GetShortPathNameW and "Unable to get a short path for (%s)".
+std::wstring shortPath(const std::wstring& path);
+
+} // namespace files

@@ -1,0 +1,98 @@
+#include "commands/files/RemovePath.h"
+
+#include "app/Exceptions.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/MoveToTemporaryName.h"
+#include "commands/files/TrashDirectory.h"
+#include "platform/Platform.h"
+
+#include <algorithm>
+
+namespace files {
+namespace {
+
+DWORD deleteItem(const std::wstring& path, bool directory) {
+    platform::Platform& p = platform::current();
+    return directory ? p.removeDirectory(path) : p.deleteFile(path);
+}
+
+[[noreturn]] void raiseRemoveError(DWORD error, const std::wstring& path) {
+    raiseRunTimeError(error, L"Unable to remove path (%s)", pathpolicy::displayPath(path));
+}
+
+// Deletes the item moved into the trash. A read-only file, or a directory that was not empty
+// after all (something arrived after it was listed), is not deleted there: after one try without
+// the read-only attribute it goes back where it came from and the failure is raised.
+void deleteInTrash(const std::wstring& moved, const std::wstring& original, bool directory) {
+    DWORD error = deleteItem(moved, directory);
+    if (error == ERROR_SUCCESS) return;
+    if (error == ERROR_ACCESS_DENIED && clearAttributes(moved, true)) error = deleteItem(moved, directory);
+    if (error == ERROR_SUCCESS) return;
+    if (platform::current().moveFile(moved, original, 0) != ERROR_SUCCESS)
+        raiseRunTimeError(0, L"Unable to remove path (%s): (%d) it stays in (%s)", pathpolicy::displayPath(original),
+                          static_cast<int>(error), pathpolicy::displayPath(moved));
+    raiseRemoveError(error, original);
+}
+
+// removePath once the attributes are known.
+void removeKnown(const std::wstring& path, DWORD attributes, const std::wstring& trash, int attempts) {
+    const bool directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
+    const int budget = std::max(attempts, 1);
+    for (int attempt = 1;; ++attempt) {
+        if (!trash.empty()) {
+            try {
+                std::wstring moved = moveToTemporaryName(L"", path, trash, L"", budget);
+                deleteInTrash(moved, path, directory);
+                return;
+            } catch (const RunTime::AccessDeniedException&) {
+                // deleted in place below, with access recovery
+            }
+        }
+        DWORD error = deleteItem(path, directory);
+        if (error == ERROR_SUCCESS) return;
+        if (error != ERROR_ACCESS_DENIED || !grantSelfAccess(path, GENERIC_ALL) || !clearAttributes(path, true) ||
+            attempt >= budget)
+            raiseRemoveError(error, path);
+    }
+}
+
+// A listed entry that has disappeared meanwhile is already removed.
+template <class Removal> void unlessVanished(const std::wstring& path, Removal removal) {
+    try {
+        removal();
+    } catch (const RunTime::PathNotFoundException&) {
+        if (exists(path)) throw;
+    }
+}
+
+} // namespace
+
+void removePath(const std::wstring& base, const std::wstring& name, const std::wstring& trash, int attempts) {
+    const std::wstring path = pathpolicy::normalizePath(L"", joinPath(base, name));
+    DWORD attributes = getAttributes(path, attempts);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    removeKnown(path, attributes, trash, attempts);
+}
+
+void removeTree(DirectoryListing listing, int attempts) {
+    const std::wstring trash = trashDirectory(listing.path);
+    // The listing's attributes stand for a query per entry: one enumeration per directory.
+    for (const DirectoryEntry& file : listing.files) {
+        std::wstring path = joinPath(listing.path, file.name);
+        unlessVanished(path, [&] { removeKnown(path, file.attributes, trash, attempts); });
+    }
+    listing.files.clear();
+    for (const DirectoryEntry& directory : listing.directories) {
+        if (isDotEntry(directory)) continue;
+        std::wstring path = joinPath(listing.path, directory.name);
+        if (directory.isReparsePoint)
+            unlessVanished(path, [&] { removeKnown(path, directory.attributes, trash, attempts); });
+        else
+            removeTree(listDirectory(path), attempts);
+    }
+    listing.directories.clear();
+    removePath(L"", listing.path, trash, attempts);
+}
+
+} // namespace files

@@ -1,0 +1,41 @@
+// Fixtures for tests of the file commands: a scratch tree whose "vhosts" folder is the allowed
+// area, the substitute platform with an administrator token, and snapshots of folder trees.
+#pragma once
+#include "support/InProcess.h"
+#include "support/PolicyFixtures.h"
+#include "support/SubstitutePlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace testsupport {
+
+// Every file and folder below `root` by relative path: a file maps to its content, a folder to
+// "<dir>" (a junction of the substitute to "<junction>" and is not entered).
+using TreeSnapshot = std::map<std::wstring, std::string>;
+TreeSnapshot snapshot(const std::wstring& root, const SubstitutePlatform* junctions = nullptr);
+std::string readFile(const std::wstring& path);
+
+// The items the trash directory of the scratch tree's volume holds.
+size_t trashEntries();
+
+class FileCommandTest : public ::testing::Test {
+protected:
+    FileCommandTest();
+    // quarn ROOT ARGS...
+    InProcessResult run(const std::vector<std::wstring>& arguments);
+    // A path below the allowed "vhosts" folder.
+    std::wstring site(const std::wstring& relative) const { return tree.path(L"vhosts\\" + relative); }
+
+    ScratchTree tree;
+    SubstitutePlatform substitute;
+    ScopedPlatform platform;
+    FixedSettings settings;
+    ScopedSettings scoped;
+    // The temporary directory counts as allowed: it is moved into the allowed area.
+    ScopedEnvironment tmp{L"tmp", std::nullopt}, temp{L"temp", std::nullopt};
+};
+
+} // namespace testsupport
