@@ -62,6 +62,13 @@ protected:
         EXPECT_EQ(snapshot(tree.root()), before);
         return r;
     }
+    // Runs a command that must pass its checks and succeed silently.
+    bool accepted(std::vector<std::wstring> arguments) {
+        arguments.insert(arguments.begin(), L"ROOT");
+        auto r = runInProcess(arguments);
+        EXPECT_EQ(r.out, "");
+        return r.exitCode == 0;
+    }
     std::string notAllowed(const std::wstring& relative) {
         return text::toUtf8(relative.empty() ? tree.root() : tree.path(relative)) + ": Path is not allowed";
     }
@@ -102,12 +109,11 @@ TEST_F(PathChecks, ChangesAboveTheDeniedRootAreRefused) {
               notAllowed(L"product\\admin"));
     EXPECT_EQ(refused({L"--permissions", L"--list", L"--file=" + admin}).out,
               "--permissions: the operation is not available in this build");
-    // Reading them, and changing beside the denied root, passes the checks (the operations
-    // themselves are not in this build).
-    EXPECT_EQ(refused({L"cp", L"-r", product, vhosts(L"copy")}).out,
-              "cp: the operation is not available in this build");
-    EXPECT_EQ(refused({L"rm", tree.path(L"product\\tmp")}).out,
-              "rm: the operation is not available in this build");
+    // Reading them, and changing beside the denied root, passes the checks.
+    EXPECT_TRUE(accepted({L"cp", L"-r", product, vhosts(L"copy")}));
+    EXPECT_EQ(GetFileAttributesW(vhosts(L"copy\\admin\\bin\\tool.exe").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_TRUE(accepted({L"rm", tree.path(L"product\\tmp")}));
+    EXPECT_EQ(GetFileAttributesW(tree.path(L"product\\tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(PathChecks, TheCutOfParentsIsChecked) {
@@ -129,8 +135,8 @@ TEST_F(PathChecks, TheCutOfParentsIsChecked) {
         EXPECT_EQ(refused({L"rmdir", L"-p", L"product/tmp"}).out, notAllowed(L"product"));
     }
     ScopedCurrentDirectory in(tree.path(L"virtual-hosts-folder"));
-    EXPECT_EQ(refused({L"mkdir", L"-p", L"new/a/b"}).out,
-              "mkdir: the operation is not available in this build");
+    EXPECT_TRUE(accepted({L"mkdir", L"-p", L"new/a/b"}));
+    EXPECT_NE(GetFileAttributesW(vhosts(L"new\\a\\b").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 TEST_F(PathChecks, TouchReferenceIsCheckedBeforeItsExistence) {
@@ -143,8 +149,7 @@ TEST_F(PathChecks, TouchReferenceIsCheckedBeforeItsExistence) {
     EXPECT_NE(r.out.find(": Path is not allowed"), std::string::npos) << r.out;
     r = refused({L"touch", L"-r", vhosts(L"missing.txt"), target});
     EXPECT_EQ(r.out, "The reference (" + text::toUtf8(vhosts(L"missing.txt")) + ") is not exist");
-    r = refused({L"touch", L"--reference=" + target, target});
-    EXPECT_EQ(r.out, "touch: the operation is not available in this build");
+    EXPECT_TRUE(accepted({L"touch", L"--reference=" + target, target}));
 }
 
 TEST_F(PathChecks, SubPathRefusalComparesLongForms) {
