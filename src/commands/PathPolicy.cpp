@@ -302,9 +302,7 @@ size_t trimmedLength(const std::wstring& path) {
 
 std::wstring trimmed(const std::wstring& path) { return path.substr(0, trimmedLength(path)); }
 
-std::wstring displayPath(const std::wstring& path) {
-    return startsWith(path, kPrefix) ? path.substr(kPrefixLength) : path;
-}
+std::wstring displayPath(const std::wstring& path) { return text::displayPath(path); }
 
 std::wstring normalizePath(const std::wstring& base, const std::wstring& input) {
     if (base.empty() && (input.size() == 6 || input.size() == 7) &&
