@@ -225,6 +225,8 @@ TEST_F(MoveCommand, FailedRollbackIsReported) {
     tree.file(L"vhosts\\src\\b.txt", "b");
     substitute.failNext(Call::moveFile, site(L"src"), ERROR_NOT_SAME_DEVICE);
     substitute.failNext(Call::copyFile, site(L"src\\b.txt"), ERROR_SHARING_VIOLATION);
+    // The partial destination can be neither moved away whole nor entry by entry.
+    substitute.failNext(Call::moveFile, site(L"dst"), ERROR_SHARING_VIOLATION, 100);
     substitute.failNext(Call::moveFile, site(L"dst\\a.txt"), ERROR_SHARING_VIOLATION, 100);
     auto r = run({L"mv", site(L"src"), site(L"dst")});
     EXPECT_EQ(r.exitCode, 1);

@@ -35,6 +35,18 @@ void deleteInTrash(const std::wstring& moved, const std::wstring& original, bool
     raiseRemoveError(error, original);
 }
 
+// Deletes the item where it is; on access denied the process takes it and tries again.
+void deleteInPlace(const std::wstring& path, bool directory, int attempts) {
+    const int budget = std::max(attempts, 1);
+    for (int attempt = 1;; ++attempt) {
+        DWORD error = deleteItem(path, directory);
+        if (error == ERROR_SUCCESS) return;
+        if (error != ERROR_ACCESS_DENIED || !grantSelfAccess(path, GENERIC_ALL) || !clearAttributes(path, true) ||
+            attempt >= budget)
+            raiseRemoveError(error, path);
+    }
+}
+
 // removePath once the attributes are known.
 void removeKnown(const std::wstring& path, DWORD attributes, const std::wstring& trash, int attempts) {
     const bool directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
@@ -66,6 +78,47 @@ template <class Removal> void unlessVanished(const std::wstring& path, Removal r
     }
 }
 
+// Deletes, inside the trash, a tree that was moved there whole: every entry in place, with access
+// recovery. Reparse points are deleted as themselves.
+void purge(const DirectoryListing& listing, int attempts) {
+    for (const DirectoryEntry& file : listing.files)
+        deleteInPlace(joinPath(listing.path, file.name), false, attempts);
+    for (const DirectoryEntry& directory : listing.directories) {
+        if (isDotEntry(directory)) continue;
+        std::wstring path = joinPath(listing.path, directory.name);
+        if (directory.isReparsePoint)
+            deleteInPlace(path, true, attempts);
+        else
+            purge(listDirectory(path), attempts);
+    }
+    deleteInPlace(listing.path, true, attempts);
+}
+
+// The tree leaves its place in one move and is deleted inside the trash: one deletion per entry.
+// False when the move is refused (an open file inside it, say), or when a deletion inside the
+// trash fails: then what is left of the tree is back in its place, nothing of it stays in the
+// trash, and the caller removes it entry by entry (which names the failing entry by its own path).
+bool removeWhole(const DirectoryListing& listing, const std::wstring& trash, int attempts) {
+    if (trash.empty() || pathpolicy::isVolumeRoot(listing.path)) return false;
+    std::wstring moved;
+    try {
+        moved = moveToTemporaryName(L"", listing.path, trash, L"", attempts);
+    } catch (const std::runtime_error&) {
+        return false;
+    }
+    try {
+        DirectoryListing inTrash = listing;
+        inTrash.path = moved;
+        purge(inTrash, attempts);
+    } catch (const std::runtime_error&) {
+        if (platform::current().moveFile(moved, listing.path, 0) != ERROR_SUCCESS)
+            raiseRunTimeError(0, L"Unable to remove path (%s): what is left of it stays in (%s)",
+                              pathpolicy::displayPath(listing.path), pathpolicy::displayPath(moved));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void removePath(const std::wstring& base, const std::wstring& name, const std::wstring& trash, int attempts) {
@@ -77,6 +130,9 @@ void removePath(const std::wstring& base, const std::wstring& name, const std::w
 
 void removeTree(DirectoryListing listing, int attempts) {
     const std::wstring trash = trashDirectory(listing.path);
+    if (removeWhole(listing, trash, attempts)) return;
+    // Entries deleted before a failure are gone: list again what came back.
+    if (!trash.empty()) listing = listDirectory(listing.path);
     // The listing's attributes stand for a query per entry: one enumeration per directory.
     for (const DirectoryEntry& file : listing.files) {
         std::wstring path = joinPath(listing.path, file.name);
