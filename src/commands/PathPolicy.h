@@ -85,12 +85,14 @@ template <class Call> DWORD queryString(Call call, std::wstring* out, bool* size
 // "dir::$INDEX_ALLOCATION" for the folder itself, which no string comparison can see.
 void checkPathAllowed(const RootLists& roots, const std::wstring& input);
 
-// For operations that remove, move, rename or write into the input (cp and --ex-copy for their
-// destination, mv and --ex-rename for both paths, rm, rmdir (its -p cut included), --ex-remove,
+// For operations that remove, move, rename, write into or copy out a whole tree (cp and --ex-copy
+// for both paths: a tree copy of the product root would carry the denied root's programs into a
+// hosting area; mv and --ex-rename for both paths, rm, rmdir (its -p cut included), --ex-remove,
 // unpack-archive for its destination, mv2tempnam for its source, the setting modes of
-// --permissions, and any such command added later): raises RunTime::NotAllowedException "%s: Path is not allowed" when a denied root lies
-// within the input. The product root and the folders between it and the denied root are allowed
-// for reading, but removing, replacing or merging a tree into one of them reaches the denied root.
+// --permissions, and any such command added later): raises RunTime::NotAllowedException
+// "%s: Path is not allowed" when a denied root lies within the input. The product root and the
+// folders between it and the denied root stay readable to queries (list, size, --tree), but
+// removing, replacing, merging into or copying out one of them reaches the denied root.
 // Called after checkPathAllowed.
 void checkNotAboveDenied(const RootLists& roots, const std::wstring& input);
 

@@ -45,8 +45,8 @@ protected:
     // Normalises and checks every input in order; after each, the family's own check.
     void checkInputs();
     virtual void checkInput(size_t /*index*/) {}
-    // True for an input the operation removes, moves, renames or writes into: such an input must
-    // not hold the denied root either (pathpolicy::checkNotAboveDenied).
+    // True for an input the operation removes, moves, renames, writes into or copies as a whole
+    // tree: such an input must not hold the denied root either (pathpolicy::checkNotAboveDenied).
     virtual bool changes(size_t /*index*/) const { return false; }
     // Checks a further path the command derived from its inputs (inside checkInput) against the
     // same roots; `changed` as for `changes`.

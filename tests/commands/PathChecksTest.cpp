@@ -109,9 +109,13 @@ TEST_F(PathChecks, ChangesAboveTheDeniedRootAreRefused) {
               notAllowed(L"product\\admin"));
     EXPECT_EQ(refused({L"--permissions", L"--list", L"--file=" + admin}).out,
               "--permissions: the operation is not available in this build");
-    // Reading them, and changing beside the denied root, passes the checks.
-    EXPECT_TRUE(accepted({L"cp", L"-r", product, vhosts(L"copy")}));
-    EXPECT_EQ(GetFileAttributesW(vhosts(L"copy\\admin\\bin\\tool.exe").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    // Copying one of them out as a whole tree would carry the denied root along.
+    EXPECT_EQ(refused({L"cp", L"-r", product, vhosts(L"copy")}).out, notAllowed(L"product"));
+    EXPECT_EQ(refused({L"--ex-copy", L"--source=" + admin, L"--destination=" + vhosts(L"copy")}).out,
+              notAllowedDocument(L"product\\admin"));
+    // Reading a file there, and changing beside the denied root, passes the checks.
+    EXPECT_TRUE(accepted({L"cp", tree.path(L"product\\tmp\\t.txt"), vhosts(L"t.txt")}));
+    EXPECT_EQ(GetFileAttributesW(vhosts(L"t.txt").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
     EXPECT_TRUE(accepted({L"rm", tree.path(L"product\\tmp")}));
     EXPECT_EQ(GetFileAttributesW(tree.path(L"product\\tmp").c_str()), INVALID_FILE_ATTRIBUTES);
 }

@@ -36,7 +36,7 @@ public:
 
 protected:
     bool takeOption(int c, const char* argument) override;
-    bool changes(size_t index) const override { return index == 1; } // a tree copy merges into it
+    bool changes(size_t) const override { return true; } // a tree copy reads all of one, merges into the other
 };
 
 class MoveFiles : public CopyMoveCommand {

@@ -54,7 +54,7 @@ public:
     ExCopyPath();
 
 protected:
-    bool changes(size_t index) const override { return index == 1; } // the copy merges into it
+    bool changes(size_t) const override { return true; } // the copy reads all of one, merges into the other
 };
 
 class ExRenamePath : public ExPairOperation {
