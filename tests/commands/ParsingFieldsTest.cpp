@@ -336,7 +336,6 @@ template <class Command> void expectPlainNotAvailable(Strings args) {
 
 TEST(ParsingFields, XmlCommandsWithoutTheirOperationFailPlainly) {
     expectPlainNotAvailable<UnpackArchive>({L"unpack-archive", L"C:\\a.zip", L"C:\\d"});
-    expectPlainNotAvailable<EffectivePermissions>({L"--effective-permissions", L"--path=C:\\x"});
 }
 
 } // namespace
