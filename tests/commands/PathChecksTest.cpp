@@ -54,6 +54,13 @@ protected:
         settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"product")},
                             {L"HTTPD_VHOSTS_D", tree.path(L"virtual-hosts-folder")}};
     }
+    // Runs the command, which the checks let through; its output.
+    testsupport::InProcessResult passed(std::vector<std::wstring> arguments) {
+        arguments.insert(arguments.begin(), L"ROOT");
+        auto r = runInProcess(arguments);
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+        return r;
+    }
     // Runs the command and checks that the tree did not change.
     testsupport::InProcessResult refused(std::vector<std::wstring> arguments) {
         std::set<std::wstring> before = snapshot(tree.root());
@@ -102,12 +109,9 @@ TEST_F(PathChecks, ChangesAboveTheDeniedRootAreRefused) {
               notAllowed(L"product\\admin"));
     EXPECT_EQ(refused({L"--permissions", L"--list", L"--file=" + admin}).out,
               "--permissions: the operation is not available in this build");
-    // Reading them, and changing beside the denied root, passes the checks (the operations
-    // themselves are not in this build).
-    EXPECT_EQ(refused({L"cp", L"-r", product, vhosts(L"copy")}).out,
-              "cp: the operation is not available in this build");
-    EXPECT_EQ(refused({L"rm", tree.path(L"product\\tmp")}).out,
-              "rm: the operation is not available in this build");
+    // Reading them, and changing beside the denied root, passes the checks.
+    EXPECT_EQ(passed({L"cp", L"-r", product, vhosts(L"copy")}).out, "");
+    EXPECT_EQ(passed({L"rm", tree.path(L"product\\tmp")}).out, "");
 }
 
 TEST_F(PathChecks, TheCutOfParentsIsChecked) {
@@ -129,8 +133,7 @@ TEST_F(PathChecks, TheCutOfParentsIsChecked) {
         EXPECT_EQ(refused({L"rmdir", L"-p", L"product/tmp"}).out, notAllowed(L"product"));
     }
     ScopedCurrentDirectory in(tree.path(L"virtual-hosts-folder"));
-    EXPECT_EQ(refused({L"mkdir", L"-p", L"new/a/b"}).out,
-              "mkdir: the operation is not available in this build");
+    EXPECT_EQ(passed({L"mkdir", L"-p", L"new/a/b"}).out, "");
 }
 
 TEST_F(PathChecks, TouchReferenceIsCheckedBeforeItsExistence) {
@@ -143,8 +146,7 @@ TEST_F(PathChecks, TouchReferenceIsCheckedBeforeItsExistence) {
     EXPECT_NE(r.out.find(": Path is not allowed"), std::string::npos) << r.out;
     r = refused({L"touch", L"-r", vhosts(L"missing.txt"), target});
     EXPECT_EQ(r.out, "The reference (" + text::toUtf8(vhosts(L"missing.txt")) + ") is not exist");
-    r = refused({L"touch", L"--reference=" + target, target});
-    EXPECT_EQ(r.out, "touch: the operation is not available in this build");
+    EXPECT_EQ(passed({L"touch", L"--reference=" + target, target}).out, "");
 }
 
 TEST_F(PathChecks, SubPathRefusalComparesLongForms) {
