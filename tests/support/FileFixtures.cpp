@@ -63,6 +63,17 @@ FileCommandTest::FileCommandTest() : platform(substitute), scoped(settings) {
     substitute.setTempPath(tree.path(L"vhosts\\"));
 }
 
+void FileCommandTest::setDacl(const std::wstring& path, const security::Sid& owner,
+                              std::initializer_list<security::Ace> aces) {
+    security::Acl acl = security::Acl::emptyList();
+    for (const security::Ace& ace : aces)
+        acl.append(ace);
+    auto* bytes = reinterpret_cast<const BYTE*>(acl.get());
+    substitute.setSecurity(path, {owner, owner, std::vector<BYTE>(bytes, bytes + acl.get()->AclSize), true});
+}
+
+const security::Sid& FileCommandTest::tokenUser() { return kUser; }
+
 InProcessResult FileCommandTest::run(const std::vector<std::wstring>& arguments) {
     std::vector<std::wstring> all{L"ROOT"};
     all.insert(all.end(), arguments.begin(), arguments.end());

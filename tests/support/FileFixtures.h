@@ -4,6 +4,9 @@
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
 #include "support/SubstitutePlatform.h"
+#include "security/Acl.h"
+
+#include <initializer_list>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +31,10 @@ protected:
     InProcessResult run(const std::vector<std::wstring>& arguments);
     // A path below the allowed "vhosts" folder.
     std::wstring site(const std::wstring& relative) const { return tree.path(L"vhosts\\" + relative); }
+    // Stores a DACL of these entries (and the owner) for the path in the substitute.
+    void setDacl(const std::wstring& path, const security::Sid& owner, std::initializer_list<security::Ace> aces);
+    // The token's user (S-1-5-21-7-8-9-1001) and its one group, Administrators.
+    static const security::Sid& tokenUser();
 
     ScratchTree tree;
     SubstitutePlatform substitute;

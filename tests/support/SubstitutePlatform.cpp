@@ -437,7 +437,7 @@ DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURIT
                                                PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
     if (DWORD error = enter(Call::getNamedSecurityInfo, path)) return error;
     auto it = security_.find(key(path));
-    if (it == security_.end()) return real_.getNamedSecurityInfo(path, what, owner, group, dacl, descriptor);
+    if (it == security_.end()) return real_.getNamedSecurityInfo(resolve(path), what, owner, group, dacl, descriptor);
 
     const StoredSecurity& s = it->second;
     SECURITY_DESCRIPTOR absolute;

@@ -51,25 +51,33 @@ bool File::takeOperands(const Operands& operands) {
     return true;
 }
 
-void File::execute() {
-    std::wstring encoding, kind, extension;
+namespace filetype {
+
+Detection detect(const std::wstring& path) {
+    Detection d;
     DWORD type = 0;
     if (files::isDirectory(path)) {
-        kind = L"directory";
-    } else if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS &&
-               !programKind(type).empty()) {
-        kind = programKind(type);
+        d.kind = L"directory";
+    } else if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS && !programKind(type).empty()) {
+        d.kind = programKind(type);
     } else {
         platform::FileHandle file =
             files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                             FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
         files::MappedFile mapped(file.get());
         contenttype::Answer answer = contenttype::classify(mapped.content());
-        encoding = answer.encoding;
-        kind = answer.kind;
-        if (answer.named) extension = extensionOf(path);
+        d.encoding = answer.encoding;
+        d.kind = answer.kind;
+        if (answer.named) d.extension = extensionOf(path);
     }
+    return d;
+}
+
+} // namespace filetype
+
+void File::execute() {
+    filetype::Detection d = filetype::detect(path);
     std::wstring line = L"(" + givenPath + L"): ";
-    line += encoding.empty() && extension.empty() ? kind : encoding + L" " + extension + L" " + kind;
+    line += d.encoding.empty() && d.extension.empty() ? d.kind : d.encoding + L" " + d.extension + L" " + d.kind;
     LogManager::instance().log(2, L"%s\n", line);
 }

@@ -2,6 +2,21 @@
 #pragma once
 #include "commands/files/ArgumentCommands.h"
 
+namespace filetype {
+
+// The three fields of a detection: encoding (may be empty), kind, and the extension shown with
+// text, data and database answers (empty otherwise).
+struct Detection {
+    std::wstring encoding;
+    std::wstring kind;
+    std::wstring extension;
+};
+
+// The kind of the path: a folder, a program the system recognises, or the content tests.
+Detection detect(const std::wstring& path);
+
+} // namespace filetype
+
 class File : public GetoptCommand {
 public:
     File();

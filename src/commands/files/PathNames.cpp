@@ -2,7 +2,10 @@
 
 #include "app/Exceptions.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
+#include "commands/files/Junction.h"
+#include "commands/files/OpenDirectory.h"
 #include "platform/Platform.h"
 
 namespace files {
@@ -72,5 +75,21 @@ std::wstring longPath(const std::wstring& path) {
 std::wstring shortPath(const std::wstring& path) {
     return queryName(path, kShort);
 }
+
+std::wstring resolvedJunction(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    platform::FindScope find;
+    if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
+        !files::isJunction(data))
+        return path;
+    platform::FileHandle directory =
+        files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             files::Disposition::OpenExisting, false, true, 15);
+    std::wstring target = files::readJunctionTarget(directory.get());
+    while (!target.empty() && target.back() == L'\\')
+        target.pop_back();
+    return target;
+}
+
 
 } // namespace files

@@ -10,5 +10,8 @@ namespace files {
 std::wstring longPath(const std::wstring& path);
 // The same with GetShortPathNameW and "Unable to get a short path for (%s)".
 std::wstring shortPath(const std::wstring& path);
+// The junction's target when the path itself is a junction, else the path: where realpath's
+// long and short forms are taken.
+std::wstring resolvedJunction(const std::wstring& path);
 
 } // namespace files

@@ -16,22 +16,6 @@ namespace {
 
 constexpr int kTemporaryAttempts = 15;
 
-// The junction's target when the path itself is a junction, else the path.
-std::wstring resolvedJunction(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    platform::FindScope find;
-    if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
-        !files::isJunction(data))
-        return path;
-    platform::FileHandle directory =
-        files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             files::Disposition::OpenExisting, false, true, 15);
-    std::wstring target = files::readJunctionTarget(directory.get());
-    while (!target.empty() && target.back() == L'\\')
-        target.pop_back();
-    return target;
-}
-
 } // namespace
 
 ListFiles::ListFiles() : PositionalCommand(L"list", L"Usage:\nlist (dirs | files | both) path\n", 2, 2) {}
@@ -79,7 +63,7 @@ void FileSize::execute() {
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
 void RealPath::execute() {
-    std::wstring target = resolvedJunction(path);
+    std::wstring target = files::resolvedJunction(path);
     // A root keeps its "\" in the queries' answers; the printed forms never end in one.
     auto printed = [](std::wstring p) {
         while (!p.empty() && p.back() == L'\\')

@@ -1,6 +1,11 @@
 // --effective-permissions: the named file rights the account holds on a path (and its children).
 #pragma once
 #include "commands/xml/RecordingCommand.h"
+#include "security/EffectiveRights.h"
+
+#include <optional>
+
+class SaxDocument;
 
 class EffectivePermissions : public RecordingCommand {
 public:
@@ -12,4 +17,14 @@ public:
 
     std::wstring path;
     unsigned childMode = 0;
+
+private:
+    // The rights the caller holds on the item.
+    DWORD rightsOf(const std::wstring& itemPath);
+    // The two-level AccessMask element; the outer one carries the attribute list as it stands.
+    void writeRights(SaxDocument& document, DWORD rights);
+    // Puts Error, ErrorCode and ErrorDetails of the failure being handled into the list.
+    void addErrorAttributes(SaxDocument& document);
+
+    std::vector<security::CallerSid> caller_;
 };

@@ -1,6 +1,26 @@
 #include "commands/xml/ExOperations.h"
 
+#include "app/Exceptions.h"
 #include "commands/files/CopyMove.h"
+#include "commands/files/CopyTree.h"
+#include "commands/files/CreateDirectory.h"
+#include "commands/files/DirectoryListing.h"
+#include "commands/files/DiskSecurity.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/FileTransfer.h"
+#include "commands/files/MoveTree.h"
+#include "commands/files/OpenFile.h"
+#include "commands/files/RemovePath.h"
+#include "commands/files/TrashDirectory.h"
+#include "platform/Platform.h"
+
+namespace {
+
+bool isDirectory(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
 
 ExOperation::ExOperation(std::wstring name, std::wstring usageText, NameList required)
     : XmlCommand(std::move(name), std::move(usageText)), required_(std::move(required)) {}
@@ -16,14 +36,13 @@ int ExOperation::start(int argc, wchar_t** argv) {
     return 0;
 }
 
-void ExOperation::execute() { notAvailable(); }
-void ExOperation::operate() { notAvailable(); }
 
 ExPathOperation::ExPathOperation(std::wstring name, std::wstring usageText)
     : ExOperation(std::move(name), std::move(usageText), {L"--path"}) {}
 
 void ExPathOperation::take(const Params& params) {
     path = params.value(L"--path");
+    givenPath = path;
     inputs = {&path};
 }
 
@@ -60,3 +79,45 @@ ExCreateDirectory::ExCreateDirectory()
     : ExPathOperation(L"--ex-create-directory", L"Usage:\n--ex-create-directory --path={directory path}\n") {}
 
 ExTouch::ExTouch() : ExPathOperation(L"--ex-touch", L"Usage:\n--ex-touch --path={directory path}\n") {}
+
+void ExCopyPath::operate() {
+    if (isDirectory(files::getAttributes(source, 15)))
+        files::copyTree(files::listDirectory(source), destination, 0, true);
+    else
+        files::copyFile(source, destination, 0);
+}
+
+void ExRenamePath::operate() {
+    if (isDirectory(files::getAttributes(source, 15)))
+        files::moveTree(files::listDirectory(source), destination);
+    else
+        files::moveFile(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH,
+                        0);
+}
+
+void ExRemove::operate() {
+    DWORD attributes = files::getAttributes(path, 15);
+    // A junction is removed as itself: listing it would empty the folder it leads to.
+    if (isDirectory(attributes) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        files::removeTree(files::listDirectory(path), 0);
+    else
+        files::removePath(L"", path, files::trashDirectory(path), 15);
+    if (DiskSecurity::governs(path)) {
+        DiskSecurity::dropEntries(path);
+        DiskSecurity::save();
+    }
+}
+
+void ExCreateDirectory::operate() { files::createDirectories(path, nullptr, 0); }
+
+void ExTouch::operate() {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    FILETIME when{};
+    if (!SystemTimeToFileTime(&now, &when)) raiseRunTimeError(GetLastError(), L"Unable to convert system time to file time");
+    platform::FileHandle file =
+        files::openFile(L"", path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
+    if (DWORD error = platform::current().setFileTime(file.get(), nullptr, nullptr, &when))
+        raiseRunTimeError(error, L"Unable to set a timestamp to the file (%s)", givenPath);
+}

@@ -9,13 +9,10 @@ class ExOperation : public XmlCommand {
 public:
     ExOperation(std::wstring name, std::wstring usageText, NameList required);
     int start(int argc, wchar_t** argv) final;
-    // The operations are not part of this build: said plainly, not as an error document.
-    void execute() override;
 
 protected:
     // Stores the parameter values and fills `inputs`.
     virtual void take(const Params& params) = 0;
-    void operate() override;
 
 private:
     NameList required_;
@@ -27,6 +24,7 @@ public:
     ExPathOperation(std::wstring name, std::wstring usageText);
 
     std::wstring path;
+    std::wstring givenPath; // as typed, for messages that name it so
 
 protected:
     void take(const Params& params) override;
@@ -54,6 +52,7 @@ public:
     ExCopyPath();
 
 protected:
+    void operate() override;
     bool changes(size_t) const override { return true; } // the copy reads all of one, merges into the other
 };
 
@@ -62,6 +61,7 @@ public:
     ExRenamePath();
 
 protected:
+    void operate() override;
     bool changes(size_t) const override { return true; }
 };
 
@@ -70,15 +70,22 @@ public:
     ExRemove();
 
 protected:
+    void operate() override;
     bool changes(size_t) const override { return true; }
 };
 
 class ExCreateDirectory : public ExPathOperation {
 public:
     ExCreateDirectory();
+
+protected:
+    void operate() override;
 };
 
 class ExTouch : public ExPathOperation {
 public:
     ExTouch();
+
+protected:
+    void operate() override;
 };

@@ -1,6 +1,9 @@
 // --ex-info: short and long forms, permissions and deletability of one path, as one document.
 #pragma once
 #include "commands/xml/RecordingCommand.h"
+#include "security/EffectiveRights.h"
+
+class LoopGuard;
 
 class ExtendedFileInfo : public RecordingCommand {
 public:
@@ -14,4 +17,18 @@ public:
     bool withLongPath = false;
     bool withDeleteAccess = false;
     bool withSharingAccess = false;
+    std::wstring shortPath;
+    std::wstring longPath;
+
+    // Returns when the path (and everything below a folder) may be deleted now; raises an
+    // access-denied or sharing-violation failure when not.
+    void canDelete(const std::wstring& itemPath);
+
+protected:
+    void prepareChecked() override;
+
+private:
+    void canDelete(const std::wstring& itemPath, bool isFolder, bool descend, LoopGuard& guard);
+
+    std::vector<security::CallerSid> caller_;
 };

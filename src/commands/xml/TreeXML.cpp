@@ -1,6 +1,21 @@
 #include "commands/xml/TreeXML.h"
 
+#include "app/Exceptions.h"
+#include "app/Log.h"
 #include "commands/Params.h"
+#include "commands/XmlDocument.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/xml/LoopGuard.h"
+#include "platform/Platform.h"
+
+extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
+
+namespace {
+
+// Seconds since 1970 as the document has always shown them: unsigned 64-bit decimal.
+std::wstring secondsText(int64_t seconds) { return std::to_wstring(static_cast<uint64_t>(seconds)); }
+
+} // namespace
 
 TreeXML::TreeXML()
     : ClassicCommand(L"--tree",
@@ -11,6 +26,7 @@ int TreeXML::start(int argc, wchar_t** argv) {
     Params params(argc, argv);
     params.check({L"--path"}, {L"--recursive", L"--permissions", L"--file-info", L"--folders", L"--files"});
     rootPath = params.value(L"--path");
+    givenPath_ = rootPath;
     recursive = params.has(L"--recursive");
     withPermissions = params.has(L"--permissions");
     withFileInfo = params.has(L"--file-info");
@@ -23,4 +39,108 @@ int TreeXML::start(int argc, wchar_t** argv) {
     return 0;
 }
 
-void TreeXML::execute() { notAvailable(); }
+files::DirectoryEntry TreeXML::queryEntry(const std::wstring& path) {
+    WIN32_FIND_DATAW data{};
+    platform::FindScope find;
+    DWORD error = platform::current().findFirstFile(path, &data, find.receive());
+    files::DirectoryEntry entry;
+    if (error == ERROR_SUCCESS) {
+        entry.name = data.cFileName;
+        entry.attributes = data.dwFileAttributes;
+        entry.isJunction = files::isJunction(data);
+        entry.isReparsePoint = entry.isJunction || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        entry.creationTime = files::unixSeconds(data.ftCreationTime);
+        entry.lastWriteTime = files::unixSeconds(data.ftLastWriteTime);
+        entry.lastAccessTime = files::unixSeconds(data.ftLastAccessTime);
+        entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        return entry;
+    }
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        DWORD attributes = 0;
+        if (platform::current().getFileAttributes(path, &attributes) == ERROR_SUCCESS &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            entry.name = path;
+            entry.attributes = attributes;
+            return entry;
+        }
+    }
+    raiseRunTimeError(error, L"Unable to get file information for the (%s)", pathpolicy::displayPath(path));
+}
+
+const filetype::Detection& TreeXML::detection(const std::wstring& path, const std::wstring& name) {
+    size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) return uncached_ = filetype::detect(path);
+    std::wstring key = name.substr(dot + 1);
+    for (wchar_t& c : key)
+        c = RtlUpcaseUnicodeChar(c);
+    auto found = fileTypeCache_.find(key);
+    if (found != fileTypeCache_.end()) return found->second;
+    return fileTypeCache_.emplace(std::move(key), filetype::detect(path)).first->second;
+}
+
+void TreeXML::addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, IXMLDOMElement* element,
+                                LoopGuard& guard) {
+    files::DirectoryListing listing = files::listDirectory(path);
+    if (listingKind != FilesOnly) {
+        for (const files::DirectoryEntry& child : listing.directories) {
+            if (files::isDotEntry(child)) {
+                com::Ptr<IXMLDOMElement> dot;
+                com::check(document_->createElement(com::Bstr(L"Folder").get(), dot.receive()));
+                xmldoc::setAttribute(dot.get(), L"Name", child.name);
+                xmldoc::setAttribute(dot.get(), L"LastWriteTime", secondsText(entry.lastWriteTime));
+                xmldoc::append(element, dot.get());
+                continue;
+            }
+            addNode(path, child, element, guard);
+        }
+    }
+    if (listingKind != FoldersOnly)
+        for (const files::DirectoryEntry& child : listing.files)
+            addNode(path, child, element, guard);
+}
+
+void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, IXMLDOMElement* parent,
+                      LoopGuard& guard) {
+    ++depth_;
+    const bool isRoot = parentPath.empty();
+    const std::wstring path = isRoot ? rootPath : files::joinPath(parentPath, entry.name);
+    com::Ptr<IXMLDOMElement> element;
+    // The listing's attributes stand for a query per entry: one enumeration per folder.
+    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        com::check(document_->createElement(com::Bstr(L"Folder").get(), element.receive()));
+        if (recursive || depth_ == 0) {
+            if (isRoot) {
+                addFolderContents(path, entry, element.get(), guard);
+            } else if (guard.enter(path, entry)) {
+                addFolderContents(path, entry, element.get(), guard);
+                guard.leave();
+            }
+        }
+    } else {
+        com::check(document_->createElement(com::Bstr(L"File").get(), element.receive()));
+        if (withFileInfo) {
+            const filetype::Detection& d = detection(path, entry.name);
+            xmldoc::setAttribute(element.get(), L"Code", d.encoding);
+            xmldoc::setAttribute(element.get(), L"Type", d.kind);
+            xmldoc::setAttribute(element.get(), L"Subtype", d.extension);
+        }
+        xmldoc::setAttribute(element.get(), L"Size", std::to_wstring(entry.size));
+    }
+    xmldoc::setAttribute(element.get(), L"Name", isRoot ? givenPath_ : entry.name);
+    xmldoc::setAttribute(element.get(), L"LastWriteTime", secondsText(entry.lastWriteTime));
+    xmldoc::append(parent, element.get());
+    --depth_;
+}
+
+void TreeXML::execute() {
+    if (withPermissions)
+        throw vexception(L"--tree --permissions: the permission listing is not available in this build");
+    xmldoc::Document document(L"<Tree/>");
+    com::Ptr<IXMLDOMDocument> owner;
+    com::check(document.root()->get_ownerDocument(owner.receive()));
+    document_ = owner.get();
+    LoopGuard guard(rootPath);
+    addNode(L"", queryEntry(rootPath), document.root().get(), guard);
+    document_ = nullptr;
+    LogManager::instance().log(2, L"%s", document.xml());
+}

@@ -1,6 +1,14 @@
 // --tree: a folder or file, and optionally what lies below it, as an XML document.
 #pragma once
 #include "commands/QuarnClass.h"
+#include "commands/Msxml.h"
+#include "commands/files/DirectoryListing.h"
+#include "commands/files/FileType.h"
+
+#include <map>
+#include <optional>
+
+class LoopGuard;
 
 class TreeXML : public ClassicCommand {
 public:
@@ -15,4 +23,24 @@ public:
     bool withPermissions = false;
     bool withFileInfo = false;
     ListingKind listingKind = FoldersAndFiles;
+
+    // The entry of one path as FindFirstFileW gives it; a volume root (which has none) gets its
+    // attributes and zero times and size. Otherwise "Unable to get file information for the (%s)".
+    static files::DirectoryEntry queryEntry(const std::wstring& path);
+
+private:
+    // The element of `entry` (found in `parentPath`, or the requested path itself when
+    // `parentPath` is empty), appended to `parent`, with what lies below it.
+    void addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, IXMLDOMElement* parent,
+                 LoopGuard& guard);
+    void addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, IXMLDOMElement* element,
+                           LoopGuard& guard);
+    // The detection for a file, once per extension (ignoring case); always for a name without one.
+    const filetype::Detection& detection(const std::wstring& path, const std::wstring& name);
+
+    std::wstring givenPath_;
+    int depth_ = -1;
+    std::map<std::wstring, filetype::Detection> fileTypeCache_;
+    filetype::Detection uncached_;
+    IXMLDOMDocument* document_ = nullptr;
 };

@@ -1,0 +1,25 @@
+// A document streamed through the MSXML 3.0 SAX writer (MXXMLWriter) to standard output, with
+// the one attribute list every element start is given as it stands.
+#pragma once
+#include "commands/Msxml.h"
+
+#include <string>
+
+class SaxDocument {
+public:
+    // Creates the writer with encoding "UTF-8" and standard output as its stream; starts the document.
+    SaxDocument();
+    // Ends the document: the writer flushes what it holds.
+    void end();
+
+    void startElement(const std::wstring& name);
+    void endElement(const std::wstring& name);
+    void clearAttributes();
+    void addAttribute(const std::wstring& name, const std::wstring& value);
+
+private:
+    com::Ptr<IMXWriter> writer_;
+    com::Ptr<ISAXContentHandler> handler_;
+    com::Ptr<IMXAttributes> attributes_;
+    com::Ptr<ISAXAttributes> list_;
+};
