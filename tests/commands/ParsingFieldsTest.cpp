@@ -337,7 +337,6 @@ template <class Command> void expectPlainNotAvailable(Strings args) {
 TEST(ParsingFields, XmlCommandsWithoutTheirOperationFailPlainly) {
     expectPlainNotAvailable<ExRemove>({L"--ex-remove", L"--path=C:\\x"});
     expectPlainNotAvailable<ExCopyPath>({L"--ex-copy", L"--source=C:\\x", L"--destination=C:\\y"});
-    expectPlainNotAvailable<UnpackArchive>({L"unpack-archive", L"C:\\a.zip", L"C:\\d"});
     expectPlainNotAvailable<ExtendedFileInfo>({L"--ex-info", L"--path=C:\\x"});
     expectPlainNotAvailable<EffectivePermissions>({L"--effective-permissions", L"--path=C:\\x"});
 }
