@@ -214,10 +214,9 @@ TEST_F(UnpackArchiveTest, UnpackingMergesIntoAnExistingDestination) {
 
 TEST_F(UnpackArchiveTest, ADestinationOnAnotherVolumeIsFilledByCopying) {
     if (GetFileAttributesW(L"Q:\\") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no second drive";
-    ScratchTree other(L"Q:\\");
+    ScratchTree other(L"Q:");
     std::wstring destination = other.path(L"unpacked");
-    settings.strings[L"HTTPD_VHOSTS_D"] = tree.path(L"vhosts");
-    settings.strings[L"PRODUCT_DATA_D"] = other.root();
+    settings.strings[L"DUMP_D"] = other.root();
     InProcessResult r = run({L"unpack-archive", upload(L"site.zip"), destination});
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(snapshot(destination), siteTree(L""));
