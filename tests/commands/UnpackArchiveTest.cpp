@@ -6,9 +6,11 @@
 #include "commands/files/ArchiveTemplates.h"
 #include "commands/files/ArchiverProcess.h"
 #include "identity/UserRecord.h"
+#include "support/FailureOf.h"
 #include "support/FileFixtures.h"
 #include "support/Process.h"
 #include "support/ScopedInstall.h"
+#include "support/SecurityFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -317,6 +319,53 @@ TEST_F(UnpackArchiveTest, ATreeWithAReparsePointIsNotMovedIntoPlace) {
     EXPECT_TRUE(planting.planted);
     EXPECT_EQ(r.out, invalid(archive));
     EXPECT_EQ(snapshot(tree.root()), before); // the junction went, its target stayed whole
+}
+
+std::vector<std::pair<BYTE, DWORD>> entriesOf(const std::optional<StoredSecurity>& stored) {
+    std::vector<std::pair<BYTE, DWORD>> entries;
+    if (!stored || !stored->dacl) return entries;
+    security::Acl acl =
+        security::Acl::copyOf(reinterpret_cast<PACL>(const_cast<BYTE*>(stored->dacl->data())));
+    for (const security::Ace& ace : acl.aces())
+        entries.emplace_back(ace.flags(), ace.mask());
+    return entries;
+}
+
+TEST_F(UnpackArchiveTest, TheDestinationsInheritableEntriesReachTheUnpackedTree) {
+    // A rename keeps what the tree inherited in the home; the destination's entries replace it.
+    std::wstring destination = site(L"example.com\\httpdocs");
+    security::Acl dacl = aclOf(
+        {security::Ace::allowed(FILE_ALL_ACCESS, everyoneSid(), OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE),
+         security::Ace::allowed(FILE_READ_DATA, usersGroupSid(), OBJECT_INHERIT_ACE),
+         security::Ace::allowed(FILE_WRITE_DATA, otherUserSid(), 0)});
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(dacl.get());
+    substitute.setSecurity(destination, {userSid(), usersGroupSid(),
+                                         std::vector<BYTE>(bytes, bytes + dacl.get()->AclSize), true});
+    ASSERT_EQ(run({L"unpack-archive", upload(L"site.tgz"), destination}).out, "");
+
+    using Entries = std::vector<std::pair<BYTE, DWORD>>;
+    const Entries forFiles{{INHERITED_ACE, FILE_ALL_ACCESS}, {INHERITED_ACE, FILE_READ_DATA}};
+    const Entries forFolders{{OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | INHERITED_ACE, FILE_ALL_ACCESS},
+                             {OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE | INHERITED_ACE, FILE_READ_DATA}};
+    EXPECT_EQ(entriesOf(substitute.security(destination + L"\\site")), forFolders);
+    EXPECT_EQ(entriesOf(substitute.security(destination + L"\\site\\css")), forFolders);
+    EXPECT_EQ(entriesOf(substitute.security(destination + L"\\site\\index.html")), forFiles);
+    EXPECT_EQ(entriesOf(substitute.security(destination + L"\\site\\css\\style.css")), forFiles);
+    EXPECT_FALSE(substitute.security(destination + L"\\site\\css\\style.css")->protectedDacl);
+    EXPECT_EQ(entriesOf(substitute.security(destination)).size(), 3u); // the destination itself stays
+}
+
+TEST_F(UnpackArchiveTest, WithoutTheAccountsTokenTheArchiverDoesNotRunAtAll) {
+    // Failing to read the thread's token must not fall back to the program's own rights.
+    substitute.failNext(Call::openThreadToken, L"", ERROR_ACCESS_DENIED);
+    std::string failure =
+        failureOf<RunTime::AccessDeniedException>([&] {
+            files::runArchiver(quoteArgument(builtProgram(L"archiver.exe")) + L" zip v", home);
+        }).what();
+    EXPECT_NE(failure.find("Unable to start the archiver"), std::string::npos) << failure;
+    // The next start, with the token readable, runs.
+    EXPECT_EQ(files::runArchiver(quoteArgument(builtProgram(L"archiver.exe")) + L" zip v", home).exitCode,
+              0u);
 }
 
 } // namespace
