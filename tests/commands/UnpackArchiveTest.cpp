@@ -154,6 +154,17 @@ TEST_F(UnpackArchiveTest, TypeArgumentExtensionAndProbingChooseTheSameHandler) {
     EXPECT_EQ(snapshot(c), siteTree(L""));
 }
 
+TEST_F(UnpackArchiveTest, ProbingTriesGzipBeforeTarGzip) {
+    // The handlers are tried in name order (ARJ, GZ, RAR, TAR, TGZ, ZIP): a gzip-compressed tar
+    // without a telling extension is taken for a plain gzip file and unpacks to the tar itself.
+    std::wstring destination = site(L"example.com\\httpdocs\\probed");
+    EXPECT_EQ(run({L"unpack-archive", upload(L"site-tgz.bin"), destination}).out, "");
+    TreeSnapshot got = snapshot(destination);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got.begin()->first, L"site-tgz");
+    EXPECT_EQ(got.begin()->second.substr(0, 5), "site/"); // the first tar header's name
+}
+
 TEST_F(UnpackArchiveTest, GzipUnpacksItsOneFileThroughTheStatusLines) {
     std::wstring destination = site(L"example.com\\httpdocs\\gz");
     InProcessResult r = run({L"unpack-archive", upload(L"index.html.gz"), destination});

@@ -1,10 +1,12 @@
 // archiver.exe as the handlers of unpack-archive start it: its exit codes, its status lines and
 // what it writes into its working directory, on the archives of tests/corpus/make-archive-corpus.
+#include "commands/files/ArchiveTemplates.h"
 #include "commands/files/ArchiverProcess.h"
 
 #include "support/FileFixtures.h"
 #include "support/PolicyFixtures.h"
 #include "support/Process.h"
+#include "support/Standin.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +116,22 @@ TEST_F(Archiver, ArjVersionAndUsage) {
     EXPECT_EQ(run(L"7z t " + corpus + L"site.zip").exitCode, 2u);
     EXPECT_EQ(run(L"zip x " + corpus + L"site.zip *.txt").exitCode, 2u); // only all-files masks
     EXPECT_EQ(snapshot(work), TreeSnapshot{});
+}
+
+} // namespace
+
+namespace {
+
+// The templates come from the management service's extended settings; one it does not know is
+// an empty template, which runs nothing.
+TEST(ArchiveTemplates, ComeFromTheManagementService) {
+    testsupport::PanelStandin standin("[ext:MultiArc\\ZIP]\n"
+                                      "Test=archiver.exe zip t %%A\n"
+                                      "Extract=archiver.exe zip x %%A\n");
+    EXPECT_EQ(files::archiveTemplates().get(L"ZIP", L"Test"), L"archiver.exe zip t %%A");
+    EXPECT_EQ(files::archiveTemplates().get(L"ZIP", L"Extract"), L"archiver.exe zip x %%A");
+    EXPECT_EQ(files::archiveTemplates().get(L"ZIP", L"Version"), L"");
+    EXPECT_EQ(files::archiveTemplates().get(L"RAR", L"Test"), L"");
 }
 
 } // namespace
