@@ -172,6 +172,15 @@ TEST_F(UnpackArchiveTest, GzipUnpacksItsOneFileThroughTheStatusLines) {
     EXPECT_EQ(snapshot(destination), (TreeSnapshot{{L"index.html", "<html>index</html>\n"}}));
 }
 
+TEST_F(UnpackArchiveTest, TheArchiverIsFoundUnderAProductRootWithBlanks) {
+    std::wstring bin = tree.folder(L"Program Files\\Tarnis\\admin\\bin");
+    CopyFileW(builtProgram(L"archiver.exe").c_str(), (bin + L"\\archiver.exe").c_str(), FALSE);
+    settings.strings[L"SHORT_PRODUCT_ROOT_D"] = tree.path(L"Program Files\\Tarnis");
+    std::wstring destination = site(L"example.com\\httpdocs\\blank");
+    EXPECT_EQ(run({L"unpack-archive", upload(L"index.html.gz"), destination}).out, "");
+    EXPECT_EQ(snapshot(destination), (TreeSnapshot{{L"index.html", "<html>index</html>\n"}}));
+}
+
 TEST_F(UnpackArchiveTest, AnUnknownArchiveIsNotDetected) {
     std::wstring destination = site(L"example.com\\httpdocs\\x");
     TreeSnapshot before = snapshot(tree.root());
