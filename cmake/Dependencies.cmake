@@ -85,3 +85,48 @@ set_target_properties(deps::mariadb PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include/mariadb
   INTERFACE_LINK_LIBRARIES "ws2_32;advapi32;shlwapi;crypt32;bcrypt;secur32")
 add_dependencies(deps::mariadb mariadb-build)
+
+# libarchive, the archive reader of the archiver program (tools/archivers): only the library, with
+# zlib from Debian's libz-mingw-w64-dev and no other compression or crypto library, so that the
+# formats it reads without them (zip deflate and store, tar, gzip, rar) are what it offers.
+find_path(MINGW_ZLIB_INCLUDE_DIR zlib.h PATHS /usr/x86_64-w64-mingw32/include NO_DEFAULT_PATH)
+find_library(MINGW_ZLIB_LIBRARY NAMES libz.a PATHS /usr/x86_64-w64-mingw32/lib NO_DEFAULT_PATH)
+if(NOT MINGW_ZLIB_INCLUDE_DIR OR NOT MINGW_ZLIB_LIBRARY)
+  message(FATAL_ERROR "zlib for mingw-w64 is missing: install Debian's libz-mingw-w64-dev (scripts/setup)")
+endif()
+set(ARCHIVE_LIBRARY ${DEPS_PREFIX}/lib/libarchive.a)
+ExternalProject_Add(libarchive-build
+  PREFIX ${QUARN_DEPS_DIR}/libarchive-build
+  SOURCE_DIR ${QUARN_DEPS_DIR}/libarchive-src
+  INSTALL_DIR ${DEPS_PREFIX}
+  DOWNLOAD_COMMAND ${FETCH_SOURCE} ${QUARN_DEPS_DIR} libarchive
+    COMMAND ${UNPACK_SOURCE} ${QUARN_DEPS_DIR}/libarchive ${QUARN_DEPS_DIR}/libarchive-src
+  CMAKE_ARGS
+    -G Ninja
+    -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake
+    -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_INSTALL_PREFIX=<INSTALL_DIR>
+    -DZLIB_INCLUDE_DIR=${MINGW_ZLIB_INCLUDE_DIR}
+    -DZLIB_LIBRARY=${MINGW_ZLIB_LIBRARY}
+    -DENABLE_ZLIB=ON
+    -DENABLE_BZip2=OFF -DENABLE_LZMA=OFF -DENABLE_LZ4=OFF -DENABLE_ZSTD=OFF -DENABLE_LZO=OFF
+    -DENABLE_LIBB2=OFF -DENABLE_LIBXML2=OFF -DENABLE_EXPAT=OFF -DENABLE_PCREPOSIX=OFF
+    -DENABLE_CNG=OFF -DENABLE_MBEDTLS=OFF -DENABLE_NETTLE=OFF
+    -DENABLE_OPENSSL=OFF -DENABLE_ICONV=OFF -DENABLE_ACL=OFF -DENABLE_XATTR=OFF
+    -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_TEST=OFF
+    -DENABLE_COVERAGE=OFF -DENABLE_INSTALL=ON -DENABLE_WERROR=OFF
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target archive_static --parallel 2
+  INSTALL_COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/libarchive/libarchive_static.a ${ARCHIVE_LIBRARY}
+    COMMAND ${CMAKE_COMMAND} -E copy <SOURCE_DIR>/libarchive/archive.h <SOURCE_DIR>/libarchive/archive_entry.h
+      ${DEPS_PREFIX}/include
+  BUILD_BYPRODUCTS ${ARCHIVE_LIBRARY}
+  USES_TERMINAL_DOWNLOAD ON
+  USES_TERMINAL_BUILD ON)
+
+add_library(deps::archive STATIC IMPORTED GLOBAL)
+set_target_properties(deps::archive PROPERTIES
+  IMPORTED_LOCATION ${ARCHIVE_LIBRARY}
+  INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC
+  INTERFACE_LINK_LIBRARIES "${MINGW_ZLIB_LIBRARY};bcrypt;advapi32")
+add_dependencies(deps::archive libarchive-build)

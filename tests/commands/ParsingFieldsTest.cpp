@@ -323,19 +323,4 @@ TEST(ParsingFields, DestinationInsideTheSourceIsRefused) {
                                     {L"--ex-rename", L"--old-name=C:\\d\\e", L"--new-name=C:\\d\\f"});
 }
 
-// Until their operations land, the XML commands say so plainly as well (exit 1, no document).
-template <class Command> void expectPlainNotAvailable(Strings args) {
-    struct Checked : Command {
-        void prepare() override {}
-    } command;
-    std::string name(args[0].begin(), args[0].end());
-    Outcome r = run(command, args);
-    EXPECT_EQ(r.out, name + ": the operation is not available in this build");
-    EXPECT_EQ(r.exitCode, 1);
-}
-
-TEST(ParsingFields, XmlCommandsWithoutTheirOperationFailPlainly) {
-    expectPlainNotAvailable<UnpackArchive>({L"unpack-archive", L"C:\\a.zip", L"C:\\d"});
-}
-
 } // namespace

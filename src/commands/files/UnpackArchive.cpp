@@ -1,9 +1,65 @@
 #include "commands/files/UnpackArchive.h"
 
+#include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/AnyArc.h"
+#include "commands/files/CreateDirectory.h"
+#include "commands/files/DirectoryListing.h"
+#include "commands/files/FileHelpers.h"
+#include "commands/files/InheritedEntries.h"
+#include "commands/files/MoveTree.h"
+#include "commands/files/RemovePath.h"
+#include "commands/files/TemporaryName.h"
+#include "identity/UserRecord.h"
+#include "platform/Platform.h"
+
+#include <exception>
+
+namespace {
+
+constexpr int kTemporaryNameTries = 15;
+
+std::wstring withoutLongPrefix(const std::wstring& path) {
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
+bool isDirectory(const std::wstring& path) {
+    DWORD attributes = 0;
+    return platform::current().getFileAttributes(path, &attributes) == 0 &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring messageOf(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const vexception& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return text::fromAnsi(e.what());
+    } catch (...) {
+        return L"unknown failure";
+    }
+}
+
+// A reparse point anywhere in the tree: whatever the archiver was, the tree must not lead the
+// move, or the entries set afterwards, out of it.
+bool holdsReparsePoint(const std::wstring& directory) {
+    files::DirectoryListing listing = files::listDirectory(directory);
+    for (const files::DirectoryEntry& file : listing.files)
+        if (file.isReparsePoint) return true;
+    for (const files::DirectoryEntry& sub : listing.directories) {
+        if (files::isDotEntry(sub)) continue;
+        if (sub.isReparsePoint || holdsReparsePoint(files::joinPath(directory, sub.name))) return true;
+    }
+    return false;
+}
+
+} // namespace
 
 UnpackArchive::UnpackArchive()
-    : PositionalCommand(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2, 3) {}
+    : PositionalCommand(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2,
+                        3) {}
 
 void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
     size_t at = arguments.size() == 3 ? 1 : 0;
@@ -13,6 +69,64 @@ void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
     inputs = {&archive, &destination};
 }
 
-// The unpacking is not part of this build: say so plainly rather than as an error document.
-void UnpackArchive::execute() { notAvailable(); }
-void UnpackArchive::operate() { notAvailable(); }
+void UnpackArchive::checkInput(size_t index) {
+    if (index + 1 != inputs.size()) return;
+    std::wstring home;
+    RunTime::User::userInfoFromDB(targetName, nullptr, &home, nullptr, nullptr);
+    // Without a home the temporary directory would land in whatever the current directory is.
+    if (home.empty()) raiseRunTimeError(0, L"Unable to get user (%s) home", targetName);
+    std::wstring normal = pathpolicy::normalizePath(L"", home);
+    std::wstring privateFolder = files::joinPath(normal, L"private");
+    if (isDirectory(privateFolder)) normal = privateFolder;
+    // The unpacked tree is written there before it is moved: it must be a place this account may change.
+    checkDerivedPath(normal, true);
+    workDirectory = withoutLongPrefix(normal);
+}
+
+std::wstring UnpackArchive::unpackToTemporary() {
+    files::AnyArc& handler = files::chooseArchiveHandler(type, archive, workDirectory);
+    const std::wstring shown = withoutLongPrefix(archive);
+    std::wstring temporary;
+    for (int tries = 0;; ++tries) {
+        if (tries == kTemporaryNameTries) raiseRunTimeError(0, L"Archive %s is invalid.", shown);
+        temporary = files::joinPath(workDirectory, L"{" + files::createGuidString(false) + L"}");
+        if (!files::exists(pathpolicy::normalizePath(L"", temporary))) break;
+    }
+    const std::wstring normalTemporary = pathpolicy::normalizePath(L"", temporary);
+    files::createDirectory(normalTemporary, nullptr, 0);
+    bool sound = false;
+    try {
+        sound = handler.Test(archive, temporary) == 0 && handler.Extract(archive, temporary) == 0 &&
+                !holdsReparsePoint(normalTemporary);
+    } catch (...) {
+        files::removeTree(files::listDirectory(normalTemporary), 0);
+        throw;
+    }
+    if (!sound) {
+        files::removeTree(files::listDirectory(normalTemporary), 0);
+        raiseRunTimeError(0, L"Archive %s is invalid.", shown);
+    }
+    return normalTemporary;
+}
+
+void UnpackArchive::operate() {
+    const std::wstring temporary = unpackToTemporary();
+    try {
+        files::moveTree(files::listDirectory(temporary), destination);
+    } catch (...) {
+        // Every failure of the move, not only those of the standard library, must take the
+        // temporary tree away.
+        std::exception_ptr failure = std::current_exception();
+        if (files::exists(temporary)) {
+            try {
+                files::removeTree(files::listDirectory(temporary), 0);
+            } catch (...) {
+                raisePlainError(format(L"At %s\n rollback failed: Unable to remove temporary directory: (%s)",
+                                       messageOf(failure), messageOf(std::current_exception())),
+                                {L"", "UnpackArchive::execute", __LINE__});
+            }
+        }
+        std::rethrow_exception(failure);
+    }
+    files::reapplyInheritedEntries(destination);
+}

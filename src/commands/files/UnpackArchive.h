@@ -5,14 +5,20 @@
 class UnpackArchive : public PositionalCommand<XmlCommand> {
 public:
     UnpackArchive();
-    void execute() override;
 
     std::wstring type; // empty: chosen by the archive's extension, or by probing
     std::wstring archive;
     std::wstring destination;
+    // Where the temporary directory is made: the account's home, or its "private" folder.
+    std::wstring workDirectory;
+
+    // Extracts the archive into a fresh directory in the work directory and gives its path; a
+    // failed test or extraction removes it again and raises "Archive %s is invalid.".
+    std::wstring unpackToTemporary();
 
 protected:
     void takeArguments(const std::vector<std::wstring>& arguments) override;
+    void checkInput(size_t index) override;
     void operate() override;
     bool changes(size_t index) const override { return index == 1; } // unpacking merges into it
 };

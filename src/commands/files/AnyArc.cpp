@@ -1,0 +1,104 @@
+#include "commands/files/AnyArc.h"
+
+#include "app/Exceptions.h"
+#include "app/Log.h"
+#include "commands/PathPolicy.h"
+#include "commands/files/ArchiveTemplates.h"
+
+#include <cwctype>
+
+namespace files {
+namespace {
+
+std::wstring upper(std::wstring text) {
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(std::towupper(c));
+    return text;
+}
+
+std::wstring extensionOf(const std::wstring& path) {
+    size_t leaf = path.find_last_of(L"\\/");
+    leaf = leaf == std::wstring::npos ? 0 : leaf + 1;
+    size_t dot = path.rfind(L'.');
+    return dot == std::wstring::npos || dot < leaf ? L"" : path.substr(dot + 1);
+}
+
+// The archiver sees the path as Windows programs take them: the "\\?\" form is this program's own.
+std::wstring displayForm(const std::wstring& path) {
+    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
+}
+
+} // namespace
+
+std::wstring AnyArc::commandLine(const std::wstring& operation, const ArchiveSwitchValues& values) const {
+    std::wstring expanded = expandArchiveTemplate(archiveTemplates().get(typeName(), operation), values);
+    std::wstring root = pathpolicy::panelSettings().getString(L"SHORT_PRODUCT_ROOT_D");
+    while (!root.empty() && (root.back() == L'\\' || root.back() == L'/'))
+        root.pop_back();
+    // The program is the first word of the template, found in the panel's program directory.
+    size_t end = expanded.find(L' ');
+    std::wstring program = root + L"\\admin\\bin\\" + expanded.substr(0, end);
+    return quoteArgument(program) + (end == std::wstring::npos ? L"" : expanded.substr(end));
+}
+
+int AnyArc::runOperation(const std::wstring& operation, const std::wstring& archive,
+                         const std::wstring& directory, bool withMask) {
+    ArchiveSwitchValues values;
+    values.archive = displayForm(archive);
+    std::wstring line = commandLine(operation, values);
+    if (withMask && !allFilesMask().empty()) line += L" " + allFilesMask();
+    LogManager::instance().log(0, L"%s in %s", line, directory);
+    ArchiverResult run = runArchiver(line, displayForm(directory));
+    LogManager::instance().log(0, L"exit code %d", run.exitCode);
+    return judge(run);
+}
+
+int AnyArc::Version(const std::wstring& directory) {
+    return runOperation(L"Version", L"", directory, false);
+}
+
+int AnyArc::Test(const std::wstring& archive, const std::wstring& directory) {
+    return runOperation(L"Test", archive, directory, false);
+}
+
+int AnyArc::Extract(const std::wstring& archive, const std::wstring& directory) {
+    return runOperation(L"Extract", archive, directory, true);
+}
+
+int AnyArc::ExtractWithoutPath(const std::wstring& archive, const std::wstring& directory) {
+    return runOperation(L"ExtractWithoutPath", archive, directory, true);
+}
+
+int TgzArcUntgz32::judge(const ArchiverResult& run) const {
+    const std::string& out = run.output;
+    bool sound = out.find("untgz32: error - ") == std::string::npos &&
+                 out.find("untgz32: warning - broken f(s), crc32 error!") == std::string::npos &&
+                 out.find("Archive has valid crc32.") != std::string::npos;
+    return sound ? 0 : 1;
+}
+
+const ArchiveHandlers& archiveHandlers() {
+    static const ArchiveHandlers handlers = [] {
+        ArchiveHandlers map;
+        map.emplace(L"TGZ", std::make_unique<TgzArcCSharpUntar>());
+        map.emplace(L"ZIP", std::make_unique<InfoZipArc>());
+        map.emplace(L"TAR", std::make_unique<TarArcCSharpUntar>());
+        map.emplace(L"RAR", std::make_unique<RarArc>());
+        map.emplace(L"GZ", std::make_unique<GZipArc>());
+        map.emplace(L"ARJ", std::make_unique<ArjArc>());
+        return map;
+    }();
+    return handlers;
+}
+
+AnyArc& chooseArchiveHandler(const std::wstring& type, const std::wstring& archive,
+                             const std::wstring& directory) {
+    const ArchiveHandlers& handlers = archiveHandlers();
+    auto named = handlers.find(upper(type.empty() ? extensionOf(archive) : type));
+    if (named != handlers.end()) return *named->second;
+    for (const auto& [name, handler] : handlers)
+        if (handler->Test(archive, directory) == 0) return *handler;
+    raisePlainError(L"Can't detect archive type.", {L"", "AnyArc::CreateArc", __LINE__});
+}
+
+} // namespace files

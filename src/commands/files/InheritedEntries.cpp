@@ -1,0 +1,36 @@
+#include "commands/files/InheritedEntries.h"
+
+#include "commands/files/DirectoryListing.h"
+#include "identity/AccessCheck.h"
+#include "security/DaclWrite.h"
+#include "security/InheritedAcl.h"
+#include "security/SecurityInfo.h"
+
+namespace files {
+namespace {
+
+void reapplyBelow(const std::wstring& directory, const security::Acl& dacl) {
+    const security::Acl forFiles = security::inheritedAcl(dacl, false);
+    const security::Acl forDirectories = security::inheritedAcl(dacl, true);
+    DirectoryListing listing = listDirectory(directory);
+    for (const DirectoryEntry& file : listing.files)
+        security::writeDaclInherited(joinPath(directory, file.name), forFiles);
+    for (const DirectoryEntry& sub : listing.directories) {
+        if (isDotEntry(sub) || sub.isReparsePoint) continue;
+        std::wstring path = joinPath(directory, sub.name);
+        security::SecurityInfo info = security::readSecurity(path);
+        if (!identity::accessCheck(info.owner, info.group, info.dacl, WRITE_DAC)) continue;
+        security::writeDaclInherited(path, forDirectories);
+        reapplyBelow(path, forDirectories);
+    }
+}
+
+} // namespace
+
+void reapplyInheritedEntries(const std::wstring& directory) {
+    security::SecurityInfo info = security::readSecurity(directory);
+    if (info.dacl.absent()) return; // nothing to inherit from a NULL DACL
+    reapplyBelow(directory, info.dacl);
+}
+
+} // namespace files

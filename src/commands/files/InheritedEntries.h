@@ -1,0 +1,13 @@
+// Re-application of a directory's inheritable access entries to what lies below it, for trees
+// moved in from elsewhere (a rename keeps the entries a tree inherited at its old place).
+#pragma once
+#include <string>
+
+namespace files {
+
+// Sets the entries inherited from `directory`'s DACL on every file below it, and on every
+// subdirectory on which the thread holds WRITE_DAC, descending into those (never into reparse
+// points).
+void reapplyInheritedEntries(const std::wstring& directory);
+
+} // namespace files
