@@ -81,4 +81,15 @@ void makeJunction(HANDLE directory, const std::wstring& input, int attempts) {
         raiseRunTimeError(error, L"Unable to create reparse point (%s)", pathpolicy::displayPath(target));
 }
 
+void createJunction(const std::wstring& path, const std::wstring& target, int attempts) {
+    platform::FileHandle made = openTreeDirectory(path, Disposition::CreateNew, attempts);
+    try {
+        makeJunction(made.get(), target, attempts);
+    } catch (...) {
+        made.reset();
+        platform::current().removeDirectory(path);
+        throw;
+    }
+}
+
 } // namespace files
