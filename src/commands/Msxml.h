@@ -1,6 +1,9 @@
 // MSXML 3.0 through COM: the interface identifiers mingw-w64's libuuid lacks (declared once,
-// here), and owners for COM pointers, BSTRs and VARIANTs.
+// here), and owners for COM pointers, BSTRs and VARIANTs. COM itself is set up by
+// app/ComApartment.
 #pragma once
+#include "app/ComApartment.h"
+
 #include <string>
 #include <utility>
 
@@ -85,9 +88,5 @@ private:
 
 // Raises _com_error for a failed HRESULT.
 void check(HRESULT hr);
-
-// CoInitialize(NULL) accepting S_OK, S_FALSE and RPC_E_CHANGED_MODE; anything else raises the
-// run-time error "Unable to initialize COM" with the result as code.
-void initialize();
 
 } // namespace com

@@ -138,19 +138,6 @@ std::wstring expandComponents(const std::wstring& path) {
     return result;
 }
 
-// Lists every prefix of the path once ("*.*"), up to the first that cannot be listed: walking
-// down the tree this way lets the long-path query through folders that only grant traversal.
-void listPrefixes(const std::wstring& path) {
-    platform::Platform& p = platform::current();
-    size_t length = trimmedLength(path);
-    for (size_t i = kPrefixLength + 1; i <= length; ++i) {
-        if (i != length && path[i] != L'\\') continue;
-        WIN32_FIND_DATAW data;
-        platform::FindScope find;
-        if (p.findFirstFile(path.substr(0, i) + L"\\*.*", &data, find.receive()) != ERROR_SUCCESS) return;
-    }
-}
-
 // The long path of the path's nearest existing ancestor-or-self, and the missing tail below it.
 struct LongAncestor {
     std::wstring path;
@@ -286,6 +273,17 @@ std::wstring environmentValue(const wchar_t* name) {
 }
 
 } // namespace
+
+void listPrefixes(const std::wstring& path) {
+    platform::Platform& p = platform::current();
+    size_t length = trimmedLength(path);
+    for (size_t i = kPrefixLength + 1; i <= length; ++i) {
+        if (i != length && path[i] != L'\\') continue;
+        WIN32_FIND_DATAW data;
+        platform::FindScope find;
+        if (p.findFirstFile(path.substr(0, i) + L"\\*.*", &data, find.receive()) != ERROR_SUCCESS) return;
+    }
+}
 
 size_t trimmedLength(const std::wstring& path) {
     size_t n = path.size();

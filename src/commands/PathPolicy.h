@@ -96,6 +96,11 @@ void checkPathAllowed(const RootLists& roots, const std::wstring& input);
 // Called after checkPathAllowed.
 void checkNotAboveDenied(const RootLists& roots, const std::wstring& input);
 
+// Lists every prefix of the normalised path once ("*.*"), from the root down to the path itself,
+// up to the first that cannot be listed: walking down the tree this way lets a long- or short-path
+// query through folders that only grant traversal.
+void listPrefixes(const std::wstring& path);
+
 // The whole input in long form, as the policy compares it: the long path of its nearest existing
 // ancestor (every short name expanded) with the missing tail kept.
 std::wstring longForm(const std::wstring& input);

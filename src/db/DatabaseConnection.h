@@ -2,7 +2,7 @@
 // settings, connects (now or before the first statement), and connects again with fresh settings
 // when the provider finds its connection lost.
 #pragma once
-#include "db/ComApartment.h"
+#include "app/ComApartment.h"
 #include "db/DatabaseSettings.h"
 #include "db/IDatabaseProvider.h"
 #include "db/VRecordSet.h"
@@ -33,7 +33,7 @@ private:
     void connect();
     void ensureConnected();
 
-    ComApartment com_;
+    com::Apartment com_;
     PanelSettingsSource panelSource_;
     SettingsSource* source_;
     std::wstring host_;

@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "platform/Platform.h"
+#include "security/SecurityInfo.h"
 #include "security/Token.h"
 
 namespace security {
@@ -47,6 +48,26 @@ Acl dropUnresolvableAces(const Acl& dacl) {
     for (DWORD i = out.count(); i-- > 0;)
         if (out.at(i).sid().isUnresolvable()) out.remove(i);
     return out;
+}
+
+void addAllowedEntry(const std::wstring& path, const Sid& sid, DWORD mask) {
+    SecurityInfo current = readSecurity(path);
+    if (current.dacl.absent()) return;
+    Acl updated = Acl::emptyList();
+    bool added = false;
+    for (const Ace& ace : current.dacl.aces()) {
+        bool explicitDeny = !(ace.flags() & INHERITED_ACE) && ace.isDeny();
+        if (!added && !explicitDeny) {
+            updated.append(Ace::allowed(mask, sid));
+            added = true;
+        }
+        updated.append(ace);
+    }
+    if (!added) updated.append(Ace::allowed(mask, sid));
+    if (current.protectedDacl)
+        writeDaclProtected(path, updated);
+    else
+        writeDaclInherited(path, updated);
 }
 
 } // namespace security

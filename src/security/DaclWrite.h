@@ -12,6 +12,10 @@ namespace security {
 void writeDaclProtected(const std::wstring& path, const Acl& dacl);
 void writeDaclInherited(const std::wstring& path, const Acl& dacl);
 
+// Adds an access-allowed entry for the SID where an explicit entry belongs: after the explicit
+// deny entries, before the other entries. The DACL keeps its protection from inheritance; an
+// object without a DACL (everyone holds every right already) is left as it is.
+void addAllowedEntry(const std::wstring& path, const Sid& sid, DWORD mask);
 // Makes the process user the owner, enabling SeTakeOwnershipPrivilege first when the caller's
 // token holds it ("Unable to set the object (%s) owner").
 void takeOwnership(const std::wstring& path);

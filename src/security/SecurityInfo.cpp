@@ -26,16 +26,36 @@ SecurityInfo readSecurity(const std::wstring& path) {
     return {Sid(owner), Sid(group), Acl::copyOf(dacl), (control & SE_DACL_PROTECTED) != 0};
 }
 
+namespace {
+constexpr const char* kDescriptorOrigin = "security::AbsoluteDescriptor";
+}
+
 AbsoluteDescriptor::AbsoluteDescriptor(const Sid& owner, const Sid& group, const Acl& dacl) {
-    constexpr const char* origin = "security::AbsoluteDescriptor";
-    if (!InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION))
-        raiseOsError(L"Unable to initialize SECURITY_DESCRIPTOR", GetLastError(), {L"", origin, __LINE__});
+    initialize();
     if (!SetSecurityDescriptorOwner(&descriptor_, owner.get(), FALSE))
-        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR owner", GetLastError(), {L"", origin, __LINE__});
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR owner", GetLastError(),
+                     {L"", kDescriptorOrigin, __LINE__});
     if (!SetSecurityDescriptorGroup(&descriptor_, group.get(), FALSE))
-        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR group", GetLastError(), {L"", origin, __LINE__});
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR group", GetLastError(),
+                     {L"", kDescriptorOrigin, __LINE__});
+    setDacl(dacl);
+}
+
+AbsoluteDescriptor::AbsoluteDescriptor(const Acl& dacl) {
+    initialize();
+    setDacl(dacl);
+}
+
+void AbsoluteDescriptor::initialize() {
+    if (!InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION))
+        raiseOsError(L"Unable to initialize SECURITY_DESCRIPTOR", GetLastError(),
+                     {L"", kDescriptorOrigin, __LINE__});
+}
+
+void AbsoluteDescriptor::setDacl(const Acl& dacl) {
     if (!SetSecurityDescriptorDacl(&descriptor_, TRUE, dacl.get(), FALSE))
-        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR DACL", GetLastError(), {L"", origin, __LINE__});
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR DACL", GetLastError(),
+                     {L"", kDescriptorOrigin, __LINE__});
 }
 
 } // namespace security

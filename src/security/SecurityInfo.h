@@ -23,11 +23,16 @@ SecurityInfo readSecurity(const std::wstring& path);
 class AbsoluteDescriptor {
 public:
     AbsoluteDescriptor(const Sid& owner, const Sid& group, const Acl& dacl);
+    // The DACL alone: an object created with it gets the creator's default owner and group.
+    explicit AbsoluteDescriptor(const Acl& dacl);
     AbsoluteDescriptor(const AbsoluteDescriptor&) = delete;
     AbsoluteDescriptor& operator=(const AbsoluteDescriptor&) = delete;
     PSECURITY_DESCRIPTOR get() { return &descriptor_; }
 
 private:
+    void initialize();
+    void setDacl(const Acl& dacl);
+
     SECURITY_DESCRIPTOR descriptor_{};
 };
 

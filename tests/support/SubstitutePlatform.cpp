@@ -1,5 +1,7 @@
 #include "support/SubstitutePlatform.h"
 
+#include "platform/ReparseBuffer.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -7,7 +9,8 @@ namespace testsupport {
 namespace {
 
 const std::wstring kPrefix = L"\\\\?\\";
-constexpr DWORD kMountPointTag = 0xA0000003;
+using platform::kMountPointTag;
+using platform::MountPointHead;
 
 bool startsWithNoCase(const std::wstring& s, const std::wstring& head) {
     return s.size() >= head.size() &&
@@ -225,17 +228,6 @@ void SubstitutePlatform::moveJunctions(const std::wstring& from, const std::wstr
 }
 
 namespace {
-// The fixed head of a reparse buffer of the mount-point kind, the path buffer behind it.
-struct MountPointHead {
-    DWORD tag;
-    WORD dataLength;
-    WORD reserved;
-    WORD substituteOffset;
-    WORD substituteLength;
-    WORD printOffset;
-    WORD printLength;
-};
-
 bool isEmptyDirectory(platform::Platform& real, const std::wstring& directory) {
     WIN32_FIND_DATAW data{};
     HANDLE find = INVALID_HANDLE_VALUE;

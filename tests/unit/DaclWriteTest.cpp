@@ -116,4 +116,26 @@ TEST_F(DaclWriteTest, ReadFailuresNameThePath) {
         << text;
 }
 
+TEST_F(DaclWriteTest, AnAddedEntryFollowsTheExplicitDenialsOnly) {
+    // An inherited denial ranks below every explicit entry: the new one goes before it.
+    Acl dacl = aclOf({Ace::denied(1, otherUserSid()), Ace::denied(2, usersGroupSid(), INHERITED_ACE),
+                      Ace::allowed(4, everyoneSid())});
+    writeDaclInherited(kPath, dacl);
+    addAllowedEntry(kPath, userSid(), 0x10);
+    SecurityInfo info = readSecurity(kPath);
+    EXPECT_FALSE(info.protectedDacl);
+    ASSERT_EQ(info.dacl.count(), 4u);
+    EXPECT_EQ(info.dacl.at(0), dacl.at(0));
+    EXPECT_EQ(info.dacl.at(1), Ace::allowed(0x10, userSid()));
+    EXPECT_EQ(info.dacl.at(2), dacl.at(1));
+    EXPECT_EQ(info.dacl.at(3), dacl.at(2));
+    // Only explicit denials: the entry comes last, and protection is kept.
+    writeDaclProtected(kPath, aclOf({Ace::denied(1, otherUserSid())}));
+    addAllowedEntry(kPath, userSid(), 0x10);
+    info = readSecurity(kPath);
+    EXPECT_TRUE(info.protectedDacl);
+    ASSERT_EQ(info.dacl.count(), 2u);
+    EXPECT_EQ(info.dacl.at(1), Ace::allowed(0x10, userSid()));
+}
+
 } // namespace

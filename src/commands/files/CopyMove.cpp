@@ -9,7 +9,7 @@
 #include "commands/files/FileTransfer.h"
 #include "commands/files/HardLink.h"
 #include "commands/files/MoveTree.h"
-#include "platform/Platform.h"
+#include "commands/files/PathNames.h"
 
 namespace {
 
@@ -114,21 +114,9 @@ bool MoveFiles::takeOption(int c, const char*) {
 
 namespace {
 
-// The short form of a path, compared to tell whether two names are one item.
-std::wstring shortName(const std::wstring& path) {
-    std::wstring out;
-    DWORD error = pathpolicy::queryString(
-        [&](wchar_t* buffer, DWORD size, DWORD* length) {
-            return platform::current().getShortPathName(path, buffer, size, length);
-        },
-        &out);
-    if (error) raiseRunTimeError(error, L"Unable to get a short path for (%s)", pathpolicy::displayPath(path));
-    return out;
-}
-
 // Both names lead to the same item: the same path in another letter case, or a short name.
 bool sameItem(const std::wstring& source, const std::wstring& destination) {
-    return text::equalNoCase(pathpolicy::trimmed(shortName(source)), pathpolicy::trimmed(shortName(destination)));
+    return text::equalNoCase(files::shortPath(source), files::shortPath(destination));
 }
 
 } // namespace

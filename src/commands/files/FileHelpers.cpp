@@ -5,7 +5,6 @@
 #include "identity/Administrators.h"
 #include "platform/Platform.h"
 #include "security/DaclWrite.h"
-#include "security/SecurityInfo.h"
 #include "security/Token.h"
 
 #include <algorithm>
@@ -37,28 +36,6 @@ DWORD queryAttributes(const std::wstring& input, int attempts, bool missingRaise
     }
 }
 
-// Adds an access-allowed entry for `sid` where an explicit entry belongs: after the explicit
-// deny entries, before the other entries. The DACL keeps its protection from inheritance.
-void addAllowedEntry(const std::wstring& path, const security::Sid& sid, DWORD mask) {
-    security::SecurityInfo current = security::readSecurity(path);
-    if (current.dacl.absent()) return; // no DACL: everyone holds every right already
-    security::Acl updated = security::Acl::emptyList();
-    bool added = false;
-    for (const security::Ace& ace : current.dacl.aces()) {
-        bool explicitDeny = !(ace.flags() & INHERITED_ACE) && ace.isDeny();
-        if (!added && !explicitDeny) {
-            updated.append(security::Ace::allowed(mask, sid));
-            added = true;
-        }
-        updated.append(ace);
-    }
-    if (!added) updated.append(security::Ace::allowed(mask, sid));
-    if (current.protectedDacl)
-        security::writeDaclProtected(path, updated);
-    else
-        security::writeDaclInherited(path, updated);
-}
-
 } // namespace
 
 DWORD getAttributes(const std::wstring& path, int attempts) { return queryAttributes(path, attempts, false); }
@@ -75,7 +52,7 @@ bool grantSelfAccess(const std::wstring& input, DWORD mask) {
     std::wstring path = pathpolicy::normalizePath(L"", input);
     try {
         security::takeOwnership(path);
-        addAllowedEntry(path, security::Token::process(TOKEN_QUERY).user(), mask);
+        security::addAllowedEntry(path, security::Token::process(TOKEN_QUERY).user(), mask);
         return true;
     } catch (const RunTime::AccessDeniedException&) {
         return false;

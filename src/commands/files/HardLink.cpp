@@ -4,7 +4,6 @@
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/Junction.h"
-#include "commands/files/OpenDirectory.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -13,14 +12,7 @@ namespace files {
 
 void createHardLink(const std::wstring& source, const std::wstring& destination, int attempts) {
     if (requireAttributes(source, 15) & FILE_ATTRIBUTE_DIRECTORY) {
-        platform::FileHandle made = openTreeDirectory(destination, Disposition::CreateNew, attempts);
-        try {
-            makeJunction(made.get(), source, attempts);
-        } catch (...) {
-            made.reset();
-            platform::current().removeDirectory(destination);
-            throw;
-        }
+        createJunction(destination, source, attempts);
         return;
     }
     const int budget = std::max(attempts, 1);

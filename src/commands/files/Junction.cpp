@@ -4,6 +4,7 @@
 #include "commands/PathPolicy.h"
 #include "commands/files/OpenDirectory.h"
 #include "platform/Platform.h"
+#include "platform/ReparseBuffer.h"
 
 #include <cstring>
 #include <new>
@@ -12,22 +13,11 @@
 namespace files {
 namespace {
 
-constexpr DWORD kMountPointTag = 0xA0000003; // IO_REPARSE_TAG_MOUNT_POINT
-constexpr DWORD kSymbolicLinkTag = 0xA000000C;
-constexpr DWORD kReadBufferSize = 65551;
+using platform::kMountPointTag;
+using platform::kSymbolicLinkTag;
+using platform::MountPointHead;
 
-// The head of a reparse buffer of the mount-point layout; the path buffer follows it. (A symbolic
-// link has a flags word more before its path buffer.)
-struct MountPointHead {
-    DWORD tag;
-    WORD dataLength;
-    WORD reserved;
-    WORD substituteOffset;
-    WORD substituteLength;
-    WORD printOffset;
-    WORD printLength;
-};
-static_assert(sizeof(MountPointHead) == 16);
+constexpr DWORD kReadBufferSize = 65551;
 
 std::vector<BYTE> allocate(size_t bytes) {
     try {
@@ -89,6 +79,17 @@ void makeJunction(HANDLE directory, const std::wstring& input, int attempts) {
     if (DWORD error = platform::current().deviceIoControl(directory, FSCTL_SET_REPARSE_POINT, buffer.data(),
                                                           dataLength + 8, nullptr, 0, &returned))
         raiseRunTimeError(error, L"Unable to create reparse point (%s)", pathpolicy::displayPath(target));
+}
+
+void createJunction(const std::wstring& path, const std::wstring& target, int attempts) {
+    platform::FileHandle made = openTreeDirectory(path, Disposition::CreateNew, attempts);
+    try {
+        makeJunction(made.get(), target, attempts);
+    } catch (...) {
+        made.reset();
+        platform::current().removeDirectory(path);
+        throw;
+    }
 }
 
 } // namespace files

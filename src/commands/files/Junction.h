@@ -12,5 +12,8 @@ std::wstring readJunctionTarget(HANDLE directory);
 // Makes the empty directory open on `directory` a junction to `target`; a missing target directory
 // is created. A target that is the directory itself raises "Recursive reparse point (%s)".
 void makeJunction(HANDLE directory, const std::wstring& target, int attempts);
+// A new directory at `path` made a junction to `target`; the directory is removed again when the
+// junction cannot be made.
+void createJunction(const std::wstring& path, const std::wstring& target, int attempts);
 
 } // namespace files

@@ -32,16 +32,7 @@ std::wstring messageOf(const std::exception_ptr& failure) {
 // target's contents are neither copied nor removed.
 void moveJunction(const std::wstring& source, const std::wstring& destination, int attempts) {
     std::wstring target = readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get());
-    {
-        platform::FileHandle made = openTreeDirectory(destination, Disposition::CreateNew, attempts);
-        try {
-            makeJunction(made.get(), target, attempts);
-        } catch (...) {
-            made.reset();
-            platform::current().removeDirectory(destination);
-            throw;
-        }
-    }
+    createJunction(destination, target, attempts);
     removePath(L"", source, trashDirectory(source), attempts);
 }
 

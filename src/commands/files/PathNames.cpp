@@ -32,21 +32,6 @@ std::wstring withoutTrailingSeparators(std::wstring path) {
     return path;
 }
 
-// Lists each ancestor of the path from the root down, stopping at the first that cannot be
-// listed: the walk that lets the name query through after an access-denied answer.
-void probeAncestors(const std::wstring& path) {
-    const std::wstring trimmed = withoutTrailingSeparators(path);
-    size_t at = trimmed.find(L':');
-    if (at == std::wstring::npos) return;
-    for (size_t end = at + 1; end != std::wstring::npos && end < trimmed.size();
-         end = trimmed.find(L'\\', end + 1)) {
-        std::wstring ancestor = trimmed.substr(0, end); // "X:" is listed as "X:\"
-        WIN32_FIND_DATAW data;
-        platform::FindScope find;
-        if (platform::current().findFirstFile(ancestor + L"\\*.*", &data, find.receive())) return;
-    }
-}
-
 std::wstring queryName(const std::wstring& input, const NameQuery& query) {
     std::wstring path = pathpolicy::normalizePath(L"", input);
     if (pathpolicy::isVolumeRoot(path)) return withoutTrailingSeparators(path) + L'\\';
@@ -63,7 +48,7 @@ std::wstring queryName(const std::wstring& input, const NameQuery& query) {
         if (!sizeQuery) raiseRunTimeError(error, query.fillMessage, displayPath(path));
         if (error != ERROR_ACCESS_DENIED || round == kAccessRounds)
             raiseRunTimeError(error, query.sizeMessage, displayPath(path));
-        probeAncestors(path);
+        pathpolicy::listPrefixes(path);
     }
 }
 

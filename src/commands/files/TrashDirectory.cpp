@@ -5,6 +5,7 @@
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/FileHelpers.h"
 #include "security/Acl.h"
+#include "security/SecurityInfo.h"
 
 namespace files {
 namespace {
@@ -15,27 +16,27 @@ const wchar_t kPrefix[] = L"\\\\?\\";
 // everyone may add to the trash and delete there, but neither list nor read what others put in.
 class TrashSecurity {
 public:
-    TrashSecurity() : dacl_(security::Acl::emptyList()) {
-        const security::Sid everyone = security::Sid::fromString(L"S-1-1-0");
-        dacl_.append(security::Ace::allowed(GENERIC_ALL, security::Sid::fromString(L"S-1-5-32-544"),
-                                            OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
-        dacl_.append(security::Ace::allowed(GENERIC_ALL, security::Sid::fromString(L"S-1-5-18"),
-                                            OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
-        dacl_.append(security::Ace::allowed(0x1300E7, everyone, CONTAINER_INHERIT_ACE));
-        dacl_.append(security::Ace::allowed(0x130080, everyone, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE));
-        // Only the DACL is given: owner and group of the new folder stay the creator's defaults.
-        if (!InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
-            !SetSecurityDescriptorDacl(&descriptor_, TRUE, dacl_.get(), FALSE))
-            raiseOsError(L"Unable to set SECURITY_DESCRIPTOR DACL", GetLastError(),
-                         {L"", "files::TrashSecurity", __LINE__});
-        attributes_ = {sizeof attributes_, &descriptor_, FALSE};
-    }
+    TrashSecurity()
+        : dacl_(dacl()), descriptor_(dacl_), attributes_{sizeof attributes_, descriptor_.get(), FALSE} {}
     SECURITY_ATTRIBUTES* attributes() { return &attributes_; }
 
 private:
+    static security::Acl dacl() {
+        security::Acl dacl = security::Acl::emptyList();
+        const security::Sid everyone = security::Sid::fromString(L"S-1-1-0");
+        dacl.append(security::Ace::allowed(GENERIC_ALL, security::Sid::fromString(L"S-1-5-32-544"),
+                                           OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
+        dacl.append(security::Ace::allowed(GENERIC_ALL, security::Sid::fromString(L"S-1-5-18"),
+                                           OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE));
+        dacl.append(security::Ace::allowed(0x1300E7, everyone, CONTAINER_INHERIT_ACE));
+        dacl.append(security::Ace::allowed(0x130080, everyone, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE));
+        return dacl;
+    }
+
     security::Acl dacl_;
-    SECURITY_DESCRIPTOR descriptor_{};
-    SECURITY_ATTRIBUTES attributes_{};
+    // Only the DACL is given: owner and group of the new folder stay the creator's defaults.
+    security::AbsoluteDescriptor descriptor_;
+    SECURITY_ATTRIBUTES attributes_;
 };
 
 void ensureDirectory(const std::wstring& path, TrashSecurity& security) {

@@ -1,20 +1,20 @@
-#include "db/ComApartment.h"
+#include "app/ComApartment.h"
 
 #include "app/Exceptions.h"
 
 #include <objbase.h>
 
-namespace db {
+namespace com {
 
-ComApartment::ComApartment() {
+bool initialize() {
     HRESULT hr = CoInitialize(nullptr);
-    if (hr == RPC_E_CHANGED_MODE) return;
+    if (hr == RPC_E_CHANGED_MODE) return false;
     if (FAILED(hr)) raiseRunTimeError(static_cast<DWORD>(hr), L"Unable to initialize COM");
-    initialized_ = true;
+    return true;
 }
 
-ComApartment::~ComApartment() {
+Apartment::~Apartment() {
     if (initialized_) CoUninitialize();
 }
 
-} // namespace db
+} // namespace com
