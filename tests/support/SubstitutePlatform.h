@@ -34,6 +34,8 @@ enum class Call {
     adjustTokenPrivileges,
     lookupAccountSid,  // keyed by the SID's string form
     lookupAccountName, // keyed by the name as asked
+    computerName,
+    userFullName, // keyed by the user name
     impersonateLoggedOnUser,
     revertToSelf,
     accessCheck,
@@ -54,6 +56,7 @@ struct LocalAccount {
     std::wstring name;
     security::Sid sid;
     SID_NAME_USE use = SidTypeUser;
+    std::wstring fullName; // answered by NetUserGetInfo for the account's name
 };
 
 // The security of one path as the substitute keeps it.
@@ -145,6 +148,8 @@ public:
     DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) override;
     DWORD lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain, DWORD* domainSize,
                            SID_NAME_USE* use) override;
+    DWORD computerName(std::wstring* name) override;
+    DWORD userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) override;
     DWORD lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
                             DWORD* domainSize, SID_NAME_USE* use) override;
     DWORD impersonateLoggedOnUser(HANDLE token) override;
