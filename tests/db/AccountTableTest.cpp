@@ -41,7 +41,8 @@ protected:
     Sid add(const std::wstring& name, int rid, const std::wstring& domain = L"") {
         Sid sid = Sid::fromString(L"S-1-5-21-7-7-7-" + std::to_wstring(rid));
         substitute.addAccount({domain.empty() ? local : domain, name, sid,
-                               name.starts_with(L"FPSE_") ? SidTypeGroup : SidTypeUser, L"Full " + name});
+                               name.starts_with(L"FPSE_") ? SidTypeGroup : SidTypeUser});
+        substitute.setFullName(name, L"Full " + name);
         return sid;
     }
     Sid sidOf(const std::wstring& name) {

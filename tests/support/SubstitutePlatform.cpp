@@ -613,12 +613,10 @@ DWORD SubstitutePlatform::computerName(std::wstring* name) {
 
 DWORD SubstitutePlatform::userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) {
     if (DWORD error = enter(Call::userFullName, user)) return error;
-    for (const LocalAccount& a : accounts_) {
-        if (key(a.name) != key(user)) continue;
-        *fullName = a.fullName;
-        return ERROR_SUCCESS;
-    }
-    return real_.userFullName(server, user, fullName);
+    auto it = fullNames_.find(key(user));
+    if (it == fullNames_.end()) return real_.userFullName(server, user, fullName);
+    *fullName = it->second;
+    return ERROR_SUCCESS;
 }
 
 DWORD SubstitutePlatform::lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
