@@ -40,6 +40,8 @@ protected:
     PermissionsCommand() : platform(substitute), scoped(settings) {
         settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"product")}, {L"HTTPD_VHOSTS_D", tree.path(L"vhosts")}};
         substitute.setToken({kUser, {{kAdministrators}}, {SE_TAKE_OWNERSHIP_NAME}, {}});
+        // The account domain's name is cached per process: the same one as the other command tests.
+        substitute.setAccountDomain(Sid::fromString(L"S-1-5-21-7-8-9"), L"WEB01");
         substitute.addAccount({L"WEB01", L"quarn", kUser});
         substitute.addAccount({L"WEB01", L"other", kOther});
         substitute.setTempPath(tree.path(L"vhosts\\"));
