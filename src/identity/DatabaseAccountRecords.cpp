@@ -25,7 +25,9 @@ db::DatabaseConnection& DatabaseAccountRecords::connection() {
     return *owned_;
 }
 
-std::wstring DatabaseAccountRecords::escape(const std::wstring& text) { return connection().escape(text); }
+std::wstring DatabaseAccountRecords::escape(const std::wstring& text) {
+    return connection().escape(text);
+}
 
 std::unique_ptr<AccountRow> DatabaseAccountRecords::firstRow(const std::wstring& query) {
     VRecordSet rows = connection().query(query);

@@ -54,7 +54,9 @@ bool beginsWithTrue(const std::wstring& value) {
 
 } // namespace
 
-std::wstring cutTo(const std::wstring& text, size_t length) { return text.substr(0, std::min(length, text.size())); }
+std::wstring cutTo(const std::wstring& text, size_t length) {
+    return text.substr(0, std::min(length, text.size()));
+}
 
 std::wstring fullUserName(const AccountRecord& account, const std::wstring& localComputer) {
     try {
@@ -65,7 +67,8 @@ std::wstring fullUserName(const AccountRecord& account, const std::wstring& loca
         if (error) raiseRunTimeError(error, L"Unable to get the user (%s) information", account.name);
         return fullName;
     } catch (...) {
-        warn("Permissions::fullUserName", L"Unable to get full name of " + account.key + L": " + currentFailure());
+        warn("Permissions::fullUserName",
+             L"Unable to get full name of " + account.key + L": " + currentFailure());
         return L"";
     }
 }
@@ -103,7 +106,8 @@ void AccountTable::store(const security::Sid& sid, bool permanent, const std::ws
         if (record.use == SidTypeUnknown) {
             // Some SIDs answer "unknown" by SID and their real kind by name.
             security::Sid again = identity::resolveAccount(key);
-            if (std::optional<security::AccountName> byName = again.lookupIfMapped()) record.use = byName->use;
+            if (std::optional<security::AccountName> byName = again.lookupIfMapped())
+                record.use = byName->use;
         }
         record.permanent = permanent;
     }
@@ -111,7 +115,8 @@ void AccountTable::store(const security::Sid& sid, bool permanent, const std::ws
         record.descType = descType;
         record.descInfo = descInfo;
     }
-    if (record.use == SidTypeUser && record.fullName.empty()) record.fullName = fullUserName(record, localComputer());
+    if (record.use == SidTypeUser && record.fullName.empty())
+        record.fullName = fullUserName(record, localComputer());
 }
 
 void AccountTable::setAccount(const security::Sid& sid, bool permanent, const std::wstring& descType,
@@ -177,9 +182,9 @@ void AccountTable::prepareDomain(const std::wstring& domain) {
     // Ids come from the database as digits; they are escaped all the same before they go back.
     const std::wstring id = database_.escape(domainRow.get(L"id"));
 
-    VRecordSet hosting = database_.query(
-        L"SELECT su.login, h.fp, h.server_id FROM `hosting` h, `sys_users` su WHERE h.sys_user_id=su.id AND h.dom_id=" +
-        id);
+    VRecordSet hosting = database_.query(L"SELECT su.login, h.fp, h.server_id FROM `hosting` h, `sys_users` "
+                                         L"su WHERE h.sys_user_id=su.id AND h.dom_id=" +
+                                         id);
     if (hosting.hasRow()) {
         const std::wstring login = hosting.get(L"login");
         setAccount(login, true, L"domusr", L"");
@@ -201,7 +206,8 @@ void AccountTable::prepareDomain(const std::wstring& domain) {
             setAccount(L"FPSE_" + subdomains.get(L"server_id"), false, L"fpseansubdomgrp", L"");
     }
 
-    for (VRecordSet webUsers = database_.query(L"SELECT `sys_user_id` FROM `web_users` s WHERE dom_id = " + id);
+    for (VRecordSet webUsers =
+             database_.query(L"SELECT `sys_user_id` FROM `web_users` s WHERE dom_id = " + id);
          webUsers.hasRow(); webUsers.next()) {
         std::wstring login = this->login(database_.escape(webUsers.get(L"sys_user_id")));
         if (login.empty()) continue;
@@ -210,8 +216,10 @@ void AccountTable::prepareDomain(const std::wstring& domain) {
     }
 
     VRecordSet asp = database_.query(
-        L"SELECT h.asp_dot_net FROM `hosting` h, `domains` d WHERE h.dom_id=d.id AND d.name='" + escaped + L"'");
-    if (asp.hasRow() && beginsWithTrue(asp.get(L"asp_dot_net"))) setAccount(poolAccount(escaped), false, L"poolusr", L"");
+        L"SELECT h.asp_dot_net FROM `hosting` h, `domains` d WHERE h.dom_id=d.id AND d.name='" + escaped +
+        L"'");
+    if (asp.hasRow() && beginsWithTrue(asp.get(L"asp_dot_net")))
+        setAccount(poolAccount(escaped), false, L"poolusr", L"");
 }
 
 std::wstring AccountTable::poolAccount(const std::wstring& escapedDomain) {
@@ -219,11 +227,12 @@ std::wstring AccountTable::poolAccount(const std::wstring& escapedDomain) {
         L"SELECT dp.val, su.login, d.id FROM `dom_param` dp, `domains` d, `hosting` h, `sys_users` su WHERE "
         L"h.dom_id=d.id AND dp.dom_id=d.id AND su.id=h.sys_user_id AND dp.param='iis_app_pool' AND d.name='" +
         escapedDomain + L"'");
-    if (own.hasRow() && own.get(L"val") == L"true") return poolAccountName(L"IWPD_", own.get(L"id"), own.get(L"login"));
-    VRecordSet client = database_.query(
-        L"SELECT clp.val, cl.login, cl.id FROM `cl_param` clp, `clients` cl, `domains` d WHERE clp.cl_id=cl.id AND "
-        L"clp.param='iis_app_pool' AND d.cl_id=cl.id AND d.name='" +
-        escapedDomain + L"'");
+    if (own.hasRow() && own.get(L"val") == L"true")
+        return poolAccountName(L"IWPD_", own.get(L"id"), own.get(L"login"));
+    VRecordSet client = database_.query(L"SELECT clp.val, cl.login, cl.id FROM `cl_param` clp, `clients` cl, "
+                                        L"`domains` d WHERE clp.cl_id=cl.id AND "
+                                        L"clp.param='iis_app_pool' AND d.cl_id=cl.id AND d.name='" +
+                                        escapedDomain + L"'");
     if (client.hasRow() && client.get(L"val") == L"true")
         return poolAccountName(L"IWPC_", client.get(L"id"), client.get(L"login"));
     defaultPool_ = true;
@@ -239,7 +248,8 @@ void AccountTable::classify(const security::Sid& sid) {
         const bool anonymous = login.size() >= kAnonymousPrefix.size() &&
                                text::equalNoCase(login.substr(0, kAnonymousPrefix.size()), kAnonymousPrefix);
         const std::wstring an = anonymous ? L"an" : L"";
-        const std::wstring escaped = database_.escape(anonymous ? login.substr(kAnonymousPrefix.size()) : login);
+        const std::wstring escaped =
+            database_.escape(anonymous ? login.substr(kAnonymousPrefix.size()) : login);
         VRecordSet domain = database_.query(
             L"SELECT d.name FROM `hosting` h, `domains` d, `sys_users` su WHERE d.id = h.dom_id AND "
             L"h.sys_user_id=su.id AND su.login='" +
@@ -254,9 +264,10 @@ void AccountTable::classify(const security::Sid& sid) {
             return store(sid, false, an + L"subdomusr",
                          subdomain.valueAt(0).value_or(L"") + L"." + subdomain.valueAt(1).value_or(L""));
         }
-        VRecordSet web = database_.query(L"SELECT d.name from web_users w, domains d, sys_users u where w.dom_id = "
-                                         L"d.id AND w.sys_user_id=u.id AND u.login='" +
-                                         escaped + L"'");
+        VRecordSet web =
+            database_.query(L"SELECT d.name from web_users w, domains d, sys_users u where w.dom_id = "
+                            L"d.id AND w.sys_user_id=u.id AND u.login='" +
+                            escaped + L"'");
         if (web.hasRow()) return store(sid, false, an + L"webusr", web.get(L"name"));
         store(sid, false, text::equalNoCase(login, L"ASPNET") ? L"aspnet" : L"sysaccount", L"");
     } catch (...) {

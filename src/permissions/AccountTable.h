@@ -57,7 +57,8 @@ public:
                                         const std::wstring& login);
 
 private:
-    void store(const security::Sid& sid, bool permanent, const std::wstring& descType, const std::wstring& descInfo);
+    void store(const security::Sid& sid, bool permanent, const std::wstring& descType,
+               const std::wstring& descInfo);
     void prepareDomain(const std::wstring& domain);
     std::wstring poolAccount(const std::wstring& domain);
     std::wstring login(const std::wstring& sysUserId);

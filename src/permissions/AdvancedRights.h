@@ -18,7 +18,9 @@ inline constexpr DWORD kDeleteSubfoldersAndFiles = 0x10;
 inline constexpr DWORD kFullFolderRights = 0xFF;
 // A file has no DeleteSubfoldersandFiles.
 inline constexpr DWORD kFullFileRights = 0xEF;
-inline DWORD fullRights(bool file) { return file ? kFullFileRights : kFullFolderRights; }
+inline DWORD fullRights(bool file) {
+    return file ? kFullFileRights : kFullFolderRights;
+}
 
 // The advanced rights a folded mask holds.
 DWORD advancedRightsOf(DWORD foldedMask);

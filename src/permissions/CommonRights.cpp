@@ -10,7 +10,9 @@ namespace {
 constexpr DWORD kApplyAll = 7;
 constexpr int kListGroup = 2;
 
-bool contains(DWORD whole, DWORD part) { return (whole & part) == part; }
+bool contains(DWORD whole, DWORD part) {
+    return (whole & part) == part;
+}
 
 bool rowMatches(const CommonRow& row, const AdvancedEntry& entry, bool file) {
     return contains(entry.rights, row.rights) && (file || contains(entry.applyOnto, row.applyOnto));
@@ -31,7 +33,8 @@ bool listRowsComplete(const std::vector<CommonRow>& rows, const std::vector<Adva
 }
 
 CommonEntry& entryOf(std::vector<CommonEntry>& common, const AccountKey& account) {
-    auto it = std::find_if(common.begin(), common.end(), [&](const CommonEntry& c) { return c.account == account; });
+    auto it = std::find_if(common.begin(), common.end(),
+                           [&](const CommonEntry& c) { return c.account == account; });
     if (it != common.end()) return *it;
     common.push_back({account, 0, 0});
     return common.back();
@@ -63,7 +66,8 @@ std::vector<CommonRow> commonRows(bool file) {
 std::vector<CommonEntry> foldToCommon(const std::vector<AdvancedEntry>& entries, bool file) {
     const std::vector<CommonRow> rows = commonRows(file);
     std::vector<CommonEntry> common;
-    for (const AdvancedEntry& entry : entries) entryOf(common, entry.account);
+    for (const AdvancedEntry& entry : entries)
+        entryOf(common, entry.account);
     for (bool everythingOnly : {true, false}) {
         for (const AdvancedEntry& entry : entries) {
             CommonEntry& target = entryOf(common, entry.account);
@@ -71,7 +75,8 @@ std::vector<CommonEntry> foldToCommon(const std::vector<AdvancedEntry>& entries,
                 if (everythingOnly && row.applyOnto != kApplyAll) continue;
                 if (file && row.bit == kCommonListFolderContents) continue;
                 if (!rowMatches(row, entry, file)) continue;
-                if (row.group == kListGroup && !listRowsComplete(rows, entries, entry.account, entry.allow, file))
+                if (row.group == kListGroup &&
+                    !listRowsComplete(rows, entries, entry.account, entry.allow, file))
                     continue;
                 (entry.allow ? target.allow : target.deny) |= row.bit;
             }

@@ -19,7 +19,9 @@ extern const std::array<CommonRight, 6> kCommonRights;
 inline constexpr DWORD kCommonRead = 0x1, kCommonWrite = 0x2, kCommonReadAndExecute = 0x4,
                        kCommonListFolderContents = 0x8, kCommonModify = 0x10, kCommonFullControl = 0x20;
 // A file has no ListFolderContents.
-inline DWORD commonRightsMask(bool file) { return file ? 0x37 : 0x3F; }
+inline DWORD commonRightsMask(bool file) {
+    return file ? 0x37 : 0x3F;
+}
 
 struct CommonRow {
     DWORD bit;

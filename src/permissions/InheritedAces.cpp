@@ -19,7 +19,8 @@ Ace rebuilt(const Ace& ace, BYTE flags, DWORD mask) {
 
 bool reaches(BYTE flags, bool file) {
     if ((flags & ~INHERITED_ACE) == 0) return false;
-    return file ? (flags & OBJECT_INHERIT_ACE) != 0 : (flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) != 0;
+    return file ? (flags & OBJECT_INHERIT_ACE) != 0
+                : (flags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) != 0;
 }
 
 Acl passedOn(const Acl& parentDacl, bool file) {

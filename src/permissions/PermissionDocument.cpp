@@ -7,7 +7,9 @@
 namespace permissions {
 namespace {
 
-bool isTrue(const XmlElement& element, const std::wstring& name) { return element.text(name) == L"True"; }
+bool isTrue(const XmlElement& element, const std::wstring& name) {
+    return element.text(name) == L"True";
+}
 
 void writeCommonSet(XmlElement& entry, const std::wstring& name, DWORD set, bool file) {
     XmlElement mask = entry.append(name);
@@ -34,8 +36,10 @@ const wchar_t* simpleValue(DWORD allow, DWORD deny, DWORD right) {
 
 void readSimpleValue(const XmlElement& ace, const wchar_t* name, DWORD right, SimpleEntry& entry) {
     std::wstring value = ace.text(name);
-    if (value == L"deny") entry.deny |= right;
-    else if (value == L"allow") entry.allow |= right;
+    if (value == L"deny")
+        entry.deny |= right;
+    else if (value == L"allow")
+        entry.allow |= right;
 }
 
 } // namespace
@@ -57,7 +61,9 @@ std::wstring accountTypeWord(SID_NAME_USE use) {
     }
 }
 
-std::wstring trueFalse(bool value) { return value ? L"True" : L"False"; }
+std::wstring trueFalse(bool value) {
+    return value ? L"True" : L"False";
+}
 
 void writeAdvancedAcl(XmlElement& parent, const std::wstring& name, const std::vector<AdvancedEntry>& entries,
                       bool file) {
@@ -68,7 +74,8 @@ void writeAdvancedAcl(XmlElement& parent, const std::wstring& name, const std::v
         entry.set(L"Name", e.account.name);
         entry.set(L"InheritedFrom", e.inheritedFrom);
         XmlElement mask = entry.append(L"AccessMask");
-        for (const AdvancedRight& right : kAdvancedRights) mask.set(right.name, trueFalse(e.rights & right.bit));
+        for (const AdvancedRight& right : kAdvancedRights)
+            mask.set(right.name, trueFalse(e.rights & right.bit));
         DWORD control = controlOf(e.rights, file);
         XmlElement controlElement = entry.append(L"Control");
         controlElement.set(L"Read", trueFalse(control & kControlRead));
@@ -97,7 +104,9 @@ void writeCommonAcl(XmlElement& parent, const std::wstring& name, const std::vec
     }
 }
 
-bool isFileDocument(const XmlElement& root) { return root.text(L"Type") == L"File"; }
+bool isFileDocument(const XmlElement& root) {
+    return root.text(L"Type") == L"File";
+}
 
 std::vector<AdvancedEntry> readAdvancedAcl(const XmlElement& root, const std::wstring& name) {
     std::vector<AdvancedEntry> entries;

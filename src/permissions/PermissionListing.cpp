@@ -19,7 +19,9 @@ using security::Ace;
 using security::Acl;
 using security::Sid;
 
-std::vector<Ace> acesOf(const Acl& dacl) { return dacl.absent() ? std::vector<Ace>{} : dacl.aces(); }
+std::vector<Ace> acesOf(const Acl& dacl) {
+    return dacl.absent() ? std::vector<Ace>{} : dacl.aces();
+}
 
 SID_NAME_USE useOf(const Sid& sid) {
     std::optional<security::AccountName> name = sid.lookupIfMapped();
@@ -28,7 +30,8 @@ SID_NAME_USE useOf(const Sid& sid) {
 
 std::wstring localComputer() {
     std::wstring name;
-    if (DWORD error = platform::current().computerName(&name)) raiseRunTimeError(error, L"Unable to get computer name");
+    if (DWORD error = platform::current().computerName(&name))
+        raiseRunTimeError(error, L"Unable to get computer name");
     return name;
 }
 
@@ -37,10 +40,13 @@ std::vector<Ace> collapsed(const Acl& dacl) {
     std::vector<Ace> out;
     for (const Ace& ace : acesOf(dacl)) {
         DWORD mask = security::foldGeneric(ace.mask());
-        auto same = std::find_if(out.begin(), out.end(),
-                                 [&](const Ace& o) { return o.type() == ace.type() && o.sid() == ace.sid(); });
-        if (same == out.end()) out.push_back(Ace::make(ace.type(), 0, mask, ace.sid()));
-        else *same = Ace::make(ace.type(), 0, same->mask() | mask, ace.sid());
+        auto same = std::find_if(out.begin(), out.end(), [&](const Ace& o) {
+            return o.type() == ace.type() && o.sid() == ace.sid();
+        });
+        if (same == out.end())
+            out.push_back(Ace::make(ace.type(), 0, mask, ace.sid()));
+        else
+            *same = Ace::make(ace.type(), 0, same->mask() | mask, ace.sid());
     }
     return out;
 }
@@ -51,7 +57,8 @@ std::vector<SimpleEntry> simpleEntries(const Acl& dacl) {
         if (ace.type() != ACCESS_ALLOWED_ACE_TYPE && ace.type() != ACCESS_DENIED_ACE_TYPE) continue;
         const Sid sid = ace.sid();
         AccountKey key = accountKeyOf(sid);
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const SimpleEntry& e) { return e.account == key; });
+        auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const SimpleEntry& e) { return e.account == key; });
         if (it == entries.end()) {
             entries.push_back({key, useOf(sid), 0, 0});
             it = entries.end() - 1;
@@ -71,8 +78,8 @@ std::vector<SimpleEntry> simpleEntries(const Acl& dacl) {
 }
 
 // The parent's own entries that reach a child of this kind, and the SIDs they name.
-std::vector<AdvancedEntry> parentEntries(const std::wstring& parent, bool file, const InheritanceLookup& inheritance,
-                                         std::vector<Sid>& sids) {
+std::vector<AdvancedEntry> parentEntries(const std::wstring& parent, bool file,
+                                         const InheritanceLookup& inheritance, std::vector<Sid>& sids) {
     security::SecurityInfo info = security::readSecurity(parent);
     std::vector<AdvancedEntry> all = advancedEntries(info.dacl, parent, false, inheritance);
     std::vector<AdvancedEntry> kept;
@@ -97,7 +104,9 @@ void setOwner(XmlElement& root, const Sid& owner) {
 } // namespace
 
 InheritanceLookup serviceInheritance() {
-    return [](const std::wstring& path, DWORD count) { return RunTime::AclInheritanceSource().get(path, count); };
+    return [](const std::wstring& path, DWORD count) {
+        return RunTime::AclInheritanceSource().get(path, count);
+    };
 }
 
 AccountKey accountKeyOf(const Sid& sid) {
@@ -127,13 +136,15 @@ std::vector<AdvancedEntry> advancedEntries(const Acl& dacl, const std::wstring& 
 }
 
 std::vector<AdvancedEntry> inheritedFirst(std::vector<AdvancedEntry> entries) {
-    std::stable_partition(entries.begin(), entries.end(), [](const AdvancedEntry& e) { return e.inherited(); });
+    std::stable_partition(entries.begin(), entries.end(),
+                          [](const AdvancedEntry& e) { return e.inherited(); });
     return entries;
 }
 
 std::wstring parentPath(const std::wstring& path) {
     std::wstring trimmed = path;
-    while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/')) trimmed.pop_back();
+    while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/'))
+        trimmed.pop_back();
     size_t slash = trimmed.find_last_of(L"\\/");
     if (slash == std::wstring::npos) return L"";
     std::wstring parent = trimmed.substr(0, slash);
@@ -175,15 +186,17 @@ std::wstring listPermissions(ListingMode mode, const std::wstring& path, Account
                                      [](const RunTime::InheritanceEntry& e) { return !e.ancestor.empty(); });
     } else {
         entries = advancedEntries(info.dacl, path, file, inheritance);
-        everyInherited = !entries.empty() &&
-                         std::all_of(entries.begin(), entries.end(), [](const AdvancedEntry& e) { return e.inherited(); });
+        everyInherited =
+            !entries.empty() &&
+            std::all_of(entries.begin(), entries.end(), [](const AdvancedEntry& e) { return e.inherited(); });
     }
     root.append(L"Inherit").set(L"Type", everyInherited ? L"Inherited" : L"Explicit");
 
     std::vector<Sid> parentSids;
     const std::wstring parent = parentPath(path);
     DWORD parentAttributes = 0;
-    const bool parentExists = !parent.empty() && platform::current().getFileAttributes(parent, &parentAttributes) == 0;
+    const bool parentExists =
+        !parent.empty() && platform::current().getFileAttributes(parent, &parentAttributes) == 0;
     if (mode == ListingMode::Simple) {
         writeSimpleAcl(root, simpleEntries(info.dacl));
     } else {
@@ -198,12 +211,15 @@ std::wstring listPermissions(ListingMode mode, const std::wstring& path, Account
                     parentSids.clear();
             }
         } else if (parentExists) {
-            writeAdvancedAcl(root, L"ParentAdvancedAcl", parentEntries(parent, file, inheritance, parentSids), file);
+            writeAdvancedAcl(root, L"ParentAdvancedAcl", parentEntries(parent, file, inheritance, parentSids),
+                             file);
         }
     }
 
-    for (const Ace& ace : aces) accounts.classify(ace.sid());
-    for (const Sid& sid : parentSids) accounts.classify(sid);
+    for (const Ace& ace : aces)
+        accounts.classify(ace.sid());
+    for (const Sid& sid : parentSids)
+        accounts.classify(sid);
     accounts.classify(info.owner);
     accounts.write(root);
     return document.xml();

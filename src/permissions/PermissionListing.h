@@ -13,8 +13,8 @@ namespace permissions {
 enum class ListingMode { Simple, Common, Advanced };
 
 // Where each ACE of a path's DACL is inherited from; nothing when the answer does not fit.
-using InheritanceLookup =
-    std::function<std::optional<std::vector<RunTime::InheritanceEntry>>(const std::wstring& path, DWORD aceCount)>;
+using InheritanceLookup = std::function<std::optional<std::vector<RunTime::InheritanceEntry>>(
+    const std::wstring& path, DWORD aceCount)>;
 // The panel service's answer (RunTime::AclInheritanceSource).
 InheritanceLookup serviceInheritance();
 

@@ -57,7 +57,8 @@ std::wstring failureText() {
 std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, bool file, bool debug) {
     const std::wstring parent = parentPath(path);
     DWORD attributes = 0;
-    if (parent.empty() || platform::current().getFileAttributes(parent, &attributes) != 0) return std::nullopt;
+    if (parent.empty() || platform::current().getFileAttributes(parent, &attributes) != 0)
+        return std::nullopt;
     security::SecurityInfo info = security::readSecurity(parent);
     Acl inherited = passedOn(info.dacl, file);
     if (file) inherited = normalisedForFile(inherited);
@@ -66,8 +67,9 @@ std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, boo
     for (const Ace& wanted : inherited.aces()) {
         std::vector<DWORD> found = acl.findMatching(wanted);
         if (found.empty()) {
-            LogManager::instance().log(0, L"%s: Unable to find ace\r\n Root ACL dump: %s\r\n ACL dump: %s\r\n",
-                                       security::aceDump(wanted), security::aclDump(inherited), security::aclDump(acl));
+            LogManager::instance().log(
+                0, L"%s: Unable to find ace\r\n Root ACL dump: %s\r\n ACL dump: %s\r\n",
+                security::aceDump(wanted), security::aclDump(inherited), security::aclDump(acl));
             return std::nullopt;
         }
         matched.insert(matched.end(), found.begin(), found.end());
@@ -76,7 +78,8 @@ std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, boo
     matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
     Acl rest = Acl::emptyList();
     rest.appendAll(acl);
-    for (auto it = matched.rbegin(); it != matched.rend(); ++it) rest.remove(*it);
+    for (auto it = matched.rbegin(); it != matched.rend(); ++it)
+        rest.remove(*it);
     return rest;
 }
 
@@ -101,7 +104,8 @@ void walk(const std::wstring& folder, const Acl& handed, size_t& written) {
         ++written;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) walk(child, handed, written);
     } while ((error = platform::current().findNextFile(find.get(), &data)) == ERROR_SUCCESS);
-    if (error != ERROR_NO_MORE_FILES) raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(folder));
+    if (error != ERROR_NO_MORE_FILES)
+        raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(folder));
 }
 
 } // namespace
@@ -116,7 +120,8 @@ Acl simpleAcl(const std::vector<SimpleEntry>& entries) {
     for (const SimpleEntry& entry : entries) {
         const Sid sid = sidOfAccount(entry.account);
         if (entry.deny) acl.append(Ace::denied(simpleMask(entry.deny), sid, kEverythingBelow));
-        if (entry.allow) acl.append(Ace::allowed(simpleMask(entry.allow) | SYNCHRONIZE, sid, kEverythingBelow));
+        if (entry.allow)
+            acl.append(Ace::allowed(simpleMask(entry.allow) | SYNCHRONIZE, sid, kEverythingBelow));
     }
     return acl;
 }
@@ -124,7 +129,8 @@ Acl simpleAcl(const std::vector<SimpleEntry>& entries) {
 Acl advancedAcl(const std::vector<AdvancedEntry>& entries, bool file) {
     // Resolve everything before building: an unknown account fails the whole document.
     std::vector<std::pair<const AdvancedEntry*, Sid>> resolved;
-    for (const AdvancedEntry& e : entries) resolved.emplace_back(&e, sidOfAccount(e.account));
+    for (const AdvancedEntry& e : entries)
+        resolved.emplace_back(&e, sidOfAccount(e.account));
     std::stable_partition(resolved.begin(), resolved.end(), [](const auto& r) { return !r.first->allow; });
     Acl acl = Acl::emptyList();
     for (const auto& [e, sid] : resolved) {
@@ -154,7 +160,8 @@ std::vector<AdvancedEntry> entriesFromCommon(const std::vector<CommonEntry>& req
             for (const AdvancedEntry& e : explicitListed)
                 if (e.account == wanted.account) result.push_back(e);
         } else {
-            for (AdvancedEntry& e : advancedFromCommon(wanted, file)) result.push_back(std::move(e));
+            for (AdvancedEntry& e : advancedFromCommon(wanted, file))
+                result.push_back(std::move(e));
         }
     }
     return result;
@@ -170,14 +177,18 @@ void smartSetRights(const std::wstring& path, const Acl& acl, bool file) {
     try {
         reduced = reducedByParent(path, working, file, debug);
     } catch (...) {
-        std::wstring message = L"Permissions::smartSetRights: Unable to make DACL inherited to parent folder: " + failureText();
+        std::wstring message =
+            L"Permissions::smartSetRights: Unable to make DACL inherited to parent folder: " + failureText();
         LogManager::instance().log(1, L"%s", message);
         LogManager::instance().reportEvent(1, message);
     }
     if (debug)
-        LogManager::instance().log(0, L"Result ACL dump:\r\n%s\r\n", security::aclDump(reduced ? *reduced : working));
-    if (reduced) security::writeDaclInherited(path, *reduced);
-    else security::writeDaclProtected(path, working);
+        LogManager::instance().log(0, L"Result ACL dump:\r\n%s\r\n",
+                                   security::aclDump(reduced ? *reduced : working));
+    if (reduced)
+        security::writeDaclInherited(path, *reduced);
+    else
+        security::writeDaclProtected(path, working);
 }
 
 size_t replaceOnChildren(const std::wstring& folder) {
@@ -185,9 +196,10 @@ size_t replaceOnChildren(const std::wstring& folder) {
     Acl handed = Acl::emptyList();
     if (!info.dacl.absent())
         for (const Ace& ace : info.dacl.aces()) {
-            Ace marked = ace.isObjectType() ? Ace::make(ace.type(), ace.flags() | INHERITED_ACE, ace.mask(), ace.sid(),
-                                                        ace.objectType(), ace.inheritedObjectType())
-                                            : Ace::make(ace.type(), ace.flags() | INHERITED_ACE, ace.mask(), ace.sid());
+            Ace marked = ace.isObjectType()
+                             ? Ace::make(ace.type(), ace.flags() | INHERITED_ACE, ace.mask(), ace.sid(),
+                                         ace.objectType(), ace.inheritedObjectType())
+                             : Ace::make(ace.type(), ace.flags() | INHERITED_ACE, ace.mask(), ace.sid());
             handed.append(marked);
         }
     size_t written = 0;

@@ -1,8 +1,8 @@
 // The setting modes: DACLs built from the simple, advanced and common forms, the
 // inheritance-preserving write, and the hand-down to children.
 #pragma once
-#include "permissions/PermissionEntries.h"
 #include "permissions/PermissionDocument.h"
+#include "permissions/PermissionEntries.h"
 #include "security/Acl.h"
 
 #include <string>

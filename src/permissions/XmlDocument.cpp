@@ -19,7 +19,7 @@ void setOptionalProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIAN
 void checkSize(uint64_t bytes, const std::wstring& shown) {
     if (bytes > XmlDocument::kMaxXmlSizeKilobytes * 1024ull)
         throwRunTimeError(0, L"Wrong XML " + shown + L" (larger than " +
-                                                  std::to_wstring(XmlDocument::kMaxXmlSizeKilobytes) + L" KB)");
+                                 std::to_wstring(XmlDocument::kMaxXmlSizeKilobytes) + L" KB)");
 }
 
 VARIANT boolean(bool value) {
@@ -114,7 +114,8 @@ XmlDocument::XmlDocument() {
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument", &clsid);
     if (SUCCEEDED(hr))
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument2), document_.receiveVoid());
+        hr =
+            CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument2), document_.receiveVoid());
     if (FAILED(hr)) throwRunTimeError(static_cast<DWORD>(hr), L"Unable to create Msxml2.DOMDocument");
     com::check(document_->put_async(VARIANT_FALSE));
     com::check(document_->put_resolveExternals(VARIANT_FALSE));

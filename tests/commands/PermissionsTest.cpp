@@ -38,7 +38,8 @@ std::string compact(std::string xml) {
 class PermissionsCommand : public ::testing::Test {
 protected:
     PermissionsCommand() : platform(substitute), scoped(settings) {
-        settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"product")}, {L"HTTPD_VHOSTS_D", tree.path(L"vhosts")}};
+        settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"product")},
+                            {L"HTTPD_VHOSTS_D", tree.path(L"vhosts")}};
         substitute.setToken({kUser, {{kAdministrators}}, {SE_TAKE_OWNERSHIP_NAME}, {}});
         // The account domain's name is cached per process: the same one as the other command tests.
         substitute.setAccountDomain(Sid::fromString(L"S-1-5-21-7-8-9"), L"WEB01");
@@ -50,9 +51,10 @@ protected:
         tree.folder(L"vhosts\\site\\sub\\deeper");
         tree.file(L"vhosts\\site\\sub\\a.txt");
         // The site inherits from vhosts: SYSTEM and the administrators everywhere below.
-        store(tree.path(L"vhosts"), aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow),
-                                           Ace::allowed(0x1F01FF, kAdministrators, kBelow)}),
-              true);
+        store(
+            tree.path(L"vhosts"),
+            aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow), Ace::allowed(0x1F01FF, kAdministrators, kBelow)}),
+            true);
         store(site, aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow | INHERITED_ACE),
                            Ace::allowed(0x1F01FF, kAdministrators, kBelow | INHERITED_ACE),
                            Ace::allowed(0x1F01FF, kUser, kBelow)}));
@@ -78,7 +80,8 @@ protected:
                            : std::optional<std::vector<RunTime::InheritanceEntry>>(it->second);
             };
             command->openDatabase = [] {
-                static testsupport::TableSettingsSource source = testsupport::TableSettingsSource::testServer();
+                static testsupport::TableSettingsSource source =
+                    testsupport::TableSettingsSource::testServer();
                 return std::make_unique<db::DatabaseConnection>(false, &source);
             };
             list.push_back(std::move(command));
@@ -109,11 +112,14 @@ TEST_F(PermissionsCommand, ListNamesEveryAccountWithItsThreeRights) {
     auto r = run({L"--list", L"--file=" + site});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     std::string xml = compact(r.out);
-    EXPECT_NE(xml.find("<Permissions Type=\"Folder\" Change=\"enable\" LocalDomain=\""), std::string::npos) << xml;
-    EXPECT_NE(xml.find("<Owner Domain=\"WEB01\" Name=\"quarn\" Type=\"User\"/><Inherit Type=\"Explicit\"/><Acl>"),
-              std::string::npos)
+    EXPECT_NE(xml.find("<Permissions Type=\"Folder\" Change=\"enable\" LocalDomain=\""), std::string::npos)
         << xml;
-    EXPECT_NE(xml.find("<Ace Domain=\"WEB01\" Name=\"other\" Type=\"User\" Read=\"allow\" Execute=\"\" Write=\"deny\"/>"),
+    EXPECT_NE(
+        xml.find("<Owner Domain=\"WEB01\" Name=\"quarn\" Type=\"User\"/><Inherit Type=\"Explicit\"/><Acl>"),
+        std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("<Ace Domain=\"WEB01\" Name=\"other\" Type=\"User\" Read=\"allow\" Execute=\"\" "
+                       "Write=\"deny\"/>"),
               std::string::npos)
         << xml;
     EXPECT_NE(xml.find("Name=\"quarn\" Type=\"User\" Read=\"allow\" Execute=\"allow\" Write=\"allow\"/>"),
@@ -135,11 +141,14 @@ TEST_F(PermissionsCommand, InheritedWhenEveryEntryComesFromAnAncestorAndUnknownS
     ASSERT_EQ(r.exitCode, 0) << r.out;
     std::string xml = compact(r.out);
     EXPECT_NE(xml.find("<Inherit Type=\"Inherited\"/><AdvancedAcl>"), std::string::npos) << xml;
-    EXPECT_NE(xml.find("<Entry Domain=\"\" Name=\"S-1-5-21-7-8-9-4242\" InheritedFrom=\"vhosts\" Allow=\"True\">"),
-              std::string::npos)
+    EXPECT_NE(
+        xml.find("<Entry Domain=\"\" Name=\"S-1-5-21-7-8-9-4242\" InheritedFrom=\"vhosts\" Allow=\"True\">"),
+        std::string::npos)
         << xml;
-    EXPECT_NE(xml.find("<Account Domain=\"\" Name=\"S-1-5-21-7-8-9-4242\" Type=\"Unknown\" DescType=\"sysaccount\""),
-              std::string::npos)
+    EXPECT_NE(
+        xml.find(
+            "<Account Domain=\"\" Name=\"S-1-5-21-7-8-9-4242\" Type=\"Unknown\" DescType=\"sysaccount\""),
+        std::string::npos)
         << xml;
     EXPECT_NE(xml.find("<ParentAdvancedAcl>"), std::string::npos);
 }
@@ -153,19 +162,21 @@ TEST_F(PermissionsCommand, FileListingsUseTheFileVocabulary) {
     EXPECT_NE(xml.find("<Permissions Type=\"File\""), std::string::npos);
     EXPECT_EQ(xml.find("ApplyOnto"), std::string::npos);
     EXPECT_EQ(xml.find("ListFolderContents"), std::string::npos);
-    EXPECT_NE(xml.find("<AllowAccessMask Read=\"True\" Write=\"True\" ReadAndExecute=\"True\" Modify=\"True\" "
-                       "FullControl=\"True\"/>"),
-              std::string::npos)
+    EXPECT_NE(
+        xml.find("<AllowAccessMask Read=\"True\" Write=\"True\" ReadAndExecute=\"True\" Modify=\"True\" "
+                 "FullControl=\"True\"/>"),
+        std::string::npos)
         << xml;
     // The site passes its entries on to the file.
     EXPECT_NE(xml.find("<ParentCommonAcl>"), std::string::npos);
 }
 
 TEST_F(PermissionsCommand, SetWriteAllowWritesTheFullWriteMask) {
-    auto r = run({L"--set", L"--file=" + site,
-                  L"--xml=<Permissions><Acl><Ace Domain=\"WEB01\" Name=\"other\" Read=\"\" Write=\"allow\" "
-                  L"Execute=\"\"/><Ace Domain=\"WEB01\" Name=\"quarn\" Read=\"\" Write=\"\" Execute=\"\"/></Acl>"
-                  L"</Permissions>"});
+    auto r =
+        run({L"--set", L"--file=" + site,
+             L"--xml=<Permissions><Acl><Ace Domain=\"WEB01\" Name=\"other\" Read=\"\" Write=\"allow\" "
+             L"Execute=\"\"/><Ace Domain=\"WEB01\" Name=\"quarn\" Read=\"\" Write=\"\" Execute=\"\"/></Acl>"
+             L"</Permissions>"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out, "");
     Acl acl = stored(site);
@@ -179,11 +190,12 @@ TEST_F(PermissionsCommand, SetWriteAllowWritesTheFullWriteMask) {
 }
 
 TEST_F(PermissionsCommand, ParentEntriesPlusOneExplicitEntryIsStoredAsThatEntryWithInheritance) {
-    auto r = run({L"--set", L"--file=" + site,
-                  L"--xml=<Permissions><Acl><Ace Domain=\"NT AUTHORITY\" Name=\"SYSTEM\" Read=\"allow\" "
-                  L"Write=\"allow\" Execute=\"allow\"/><Ace Domain=\"BUILTIN\" Name=\"Administrators\" Read=\"allow\" "
-                  L"Write=\"allow\" Execute=\"allow\"/><Ace Domain=\"WEB01\" Name=\"other\" Read=\"allow\"/></Acl>"
-                  L"</Permissions>"});
+    auto r = run(
+        {L"--set", L"--file=" + site,
+         L"--xml=<Permissions><Acl><Ace Domain=\"NT AUTHORITY\" Name=\"SYSTEM\" Read=\"allow\" "
+         L"Write=\"allow\" Execute=\"allow\"/><Ace Domain=\"BUILTIN\" Name=\"Administrators\" Read=\"allow\" "
+         L"Write=\"allow\" Execute=\"allow\"/><Ace Domain=\"WEB01\" Name=\"other\" Read=\"allow\"/></Acl>"
+         L"</Permissions>"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     Acl acl = stored(site);
     ASSERT_EQ(acl.count(), 1u);
@@ -233,8 +245,9 @@ TEST_F(PermissionsCommand, SetCommonTurnsChangedAccountsIntoEntries) {
 }
 
 TEST_F(PermissionsCommand, ConvertCommonPrintsTheAdvancedForm) {
-    std::wstring doc = writeDocument("<Permissions Type=\"File\"><CommonAcl><Entry Domain=\"WEB01\" Name=\"other\">"
-                                     "<AllowAccessMask FullControl=\"True\"/></Entry></CommonAcl></Permissions>");
+    std::wstring doc =
+        writeDocument("<Permissions Type=\"File\"><CommonAcl><Entry Domain=\"WEB01\" Name=\"other\">"
+                      "<AllowAccessMask FullControl=\"True\"/></Entry></CommonAcl></Permissions>");
     auto r = run({L"--convert-common", L"--xml=" + doc});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     std::string xml = compact(r.out);
@@ -247,23 +260,27 @@ TEST_F(PermissionsCommand, ConvertCommonPrintsTheAdvancedForm) {
 
 TEST_F(PermissionsCommand, WithoutChangePermissionsTheCallerIsToldAndNothingChanges) {
     store(site, aclOf({Ace::allowed(0x1200A9, kUser, kBelow)}));
-    substitute.setSecurity(site, {kOther, kAdministrators, bytesOf(aclOf({Ace::allowed(0x1200A9, kUser, kBelow)})), true});
+    substitute.setSecurity(
+        site, {kOther, kAdministrators, bytesOf(aclOf({Ace::allowed(0x1200A9, kUser, kBelow)})), true});
     auto before = substitute.security(site)->dacl;
     auto r = run({L"--set", L"--file=" + site, L"--xml=<Permissions/>"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("Unable to change the permissions of " + text::toUtf8(site)), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Unable to change the permissions of " + text::toUtf8(site)), std::string::npos)
+        << r.out;
     EXPECT_EQ(substitute.security(site)->dacl, before);
 }
 
 TEST_F(PermissionsCommand, BadDocumentsFailAndChangeNothing) {
     auto before = substitute.security(site)->dacl;
     std::string many = "<Permissions Type=\"Folder\"><AdvancedAcl>";
-    for (int i = 0; i < 10000; ++i) many += "<Entry Domain=\"WEB01\" Name=\"other\" Allow=\"True\"/>";
+    for (int i = 0; i < 10000; ++i)
+        many += "<Entry Domain=\"WEB01\" Name=\"other\" Allow=\"True\"/>";
     many += "</AdvancedAcl></Permissions>";
     std::string lol = "<!DOCTYPE P [<!ENTITY a \"aaaaaaaaaa\">";
     for (char c = 'b'; c <= 'k'; ++c) {
         lol += std::string("<!ENTITY ") + c + " \"";
-        for (int i = 0; i < 10; ++i) lol += std::string("&") + char(c - 1) + ";";
+        for (int i = 0; i < 10; ++i)
+            lol += std::string("&") + char(c - 1) + ";";
         lol += "\">";
     }
     lol += "]><Permissions><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"&k;\"/></AdvancedAcl></Permissions>";
@@ -286,7 +303,8 @@ TEST_F(PermissionsCommand, BadDocumentsFailAndChangeNothing) {
         std::wstring doc = writeDocument(document, L"bad" + std::to_wstring(i++) + L".xml");
         auto start = std::chrono::steady_clock::now();
         auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc});
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << document.substr(0, 60);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+            << document.substr(0, 60);
         if (!message.empty()) {
             EXPECT_EQ(r.exitCode, 1) << document.substr(0, 60);
             EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
@@ -298,8 +316,8 @@ TEST_F(PermissionsCommand, BadDocumentsFailAndChangeNothing) {
 TEST_F(PermissionsCommand, TheXmlFileMustBeAnAllowedLocalPath) {
     auto before = substitute.security(site)->dacl;
     std::wstring outside = tree.file(L"outside\\doc.xml", "<Permissions Type=\"Folder\"/>");
-    for (const std::wstring& xml : {outside, std::wstring(L"http://127.0.0.1/doc.xml"),
-                                    std::wstring(L"\\\\server\\share\\doc.xml")}) {
+    for (const std::wstring& xml :
+         {outside, std::wstring(L"http://127.0.0.1/doc.xml"), std::wstring(L"\\\\server\\share\\doc.xml")}) {
         auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + xml});
         EXPECT_EQ(r.exitCode, 1) << text::toUtf8(xml);
         EXPECT_EQ(substitute.security(site)->dacl, before);
@@ -312,7 +330,9 @@ TEST_F(PermissionsCommand, TheXmlFileMustBeAnAllowedLocalPath) {
 TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesEveryChildInheriting) {
     std::wstring sub = site + L"\\sub", deeper = site + L"\\sub\\deeper";
     // The access check runs on the real token (Wine's user, in Everyone): it may change "sub".
-    store(sub, aclOf({Ace::allowed(0x1F01FF, kOther, kBelow), Ace::allowed(WRITE_DAC, testsupport::everyoneSid(), 0)}),
+    store(sub,
+          aclOf({Ace::allowed(0x1F01FF, kOther, kBelow),
+                 Ace::allowed(WRITE_DAC, testsupport::everyoneSid(), 0)}),
           true);
     store(site + L"\\sub\\a.txt", aclOf({Ace::allowed(0x1F01FF, kOther, 0)}), true);
     // A folder the caller may not change is neither written nor entered.
@@ -320,17 +340,19 @@ TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesEveryChildInheriting) {
     const Acl lockedAcl = aclOf({Ace::allowed(0x1200A9, kUser, kBelow)});
     substitute.setSecurity(site + L"\\locked", {kOther, kAdministrators, bytesOf(lockedAcl), true});
     store(site + L"\\locked\\inner", aclOf({Ace::allowed(0x1F01FF, kOther, kBelow)}), true);
-    std::wstring doc = writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl><Entry Domain=\"WEB01\" "
-                                     "Name=\"quarn\" Allow=\"True\"><AccessMask ListFolderOrRead=\"True\"/><ApplyOnto "
-                                     "Files=\"True\" Subfolders=\"True\" ThisObject=\"True\"/></Entry></AdvancedAcl>"
-                                     "</Permissions>");
+    std::wstring doc =
+        writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl><Entry Domain=\"WEB01\" "
+                      "Name=\"quarn\" Allow=\"True\"><AccessMask ListFolderOrRead=\"True\"/><ApplyOnto "
+                      "Files=\"True\" Subfolders=\"True\" ThisObject=\"True\"/></Entry></AdvancedAcl>"
+                      "</Permissions>");
     auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc, L"--replace-on-children"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     for (const std::wstring& child : {sub, deeper, site + L"\\sub\\a.txt", site + L"\\index.html"}) {
         SCOPED_TRACE(text::toUtf8(child));
         Acl acl = stored(child);
         EXPECT_FALSE(storedProtected(child)) << text::toUtf8(child);
-        for (const Ace& ace : acl.aces()) EXPECT_TRUE(ace.flags() & INHERITED_ACE) << text::toUtf8(child);
+        for (const Ace& ace : acl.aces())
+            EXPECT_TRUE(ace.flags() & INHERITED_ACE) << text::toUtf8(child);
     }
     EXPECT_EQ(stored(site + L"\\locked").at(0).mask(), 0x1200A9u);
     EXPECT_TRUE(storedProtected(site + L"\\locked\\inner"));

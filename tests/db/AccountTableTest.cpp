@@ -32,10 +32,10 @@ protected:
         substitute.setAccountDomain(Sid::fromString(L"S-1-5-21-7-7-7"), local);
         int rid = 2000;
         for (const wchar_t* name :
-             {L"exampleuser", L"IUSR_exampleuser", L"FPSE_11", L"blogexample", L"IUSR_blogexample", L"webexample",
-              L"IUSR_webexample", L"IWPD_1(exampleuser)", L"o'quote\\back", L"IUSR_o'quote\\back",
-              L"averyverylonglogin", L"IUSR_averyverylonglo", L"IWAM_tarnis(default)", L"aspnet", L"stranger",
-              L"o\\'quote\\back", L"otheruser", L"IWPC_2(otherclient)"})
+             {L"exampleuser", L"IUSR_exampleuser", L"FPSE_11", L"blogexample", L"IUSR_blogexample",
+              L"webexample", L"IUSR_webexample", L"IWPD_1(exampleuser)", L"o'quote\\back",
+              L"IUSR_o'quote\\back", L"averyverylonglogin", L"IUSR_averyverylonglo", L"IWAM_tarnis(default)",
+              L"aspnet", L"stranger", L"o\\'quote\\back", L"otheruser", L"IWPC_2(otherclient)"})
             add(name, rid++);
     }
     Sid add(const std::wstring& name, int rid, const std::wstring& domain = L"") {
@@ -50,8 +50,8 @@ protected:
         std::wstring domain(256, L'\0');
         DWORD sidSize = 68, domainSize = 256;
         SID_NAME_USE use;
-        EXPECT_EQ(substitute.lookupAccountName(local + L"\\" + name, sid.data(), &sidSize, domain.data(), &domainSize,
-                                               &use),
+        EXPECT_EQ(substitute.lookupAccountName(local + L"\\" + name, sid.data(), &sidSize, domain.data(),
+                                               &domainSize, &use),
                   0u);
         return Sid(sid.data());
     }
@@ -73,9 +73,11 @@ protected:
 TEST_F(AccountTableTest, PreparationRegistersTheDomainsAccountsInOrder) {
     table.prepare(L"\\\\?\\C:\\inetpub\\vhosts\\Example.com\\httpdocs", kVhosts);
     std::vector<std::wstring> descTypes;
-    for (const AccountRecord& a : table.accounts()) descTypes.push_back(a.descType);
-    EXPECT_EQ(descTypes, (std::vector<std::wstring>{L"admins", L"system", L"domusr", L"andomusr", L"fpseandomgrp",
-                                                    L"subdomusr", L"ansubdomusr", L"webusr", L"anwebusr", L"poolusr"}));
+    for (const AccountRecord& a : table.accounts())
+        descTypes.push_back(a.descType);
+    EXPECT_EQ(descTypes,
+              (std::vector<std::wstring>{L"admins", L"system", L"domusr", L"andomusr", L"fpseandomgrp",
+                                         L"subdomusr", L"ansubdomusr", L"webusr", L"anwebusr", L"poolusr"}));
     EXPECT_TRUE(table.accounts()[0].permanent);
     EXPECT_TRUE(table.accounts()[1].permanent);
     EXPECT_TRUE(record(L"exampleuser").permanent);
@@ -99,9 +101,10 @@ TEST_F(AccountTableTest, QuotesAndBackslashesFindExactlyTheirDomain) {
     // o'quote.example has neither a pool of its own nor one of its client: the default applies.
     table.prepare(L"C:\\inetpub\\vhosts\\o'quote.example\\httpdocs", kVhosts);
     std::vector<std::wstring> descTypes;
-    for (const AccountRecord& a : table.accounts()) descTypes.push_back(a.descType);
-    EXPECT_EQ(descTypes, (std::vector<std::wstring>{L"admins", L"system", L"domusr", L"andomusr", L"subdomusr",
-                                                    L"ansubdomusr", L"poolusr"}));
+    for (const AccountRecord& a : table.accounts())
+        descTypes.push_back(a.descType);
+    EXPECT_EQ(descTypes, (std::vector<std::wstring>{L"admins", L"system", L"domusr", L"andomusr",
+                                                    L"subdomusr", L"ansubdomusr", L"poolusr"}));
     EXPECT_TRUE(record(L"o'quote\\back").permanent);
     EXPECT_EQ(record(L"IUSR_averyverylonglo").descType, L"ansubdomusr"); // IUSR_ + login cut to 20
     EXPECT_EQ(record(L"IWAM_tarnis(default)").descType, L"poolusr");
@@ -160,7 +163,8 @@ TEST_F(AccountTableTest, ClassificationOfOtherAccounts) {
     EXPECT_EQ(gone->name, L"S-1-5-21-7-7-7-4000");
     EXPECT_EQ(gone->descType, L"sysaccount");
     EXPECT_EQ(gone->use, SidTypeUnknown);
-    for (const AccountRecord& a : table.accounts()) EXPECT_FALSE(a.permanent);
+    for (const AccountRecord& a : table.accounts())
+        EXPECT_FALSE(a.permanent);
 }
 
 TEST_F(AccountTableTest, TheFirstDescriptionWinsAndAPathOutsideListsTheBuiltinsOnly) {

@@ -53,7 +53,8 @@ TEST_F(DatabaseAccountRecordsTest, RowOfNulls) {
     EXPECT_TRUE(row->lookup(L"id", &value));
     EXPECT_EQ(value, L"4");
     // A row without home fails as a whole; a missing shell disables the login.
-    auto e = testsupport::failureOf<vexception>([&] { userInfoFromDB(L"nullrow", &id, &home, nullptr, nullptr); });
+    auto e =
+        testsupport::failureOf<vexception>([&] { userInfoFromDB(L"nullrow", &id, &home, nullptr, nullptr); });
     EXPECT_EQ(e.message(), L"Unable to get user (nullrow) home");
     EXPECT_EQ(id, -1);
     userInfoFromDB(L"nullrow", &id, nullptr, &password, &disabled);

@@ -21,7 +21,8 @@ TEST(AdvancedRights, MasksAreReadByContainmentAfterFolding) {
 TEST(AdvancedRights, SettingWritesExactlyTheTableMasks) {
     EXPECT_EQ(windowsMaskOf(0xFF), 0xF01FFu);
     EXPECT_EQ(windowsMaskOf(0x4), 0x112u);
-    for (const AdvancedRight& right : kAdvancedRights) EXPECT_EQ(advancedRightsOf(windowsMaskOf(right.bit)), right.bit);
+    for (const AdvancedRight& right : kAdvancedRights)
+        EXPECT_EQ(advancedRightsOf(windowsMaskOf(right.bit)), right.bit);
 }
 
 TEST(AdvancedRights, ControlSummary) {

@@ -38,7 +38,8 @@ TEST(CommonRights, ListFolderContentsNeedsBothOfItsRows) {
 }
 
 TEST(CommonRights, DenyEntriesFillTheDenySetAndAccountsKeepTheirOrder) {
-    auto common = foldToCommon({entry(kBob, 0xC, 7, false), entry(kAlice, 0x2F, 7), entry(kBob, 0x3, 7)}, false);
+    auto common =
+        foldToCommon({entry(kBob, 0xC, 7, false), entry(kAlice, 0x2F, 7), entry(kBob, 0x3, 7)}, false);
     ASSERT_EQ(common.size(), 2u);
     EXPECT_EQ(common[0].account, kBob);
     EXPECT_EQ(common[0].deny, kCommonWrite);

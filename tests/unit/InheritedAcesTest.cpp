@@ -12,10 +12,11 @@ using testsupport::aclOf;
 using testsupport::userSid;
 
 TEST(InheritedAces, WhatAParentPassesOnToAFolder) {
-    Acl parent = aclOf({Ace::allowed(GENERIC_ALL, userSid(), 0x0),           // this folder only: nothing
-                        Ace::allowed(0x1200A9, userSid(), 0xB),               // inherit only, both: IO cleared
-                        Ace::denied(0x2, userSid(), OBJECT_INHERIT_ACE | 0x8), // files only: unchanged
-                        Ace::allowed(0x1200A9, userSid(), INHERITED_ACE)});   // inherited, no inheritance: nothing
+    Acl parent =
+        aclOf({Ace::allowed(GENERIC_ALL, userSid(), 0x0),             // this folder only: nothing
+               Ace::allowed(0x1200A9, userSid(), 0xB),                // inherit only, both: IO cleared
+               Ace::denied(0x2, userSid(), OBJECT_INHERIT_ACE | 0x8), // files only: unchanged
+               Ace::allowed(0x1200A9, userSid(), INHERITED_ACE)});    // inherited, no inheritance: nothing
     Acl passed = passedOn(parent, false);
     ASSERT_EQ(passed.count(), 2u);
     EXPECT_EQ(passed.at(0).flags(), 0x3);

@@ -60,7 +60,9 @@ TEST(PermissionDocument, CommonEntriesByBitOrderAndFileForm) {
                       L"<DenyAccessMask Read=\"False\" Write=\"True\" ReadAndExecute=\"False\" "
                       L"ListFolderContents=\"False\" Modify=\"False\" FullControl=\"False\"/>"
                       L"</Entry></CommonAcl></Permissions>");
-    std::wstring file = written(true, [](XmlElement& root) { writeCommonAcl(root, L"CommonAcl", {{kAlice, 0x3F, 0}}, true); });
+    std::wstring file = written(true, [](XmlElement& root) {
+        writeCommonAcl(root, L"CommonAcl", {{kAlice, 0x3F, 0}}, true);
+    });
     EXPECT_EQ(file.find(L"ListFolderContents"), std::wstring::npos);
 }
 
@@ -93,13 +95,14 @@ TEST(PermissionDocument, WrittenEntriesReadBackEqual) {
 
 TEST(PermissionDocument, ReadingIsStrictAboutTrueAndCutsToTheObjectKind) {
     XmlDocument document;
-    document.loadText(L"<Permissions Type=\"File\"><AdvancedAcl><Entry Domain=\"VM\" Name=\"a\" Allow=\"true\">"
-                      L"<AccessMask DeleteSubfoldersandFiles=\"True\" Delete=\"True\" Read=\"yes\"/>"
-                      L"<ApplyOnto Files=\"True\"/></Entry></AdvancedAcl><CommonAcl><Entry Name=\"b\">"
-                      L"<AllowAccessMask ListFolderContents=\"True\" Read=\"True\"/></Entry></CommonAcl>"
-                      L"<Acl><Ace Domain=\"VM\" Name=\"c\" Read=\"Allow\" Write=\"deny\" Execute=\"allow\"/></Acl>"
-                      L"</Permissions>",
-                      L"x");
+    document.loadText(
+        L"<Permissions Type=\"File\"><AdvancedAcl><Entry Domain=\"VM\" Name=\"a\" Allow=\"true\">"
+        L"<AccessMask DeleteSubfoldersandFiles=\"True\" Delete=\"True\" Read=\"yes\"/>"
+        L"<ApplyOnto Files=\"True\"/></Entry></AdvancedAcl><CommonAcl><Entry Name=\"b\">"
+        L"<AllowAccessMask ListFolderContents=\"True\" Read=\"True\"/></Entry></CommonAcl>"
+        L"<Acl><Ace Domain=\"VM\" Name=\"c\" Read=\"Allow\" Write=\"deny\" Execute=\"allow\"/></Acl>"
+        L"</Permissions>",
+        L"x");
     auto advanced = readAdvancedAcl(document.root());
     ASSERT_EQ(advanced.size(), 1u);
     EXPECT_FALSE(advanced[0].allow); // "true" is not "True"
@@ -117,7 +120,8 @@ TEST(PermissionDocument, ReadingIsStrictAboutTrueAndCutsToTheObjectKind) {
 
 TEST(PermissionDocument, AccountTypeWords) {
     EXPECT_EQ(accountTypeWord(SidTypeUser), L"User");
-    for (SID_NAME_USE use : {SidTypeGroup, SidTypeAlias, SidTypeWellKnownGroup}) EXPECT_EQ(accountTypeWord(use), L"Group");
+    for (SID_NAME_USE use : {SidTypeGroup, SidTypeAlias, SidTypeWellKnownGroup})
+        EXPECT_EQ(accountTypeWord(use), L"Group");
     EXPECT_EQ(accountTypeWord(SidTypeDomain), L"Domain");
     EXPECT_EQ(accountTypeWord(SidTypeComputer), L"Computer");
     EXPECT_EQ(accountTypeWord(SidTypeDeletedAccount), L"Unknown");

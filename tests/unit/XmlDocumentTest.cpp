@@ -36,7 +36,8 @@ TEST(XmlDocument, NoRootIsWrongXml) {
         EXPECT_STREQ(e.what(), "Wrong XML shown value");
     }
     XmlDocument document;
-    auto e = failureOf<std::runtime_error>([&] { document.loadFile(L"C:\\no\\such\\file.xml", L"C:\\no\\such\\file.xml"); });
+    auto e = failureOf<std::runtime_error>(
+        [&] { document.loadFile(L"C:\\no\\such\\file.xml", L"C:\\no\\such\\file.xml"); });
     EXPECT_STREQ(e.what(), "Wrong XML C:\\no\\such\\file.xml");
 }
 
@@ -47,13 +48,16 @@ TEST(XmlDocument, HostileDocumentsExpandNothingAndEndQuickly) {
     std::wstring lol = L"<!DOCTYPE P [<!ENTITY a \"aaaaaaaaaa\">";
     for (char c = 'b'; c <= 'k'; ++c) {
         lol += std::wstring(L"<!ENTITY ") + wchar_t(c) + L" \"";
-        for (int i = 0; i < 10; ++i) lol += std::wstring(L"&") + wchar_t(c - 1) + L";";
+        for (int i = 0; i < 10; ++i)
+            lol += std::wstring(L"&") + wchar_t(c - 1) + L";";
         lol += L"\">";
     }
     lol += L"]><Permissions><Acl><Ace Name=\"&k;\"/></Acl></Permissions>";
     std::wstring deep = L"<Permissions>";
-    for (int i = 0; i < 100; ++i) deep += L"<Acl>";
-    for (int i = 0; i < 100; ++i) deep += L"</Acl>";
+    for (int i = 0; i < 100; ++i)
+        deep += L"<Acl>";
+    for (int i = 0; i < 100; ++i)
+        deep += L"</Acl>";
     deep += L"</Permissions>";
     for (const std::wstring& text : {external, lol, deep}) {
         auto start = std::chrono::steady_clock::now();
@@ -80,7 +84,8 @@ TEST(XmlDocument, OversizedTextIsRefusedBeforeParsing) {
 
 TEST(XmlDocument, TenThousandAcesAreRefused) {
     std::wstring text = L"<Permissions><Acl>";
-    for (int i = 0; i < 10000; ++i) text += L"<Ace Domain=\"VM\" Name=\"a\" Read=\"allow\"/>";
+    for (int i = 0; i < 10000; ++i)
+        text += L"<Ace Domain=\"VM\" Name=\"a\" Read=\"allow\"/>";
     text += L"</Acl></Permissions>";
     auto start = std::chrono::steady_clock::now();
     XmlDocument document;
