@@ -90,19 +90,26 @@ INSERT INTO sys_users (id, login, account_id, home, shell) VALUES
   (5, 'o''quote\\back', 5, 'C:\\inetpub\\vhosts\\quote.example', 'C:\\Windows\\System32\\cmd.exe'),
   (6, 'o\\''quote\\back', 6, 'C:\\inetpub\\vhosts\\decoy.example', 'C:\\Windows\\System32\\cmd.exe'),
   (7, 'jürgen', 7, 'C:\\inetpub\\vhosts\\müller.example', 'C:\\Windows\\System32\\cmd.exe'),
-  (8, 'otheruser', NULL, 'C:\\inetpub\\vhosts\\other.example', 'C:\\Windows\\System32\\cmd.exe');
+  (8, 'otheruser', NULL, 'C:\\inetpub\\vhosts\\other.example', 'C:\\Windows\\System32\\cmd.exe'),
+  (9, 'averyverylonglogin', NULL, NULL, NULL);
 
 INSERT INTO domains (id, name, cl_id) VALUES
   (1, 'example.com', 1),
-  (2, 'other.example', 2);
+  (2, 'other.example', 2),
+  -- A name holding a quote and a backslash, and its decoy that a naive escape would find.
+  (3, 'o''quote.example', 1),
+  (4, 'o\\''quote.example', 2);
 
 INSERT INTO hosting (dom_id, sys_user_id, fp, server_id, asp_dot_net) VALUES
   (1, 1, 'true', 11, 'true'),
-  (2, 8, 'false', NULL, 'true');
+  (2, 8, 'false', NULL, 'true'),
+  (3, 5, NULL, NULL, 'true'),
+  (4, 6, NULL, NULL, 'false');
 
 INSERT INTO subdomains (id, dom_id, name, sys_user_id, fp, server_id) VALUES
   (1, 1, 'blog', 2, 'TRUE', 12),
-  (2, 1, 'shop', NULL, NULL, NULL);
+  (2, 1, 'shop', NULL, NULL, NULL),
+  (3, 3, 'long', 9, 'false', 13);
 
 INSERT INTO web_users (id, dom_id, sys_user_id) VALUES
   (1, 1, 3);

@@ -1,7 +1,14 @@
 #include "commands/PermissionsCommand.h"
 
+#include "app/DebugFlag.h"
 #include "app/Exceptions.h"
+#include "app/Log.h"
+#include "app/Text.h"
 #include "commands/Params.h"
+#include "permissions/PermissionSetting.h"
+#include "security/DaclWrite.h"
+
+using namespace permissions;
 
 namespace {
 
@@ -47,7 +54,9 @@ int Permissions::start(int argc, wchar_t** argv) {
     xml = params.value(L"--xml", false);
     inheritFromParent = params.has(L"--inherit-from-parent");
     replaceOnChildren = params.has(L"--replace-on-children");
+    // The --xml file of the advanced and common modes is an input path like any other.
     if (mode != ConvertCommon) inputs = {&file};
+    if (mode == SetAdvanced || mode == SetCommon || mode == ConvertCommon) inputs.push_back(&xml);
     runAsTarget();
     return 0;
 }
@@ -56,6 +65,76 @@ void Permissions::prepare() {
     if (isListing(mode) && file.empty())
         raisePlainError(L"Unable to prepare get permission", {L"", "Permissions::prepare", __LINE__});
     checkInputs();
+    if (!isListing(mode)) return;
+    database_ = openDatabase();
+    accounts_ = std::make_unique<AccountTable>(*database_);
+    accounts_->prepare(file, pathpolicy::panelSettings().getString(L"HTTPD_VHOSTS_D"));
 }
 
-void Permissions::execute() { notAvailable(); }
+void Permissions::print(const std::wstring& xml) {
+    LogManager::instance().log(2, L"%s", xml.ends_with(L"\n") ? xml : xml + L"\n");
+}
+
+void Permissions::execute() {
+    switch (mode) {
+    case List:
+        return print(listPermissions(ListingMode::Simple, file, *accounts_, inheritance));
+    case ListCommon:
+        return print(listPermissions(ListingMode::Common, file, *accounts_, inheritance));
+    case ListAdvanced:
+        return print(listPermissions(ListingMode::Advanced, file, *accounts_, inheritance));
+    case Set:
+    case SetAdvanced:
+    case SetCommon:
+        return setPermissions();
+    case ConvertCommon:
+        return convertCommon();
+    }
+    raisePlainError(L"Unimplemented set permissions command", {L"", "Permissions::execute", __LINE__});
+}
+
+std::vector<AdvancedEntry> Permissions::requestedEntries(const XmlElement& root, bool file) const {
+    if (mode == SetAdvanced) return readAdvancedAcl(root);
+    return entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), file);
+}
+
+void Permissions::setPermissions() {
+    // A caller who may not change the permissions is told so; nothing is read or written.
+    if (!mayChangePermissions(file))
+        raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to change the permissions of %s", text::displayPath(file));
+    const bool fileObject = !isFolder(file);
+    XmlDocument document;
+    // Everything is read, checked and resolved before the first write.
+    security::Acl acl;
+    bool inherit = false;
+    if (mode == Set) {
+        document.loadText(xml, xml);
+        acl = simpleAcl(readSimpleAcl(document.root()));
+    } else {
+        document.loadFile(text::displayPath(xml), text::displayPath(xml));
+        std::vector<AdvancedEntry> entries = requestedEntries(document.root(), fileObject);
+        if (inheritFromParent) {
+            // Inherited entries stay with inheritance; the explicit ones are written beside them.
+            std::erase_if(entries, [](const AdvancedEntry& e) { return e.inherited(); });
+            inherit = true;
+        } else {
+            for (AdvancedEntry& e : entries) e.inheritedFrom.clear();
+        }
+        acl = advancedAcl(entries, fileObject);
+    }
+    if (inherit) security::writeDaclInherited(file, acl);
+    else smartSetRights(file, acl, fileObject);
+    if (replaceOnChildren && !fileObject) permissions::replaceOnChildren(file);
+}
+
+void Permissions::convertCommon() {
+    XmlDocument document;
+    document.loadFile(text::displayPath(xml), text::displayPath(xml));
+    if (debugflag::query()) LogManager::instance().log(0, L"Converting common permissions %s", document.xml());
+    XmlElement root = document.root();
+    const bool fileDocument = isFileDocument(root);
+    LogManager::instance().log(0, fileDocument ? L"Converting file permissions." : L"Converting folder permissions.");
+    std::vector<AdvancedEntry> entries = entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), fileDocument);
+    writeAdvancedAcl(root, L"AdvancedAcl", entries, fileDocument);
+    print(document.xml());
+}

@@ -1,6 +1,12 @@
 // --permissions: lists the access rights of a file or folder, or sets them from a document.
 #pragma once
 #include "commands/QuarnClass.h"
+#include "db/DatabaseConnection.h"
+#include "permissions/AccountTable.h"
+#include "permissions/PermissionListing.h"
+
+#include <functional>
+#include <memory>
 
 class Permissions : public ClassicCommand {
 public:
@@ -28,8 +34,25 @@ public:
     std::wstring xml;  // "--xml": the document itself for --set, a file name otherwise
     bool inheritFromParent = false;
     bool replaceOnChildren = false;
+    // Where inheritance sources come from (the panel service unless a test says otherwise).
+    permissions::InheritanceLookup inheritance = permissions::serviceInheritance();
+    // The panel database of the account descriptions (connected on the first query).
+    std::function<std::unique_ptr<db::DatabaseConnection>()> openDatabase = [] {
+        return std::make_unique<db::DatabaseConnection>(false);
+    };
 
 protected:
     // Access entries set on a folder flow down to everything below it, the denied root included.
-    bool changes(size_t) const override { return !isListing(mode); }
+    // The --xml file is only read.
+    bool changes(size_t index) const override { return !isListing(mode) && mode != ConvertCommon && index == 0; }
+
+private:
+    void setPermissions();
+    void convertCommon();
+    // The object's advanced entries from the loaded document, as the mode derives them.
+    std::vector<permissions::AdvancedEntry> requestedEntries(const permissions::XmlElement& root, bool file) const;
+    static void print(const std::wstring& xml);
+
+    std::unique_ptr<db::DatabaseConnection> database_;
+    std::unique_ptr<permissions::AccountTable> accounts_;
 };

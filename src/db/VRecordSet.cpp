@@ -36,3 +36,8 @@ std::wstring VRecordSet::get(const std::wstring& column, const std::wstring& fal
     requireRow(*rows_, "VRecordSet::get");
     return rows_->value(index).value_or(fallback);
 }
+
+std::optional<std::wstring> VRecordSet::valueAt(int index) const {
+    requireRow(*rows_, "VRecordSet::valueAt");
+    return rows_->value(index);
+}

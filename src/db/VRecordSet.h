@@ -3,6 +3,7 @@
 #include "db/IDatabaseRecordSet.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class VRecordSet {
@@ -17,6 +18,10 @@ public:
     bool lookup(const std::wstring& column, std::wstring& value) const;
     // The value, or the default for NULL; a missing column raises like lookup.
     std::wstring get(const std::wstring& column, const std::wstring& fallback = L"") const;
+
+    // The value of the column at a position (for results whose columns share a name); nothing for
+    // NULL; a position the result does not have raises.
+    std::optional<std::wstring> valueAt(int index) const;
 
 private:
     std::unique_ptr<db::IDatabaseRecordSet> rows_;

@@ -85,4 +85,11 @@ security::Sid resolveAccount(const std::wstring& name) {
     raiseRunTimeError(ERROR_NONE_MAPPED, L"Unable to lookup SID for name %s", name);
 }
 
+security::Sid lookupAccount(const std::wstring& name) {
+    security::Sid sid;
+    LookupResult result = lookupName(name, &sid);
+    if (result.error) raiseRunTimeError(result.error, L"Unable to lookup SID for name %s", name);
+    return sid;
+}
+
 } // namespace identity

@@ -13,4 +13,7 @@ security::Sid builtinAdministrator();
 // domain and the NT authority in turn; "Unable to lookup SID for name %s" (1332) when none knows it.
 security::Sid resolveAccount(const std::wstring& name);
 
+// The SID of a name as given (qualified or not); "Unable to lookup SID for name %s" otherwise.
+security::Sid lookupAccount(const std::wstring& name);
+
 } // namespace identity

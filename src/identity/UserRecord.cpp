@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "app/Guard.h"
 #include "app/Text.h"
+#include "identity/DatabaseAccountRecords.h"
 
 #include <cerrno>
 #include <cwchar>
@@ -10,19 +11,6 @@
 
 namespace RunTime::User {
 namespace {
-
-// Until the database-backed records are installed, every query fails plainly.
-class NoDatabase : public AccountRecords {
-public:
-    std::wstring escape(const std::wstring&) override { fail(); }
-    std::unique_ptr<AccountRow> firstRow(const std::wstring&) override { fail(); }
-
-private:
-    [[noreturn]] static void fail() {
-        raisePlainError(L"The panel database is not available in this build",
-                        {L"", "RunTime::User::accountRecords", __LINE__});
-    }
-};
 
 AccountRecords* installed = nullptr;
 
@@ -38,8 +26,8 @@ long parseId(const std::wstring& login, const std::wstring& value) {
 } // namespace
 
 AccountRecords& accountRecords() {
-    static NoDatabase none;
-    return installed ? *installed : none;
+    static DatabaseAccountRecords panelDatabase;
+    return installed ? *installed : panelDatabase;
 }
 
 AccountRecords* installAccountRecords(AccountRecords* records) {

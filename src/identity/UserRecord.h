@@ -23,7 +23,7 @@ public:
     virtual std::unique_ptr<AccountRow> firstRow(const std::wstring& query) = 0;
 };
 
-// The records the program reads (the panel database); replaceable for tests.
+// The records the program reads: the panel database unless a substitute is installed.
 AccountRecords& accountRecords();
 AccountRecords* installAccountRecords(AccountRecords* records);
 

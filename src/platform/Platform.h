@@ -66,6 +66,10 @@ public:
                                    SID_NAME_USE* use) = 0;
     virtual DWORD lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
                                     DWORD* domainSize, SID_NAME_USE* use) = 0;
+    // GetComputerNameW.
+    virtual DWORD computerName(std::wstring* name) = 0;
+    // The full-name field of NetUserGetInfo level 2 (the local machine when `server` is empty).
+    virtual DWORD userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) = 0;
 
     // --- tokens
     // OpenProcessToken / OpenThreadToken (asSelf) of the current process or thread.

@@ -133,6 +133,23 @@ public:
         return lastErrorUnless(LookupAccountNameW(nullptr, account.c_str(), sid, sidSize, domain, domainSize, use));
     }
 
+    DWORD computerName(std::wstring* name) override {
+        wchar_t buffer[MAX_COMPUTERNAME_LENGTH + 1];
+        DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+        if (!GetComputerNameW(buffer, &size)) return GetLastError();
+        name->assign(buffer, size);
+        return ERROR_SUCCESS;
+    }
+    DWORD userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) override {
+        USER_INFO_2* info = nullptr;
+        NET_API_STATUS status = NetUserGetInfo(server.empty() ? nullptr : server.c_str(), user.c_str(), 2,
+                                               reinterpret_cast<BYTE**>(&info));
+        if (status != NERR_Success) return status;
+        *fullName = info->usri2_full_name ? info->usri2_full_name : L"";
+        NetApiBufferFree(info);
+        return ERROR_SUCCESS;
+    }
+
     DWORD openProcessToken(DWORD access, HANDLE* token) override {
         return lastErrorUnless(OpenProcessToken(GetCurrentProcess(), access, token));
     }

@@ -270,7 +270,8 @@ TEST(ParsingFields, ExtendedOperationsAndPermissionModes) {
     EXPECT_EQ(set.mode, Permissions::SetAdvanced);
     EXPECT_EQ(set.xml, L"C:\\doc.xml");
     EXPECT_TRUE(set.inheritFromParent && set.replaceOnChildren);
-    EXPECT_EQ(set.inputValues(), Strings{L"C:\\f"});
+    // The document file is an input path like the object.
+    EXPECT_EQ(set.inputValues(), (Strings{L"C:\\f", L"C:\\doc.xml"}));
 
     Probe<Permissions> simple;
     expectParsed(simple, {L"--permissions", L"--set", L"--file=C:\\f", L"--xml=<Permissions/>"});
@@ -281,7 +282,8 @@ TEST(ParsingFields, ExtendedOperationsAndPermissionModes) {
     Probe<Permissions> convert;
     expectParsed(convert, {L"--permissions", L"--convert-common", L"--xml=C:\\doc.xml"});
     EXPECT_EQ(convert.mode, Permissions::ConvertCommon);
-    EXPECT_TRUE(convert.inputValues().empty()); // converting touches no path
+    // Converting touches no path; the document is read from an allowed one.
+    EXPECT_EQ(convert.inputValues(), Strings{L"C:\\doc.xml"});
 }
 
 // The sub-path refusal of cp, mv, --ex-copy and --ex-rename, which runs after both paths passed

@@ -61,7 +61,7 @@ TEST(MySQLDatabase, SettingsFromTheManagementServiceAndThePortOverride) {
     DatabaseConnection db;
     EXPECT_EQ(db.settings().host, L"127.0.0.1");
     EXPECT_EQ(db.settings().port, 8306u);
-    EXPECT_EQ(single(db, L"SELECT COUNT(*) AS n FROM domains", L"n"), L"2");
+    EXPECT_EQ(single(db, L"SELECT COUNT(*) AS n FROM domains", L"n"), L"4");
 }
 
 TEST(MySQLDatabase, SessionIsPreparedForUtf8AndDirtyReads) {

@@ -1,5 +1,6 @@
 #include "support/DatabaseFixtures.h"
 
+#include <cstdlib>
 #include <mutex>
 
 namespace testsupport {
@@ -32,10 +33,16 @@ MessageTally& tally() {
 
 } // namespace
 
+unsigned testDatabasePort() {
+    // The same override as scripts/mariadb's, for a server started on another port.
+    const char* port = std::getenv("QUARN_MARIADB_PORT");
+    return port && *port ? static_cast<unsigned>(std::strtoul(port, nullptr, 10)) : kTestDatabasePort;
+}
+
 TableSettingsSource TableSettingsSource::testServer() {
     TableSettingsSource source;
     source.configurationValues = {{L"MySQL_DB_HOST", L"127.0.0.1"},
-                                  {L"MySQL_DB_PORT", std::to_wstring(kTestDatabasePort)},
+                                  {L"MySQL_DB_PORT", std::to_wstring(testDatabasePort())},
                                   {L"TARNIS_DATABASE_LOGIN", L"admin"},
                                   {L"mySQLDBName", L"tna"}};
     source.passwords = {{L"pwd", kTestDatabasePassword}};

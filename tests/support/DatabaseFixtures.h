@@ -13,6 +13,8 @@ namespace testsupport {
 // The private test server (scripts/mariadb): 127.0.0.1:8306, database tna, admin / setup.
 inline constexpr unsigned kTestDatabasePort = 8306;
 inline constexpr const wchar_t* kTestDatabasePassword = L"setup";
+// kTestDatabasePort, or QUARN_MARIADB_PORT when it is set.
+unsigned testDatabasePort();
 
 // Settings answered from tables; a name not in a table is "not there".
 class TableSettingsSource : public db::SettingsSource {

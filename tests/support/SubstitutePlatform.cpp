@@ -598,6 +598,19 @@ DWORD SubstitutePlatform::lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameS
     return real_.lookupAccountSid(sid, name, nameSize, domain, domainSize, use);
 }
 
+DWORD SubstitutePlatform::computerName(std::wstring* name) {
+    if (DWORD error = enter(Call::computerName, L"")) return error;
+    return real_.computerName(name);
+}
+
+DWORD SubstitutePlatform::userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) {
+    if (DWORD error = enter(Call::userFullName, user)) return error;
+    auto it = fullNames_.find(key(user));
+    if (it == fullNames_.end()) return real_.userFullName(server, user, fullName);
+    *fullName = it->second;
+    return ERROR_SUCCESS;
+}
+
 DWORD SubstitutePlatform::lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
                                             DWORD* domainSize, SID_NAME_USE* use) {
     if (DWORD error = enter(Call::lookupAccountName, account)) return error;

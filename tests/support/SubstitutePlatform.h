@@ -34,6 +34,8 @@ enum class Call {
     adjustTokenPrivileges,
     lookupAccountSid,  // keyed by the SID's string form
     lookupAccountName, // keyed by the name as asked
+    computerName,
+    userFullName, // keyed by the user name
     impersonateLoggedOnUser,
     revertToSelf,
     accessCheck,
@@ -98,6 +100,8 @@ public:
     void addAccount(LocalAccount account) { accounts_.push_back(std::move(account)); }
     // A SID whose account was deleted: its look-up fails with ERROR_NONE_MAPPED.
     void addDeletedSid(const security::Sid& sid) { deleted_.push_back(sid); }
+    // The full name NetUserGetInfo answers for a user name (of any domain).
+    void setFullName(const std::wstring& user, const std::wstring& fullName) { fullNames_[key(user)] = fullName; }
     SubstituteToken& token() { return *token_; }
     // Makes the existing empty folder `path` a junction to `target` (full paths): it then reads as
     // a name-surrogate reparse point, and paths below it reach the target's contents.
@@ -145,6 +149,8 @@ public:
     DWORD adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) override;
     DWORD lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain, DWORD* domainSize,
                            SID_NAME_USE* use) override;
+    DWORD computerName(std::wstring* name) override;
+    DWORD userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) override;
     DWORD lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
                             DWORD* domainSize, SID_NAME_USE* use) override;
     DWORD impersonateLoggedOnUser(HANDLE token) override;
@@ -187,6 +193,7 @@ private:
     std::optional<std::wstring> tempPath_;
     std::vector<LocalAccount> accounts_;
     std::vector<security::Sid> deleted_;
+    std::map<std::wstring, std::wstring> fullNames_;
     std::map<std::wstring, std::wstring> junctions_; // key -> target, "\\?\" form
     std::map<HANDLE, std::wstring> opened_;          // handle -> the key of the path it was opened on
     std::map<HANDLE, std::wstring> enumerated_;      // find handle -> the key of its directory

@@ -1,4 +1,4 @@
-#include "commands/Msxml.h"
+#include "app/Msxml.h"
 
 #include <comdef.h>
 

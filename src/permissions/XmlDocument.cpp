@@ -1,0 +1,189 @@
+#include "permissions/XmlDocument.h"
+
+#include "app/Exceptions.h"
+
+#include <cstdint>
+
+namespace permissions {
+namespace {
+
+void setProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
+    com::check(document->setProperty(com::Bstr(name).get(), value));
+}
+
+void setOptionalProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
+    HRESULT hr = document->setProperty(com::Bstr(name).get(), value);
+    if (hr != E_FAIL) com::check(hr);
+}
+
+void checkSize(uint64_t bytes, const std::wstring& shown) {
+    if (bytes > XmlDocument::kMaxXmlSizeKilobytes * 1024ull)
+        throwRunTimeError(0, L"Wrong XML " + shown + L" (larger than " +
+                                 std::to_wstring(XmlDocument::kMaxXmlSizeKilobytes) + L" KB)");
+}
+
+VARIANT boolean(bool value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+VARIANT integer(long value) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = value;
+    return v;
+}
+
+} // namespace
+
+void XmlElement::set(const std::wstring& name, const std::wstring& value) {
+    com::Variant v(value);
+    com::check(element_->setAttribute(com::Bstr(name).get(), v.get()));
+}
+
+std::optional<std::wstring> XmlElement::attribute(const std::wstring& name) const {
+    com::Variant v;
+    HRESULT hr = element_->getAttribute(com::Bstr(name).get(), &v.get());
+    com::check(hr);
+    if (hr != S_OK || v.get().vt != VT_BSTR) return std::nullopt;
+    BSTR b = v.get().bstrVal;
+    return b ? std::wstring(b, SysStringLen(b)) : std::wstring();
+}
+
+XmlElement XmlElement::append(const std::wstring& name) {
+    com::Ptr<IXMLDOMDocument> owner;
+    com::check(element_->get_ownerDocument(owner.receive()));
+    com::Ptr<IXMLDOMElement> created;
+    com::check(owner->createElement(com::Bstr(name).get(), created.receive()));
+    com::Ptr<IXMLDOMNode> added;
+    com::check(element_->appendChild(created.get(), added.receive()));
+    return XmlElement(created);
+}
+
+std::vector<XmlElement> XmlElement::children(const std::wstring& name) const {
+    std::vector<XmlElement> found;
+    com::Ptr<IXMLDOMNode> node;
+    com::check(element_->get_firstChild(node.receive()));
+    while (node) {
+        DOMNodeType type = NODE_INVALID;
+        com::check(node->get_nodeType(&type));
+        if (type == NODE_ELEMENT) {
+            com::Bstr nodeName;
+            com::check(node->get_nodeName(nodeName.receive()));
+            if (nodeName.str() == name) {
+                if (found.size() == XmlDocument::kMaxEntries)
+                    throwRunTimeError(0, L"Too many " + name + L" elements in the document");
+                com::Ptr<IXMLDOMElement> element;
+                com::check(node->QueryInterface(__uuidof(IXMLDOMElement), element.receiveVoid()));
+                found.emplace_back(element);
+            }
+        }
+        com::Ptr<IXMLDOMNode> next;
+        com::check(node->get_nextSibling(next.receive()));
+        node = next;
+    }
+    return found;
+}
+
+std::optional<XmlElement> XmlElement::child(const std::wstring& name) const {
+    com::Ptr<IXMLDOMNode> node;
+    com::check(element_->get_firstChild(node.receive()));
+    while (node) {
+        DOMNodeType type = NODE_INVALID;
+        com::check(node->get_nodeType(&type));
+        com::Bstr nodeName;
+        if (type == NODE_ELEMENT) com::check(node->get_nodeName(nodeName.receive()));
+        if (type == NODE_ELEMENT && nodeName.str() == name) {
+            com::Ptr<IXMLDOMElement> element;
+            com::check(node->QueryInterface(__uuidof(IXMLDOMElement), element.receiveVoid()));
+            return XmlElement(element);
+        }
+        com::Ptr<IXMLDOMNode> next;
+        com::check(node->get_nextSibling(next.receive()));
+        node = next;
+    }
+    return std::nullopt;
+}
+
+XmlDocument::XmlDocument() {
+    com::initialize();
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument", &clsid);
+    if (SUCCEEDED(hr))
+        hr =
+            CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument2), document_.receiveVoid());
+    if (FAILED(hr)) throwRunTimeError(static_cast<DWORD>(hr), L"Unable to create Msxml2.DOMDocument");
+    com::check(document_->put_async(VARIANT_FALSE));
+    com::check(document_->put_resolveExternals(VARIANT_FALSE));
+    com::check(document_->put_validateOnParse(VARIANT_FALSE));
+    setProperty(document_.get(), L"ProhibitDTD", boolean(true));
+    // Parsers before MSXML 3.0 SP4 (and Wine's) refuse these two with E_FAIL; the size is also
+    // checked before loading, and the readers never look deeper than three levels.
+    setOptionalProperty(document_.get(), L"MaxElementDepth", integer(kMaxElementDepth));
+    setOptionalProperty(document_.get(), L"MaxXMLSize", integer(kMaxXmlSizeKilobytes));
+}
+
+void XmlDocument::requireRoot(const std::wstring& shown) const {
+    com::Ptr<IXMLDOMElement> root;
+    HRESULT hr = document_->get_documentElement(root.receive());
+    if (FAILED(hr) || !root) throwRunTimeError(0, L"Wrong XML " + shown);
+}
+
+void XmlDocument::loadText(const std::wstring& text, const std::wstring& shown) {
+    checkSize(text.size() * sizeof(wchar_t), shown);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    document_->loadXML(com::Bstr(text).get(), &loaded);
+    requireRoot(shown);
+}
+
+void XmlDocument::loadFile(const std::wstring& path, const std::wstring& shown) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        checkSize((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow, shown);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    com::Variant source(path);
+    document_->load(source.get(), &loaded);
+    requireRoot(shown);
+}
+
+XmlElement XmlDocument::createRoot(const std::wstring& name) {
+    loadText(L"<" + name + L"/>", name);
+    return root();
+}
+
+XmlElement XmlDocument::root() const {
+    com::Ptr<IXMLDOMElement> root;
+    com::check(document_->get_documentElement(root.receive()));
+    return XmlElement(root);
+}
+
+std::wstring XmlDocument::xml() const {
+    com::Bstr text;
+    com::check(document_->get_xml(text.receive()));
+    return text.str();
+}
+
+bool XmlDocument::resolveExternals() const {
+    VARIANT_BOOL value = VARIANT_TRUE;
+    com::check(document_->get_resolveExternals(&value));
+    return value != VARIANT_FALSE;
+}
+
+bool XmlDocument::validateOnParse() const {
+    VARIANT_BOOL value = VARIANT_TRUE;
+    com::check(document_->get_validateOnParse(&value));
+    return value != VARIANT_FALSE;
+}
+
+std::optional<VARIANT> XmlDocument::property(const std::wstring& name) const {
+    VARIANT value;
+    VariantInit(&value);
+    if (FAILED(document_->getProperty(com::Bstr(name).get(), &value))) return std::nullopt;
+    return value;
+}
+
+} // namespace permissions

@@ -1,0 +1,371 @@
+// --permissions run in-process against the substitute platform's security store: listings,
+// round trips, the inheritance-preserving write, the gate and hostile documents.
+#include "commands/PermissionsCommand.h"
+
+#include "app/Text.h"
+#include "support/DatabaseFixtures.h"
+#include "support/InProcess.h"
+#include "support/PolicyFixtures.h"
+#include "support/SecurityFixtures.h"
+#include "support/SubstitutePlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+namespace {
+
+using namespace security;
+using testsupport::aclOf;
+
+const Sid kUser = Sid::fromString(L"S-1-5-21-7-8-9-1001");
+const Sid kOther = Sid::fromString(L"S-1-5-21-7-8-9-1002");
+const Sid kAdministrators = Sid::fromString(L"S-1-5-32-544");
+const Sid kSystem = Sid::fromString(L"S-1-5-18");
+constexpr BYTE kBelow = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+
+std::vector<BYTE> bytesOf(const Acl& acl) {
+    auto* raw = reinterpret_cast<const BYTE*>(acl.get());
+    return {raw, raw + acl.get()->AclSize};
+}
+
+std::string compact(std::string xml) {
+    std::erase_if(xml, [](char c) { return c == '\r' || c == '\n' || c == '\t'; });
+    return xml;
+}
+
+class PermissionsCommand : public ::testing::Test {
+protected:
+    PermissionsCommand() : platform(substitute), scoped(settings) {
+        settings.strings = {{L"PRODUCT_ROOT_D", tree.path(L"product")},
+                            {L"HTTPD_VHOSTS_D", tree.path(L"vhosts")}};
+        substitute.setToken({kUser, {{kAdministrators}}, {SE_TAKE_OWNERSHIP_NAME}, {}});
+        // The account domain's name is cached per process: the same one as the other command tests.
+        substitute.setAccountDomain(Sid::fromString(L"S-1-5-21-7-8-9"), L"WEB01");
+        substitute.addAccount({L"WEB01", L"quarn", kUser});
+        substitute.addAccount({L"WEB01", L"other", kOther});
+        substitute.setTempPath(tree.path(L"vhosts\\"));
+        site = tree.folder(L"vhosts\\site");
+        tree.file(L"vhosts\\site\\index.html", "<html/>");
+        tree.folder(L"vhosts\\site\\sub\\deeper");
+        tree.file(L"vhosts\\site\\sub\\a.txt");
+        // The site inherits from vhosts: SYSTEM and the administrators everywhere below.
+        store(
+            tree.path(L"vhosts"),
+            aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow), Ace::allowed(0x1F01FF, kAdministrators, kBelow)}),
+            true);
+        store(site, aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow | INHERITED_ACE),
+                           Ace::allowed(0x1F01FF, kAdministrators, kBelow | INHERITED_ACE),
+                           Ace::allowed(0x1F01FF, kUser, kBelow)}));
+    }
+    void store(const std::wstring& path, const Acl& dacl, bool protectedDacl = false) {
+        substitute.setSecurity(path, {kUser, kAdministrators, bytesOf(dacl), protectedDacl});
+    }
+    Acl stored(const std::wstring& path) {
+        auto s = substitute.security(path);
+        EXPECT_TRUE(s && s->dacl);
+        return s && s->dacl ? Acl::copyOf(reinterpret_cast<PACL>(s->dacl->data())) : Acl();
+    }
+    bool storedProtected(const std::wstring& path) { return substitute.security(path)->protectedDacl; }
+    testsupport::InProcessResult run(std::vector<std::wstring> arguments) {
+        arguments.insert(arguments.begin(), {L"ROOT", L"--permissions"});
+        return testsupport::runInProcess(arguments, [this] {
+            CommandList list;
+            auto command = std::make_unique<Permissions>();
+            command->inheritance = [this](const std::wstring& path, DWORD count) {
+                auto it = sources.find(text::displayPath(path));
+                return it == sources.end() || it->second.size() != count
+                           ? std::nullopt
+                           : std::optional<std::vector<RunTime::InheritanceEntry>>(it->second);
+            };
+            command->openDatabase = [] {
+                static testsupport::TableSettingsSource source =
+                    testsupport::TableSettingsSource::testServer();
+                return std::make_unique<db::DatabaseConnection>(false, &source);
+            };
+            list.push_back(std::move(command));
+            return list;
+        });
+    }
+    std::wstring writeDocument(const std::string& xml, const std::wstring& name = L"doc.xml") {
+        return tree.file(L"vhosts\\" + name, xml);
+    }
+
+    testsupport::ScratchTree tree;
+    testsupport::SubstitutePlatform substitute;
+    testsupport::ScopedPlatform platform;
+    testsupport::FixedSettings settings;
+    testsupport::ScopedSettings scoped;
+    // The temporary directory would count as allowed.
+    testsupport::ScopedEnvironment tmp{L"tmp", std::nullopt}, temp{L"temp", std::nullopt};
+    std::wstring site;
+    std::map<std::wstring, std::vector<RunTime::InheritanceEntry>> sources;
+};
+
+TEST_F(PermissionsCommand, ListNamesEveryAccountWithItsThreeRights) {
+    sources[site] = {{1, L"vhosts"}, {1, L"vhosts"}, {0, L""}};
+    store(site, aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow | INHERITED_ACE),
+                       Ace::allowed(GENERIC_READ, kOther, kBelow), Ace::denied(0x2, kOther, kBelow),
+                       Ace::allowed(0x1F01FF, kUser, kBelow)}));
+    sources[site] = {{1, L"vhosts"}, {0, L""}, {0, L""}, {0, L""}};
+    auto r = run({L"--list", L"--file=" + site});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string xml = compact(r.out);
+    EXPECT_NE(xml.find("<Permissions Type=\"Folder\" Change=\"enable\" LocalDomain=\""), std::string::npos)
+        << xml;
+    EXPECT_NE(
+        xml.find("<Owner Domain=\"WEB01\" Name=\"quarn\" Type=\"User\"/><Inherit Type=\"Explicit\"/><Acl>"),
+        std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("<Ace Domain=\"WEB01\" Name=\"other\" Type=\"User\" Read=\"allow\" Execute=\"\" "
+                       "Write=\"deny\"/>"),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("Name=\"quarn\" Type=\"User\" Read=\"allow\" Execute=\"allow\" Write=\"allow\"/>"),
+              std::string::npos);
+    EXPECT_NE(xml.find("DescType=\"admins\" DescInfo=\"\" Permanent=\"yes\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("DescType=\"system\" DescInfo=\"\" Permanent=\"yes\""), std::string::npos);
+    EXPECT_NE(xml.find("Name=\"other\" Type=\"User\" DescType=\"sysaccount\" DescInfo=\"\" Permanent=\"no\""),
+              std::string::npos)
+        << xml;
+}
+
+TEST_F(PermissionsCommand, InheritedWhenEveryEntryComesFromAnAncestorAndUnknownSidsShowAsText) {
+    Sid gone = Sid::fromString(L"S-1-5-21-7-8-9-4242");
+    substitute.addDeletedSid(gone);
+    store(site, aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow | INHERITED_ACE),
+                       Ace::allowed(0x1200A9, gone, kBelow | INHERITED_ACE)}));
+    sources[site] = {{1, L"vhosts"}, {1, L"vhosts"}};
+    auto r = run({L"--list-advanced", L"--file=" + site});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string xml = compact(r.out);
+    EXPECT_NE(xml.find("<Inherit Type=\"Inherited\"/><AdvancedAcl>"), std::string::npos) << xml;
+    EXPECT_NE(
+        xml.find("<Entry Domain=\"\" Name=\"S-1-5-21-7-8-9-4242\" InheritedFrom=\"vhosts\" Allow=\"True\">"),
+        std::string::npos)
+        << xml;
+    EXPECT_NE(
+        xml.find(
+            "<Account Domain=\"\" Name=\"S-1-5-21-7-8-9-4242\" Type=\"Unknown\" DescType=\"sysaccount\""),
+        std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("<ParentAdvancedAcl>"), std::string::npos);
+}
+
+TEST_F(PermissionsCommand, FileListingsUseTheFileVocabulary) {
+    std::wstring file = site + L"\\index.html";
+    store(file, aclOf({Ace::allowed(0x1F01FF, kUser, 0)}));
+    auto r = run({L"--list-common", L"--file=" + file});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string xml = compact(r.out);
+    EXPECT_NE(xml.find("<Permissions Type=\"File\""), std::string::npos);
+    EXPECT_EQ(xml.find("ApplyOnto"), std::string::npos);
+    EXPECT_EQ(xml.find("ListFolderContents"), std::string::npos);
+    EXPECT_NE(
+        xml.find("<AllowAccessMask Read=\"True\" Write=\"True\" ReadAndExecute=\"True\" Modify=\"True\" "
+                 "FullControl=\"True\"/>"),
+        std::string::npos)
+        << xml;
+    // The site passes its entries on to the file.
+    EXPECT_NE(xml.find("<ParentCommonAcl>"), std::string::npos);
+}
+
+TEST_F(PermissionsCommand, SetWriteAllowWritesTheFullWriteMask) {
+    auto r =
+        run({L"--set", L"--file=" + site,
+             L"--xml=<Permissions><Acl><Ace Domain=\"WEB01\" Name=\"other\" Read=\"\" Write=\"allow\" "
+             L"Execute=\"\"/><Ace Domain=\"WEB01\" Name=\"quarn\" Read=\"\" Write=\"\" Execute=\"\"/></Acl>"
+             L"</Permissions>"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, "");
+    Acl acl = stored(site);
+    // The parent's entries are missing: the whole list is written, protected. The all-empty
+    // Ace gives its account nothing.
+    ASSERT_EQ(acl.count(), 1u);
+    EXPECT_EQ(acl.at(0).mask(), 0x1D0156u);
+    EXPECT_EQ(acl.at(0).sid(), kOther);
+    EXPECT_EQ(acl.at(0).flags(), kBelow);
+    EXPECT_TRUE(storedProtected(site));
+}
+
+TEST_F(PermissionsCommand, ParentEntriesPlusOneExplicitEntryIsStoredAsThatEntryWithInheritance) {
+    auto r = run(
+        {L"--set", L"--file=" + site,
+         L"--xml=<Permissions><Acl><Ace Domain=\"NT AUTHORITY\" Name=\"SYSTEM\" Read=\"allow\" "
+         L"Write=\"allow\" Execute=\"allow\"/><Ace Domain=\"BUILTIN\" Name=\"Administrators\" Read=\"allow\" "
+         L"Write=\"allow\" Execute=\"allow\"/><Ace Domain=\"WEB01\" Name=\"other\" Read=\"allow\"/></Acl>"
+         L"</Permissions>"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    Acl acl = stored(site);
+    ASSERT_EQ(acl.count(), 1u);
+    EXPECT_EQ(acl.at(0).sid(), kOther);
+    EXPECT_EQ(acl.at(0).mask(), 0x120089u);
+    EXPECT_FALSE(storedProtected(site));
+}
+
+TEST_F(PermissionsCommand, RoundTripThroughTheAdvancedDocument) {
+    sources[site] = {{1, L"vhosts"}, {1, L"vhosts"}, {0, L""}};
+    auto listed = run({L"--list-advanced", L"--file=" + site});
+    ASSERT_EQ(listed.exitCode, 0) << listed.out;
+    // Edit: the user's explicit entry loses Delete and TakeOwnership.
+    std::string xml = listed.out;
+    std::smatch m;
+    std::regex entry("<Entry Domain=\"WEB01\" Name=\"quarn\" InheritedFrom=\"\"[^]*?</Entry>");
+    ASSERT_TRUE(std::regex_search(xml, m, entry));
+    std::string edited = std::regex_replace(m.str(), std::regex(" Delete=\"True\""), " Delete=\"False\"");
+    edited = std::regex_replace(edited, std::regex(" TakeOwnership=\"True\""), " TakeOwnership=\"False\"");
+    xml.replace(m.position(), m.length(), edited);
+    std::wstring doc = writeDocument(xml);
+    auto set = run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc});
+    ASSERT_EQ(set.exitCode, 0) << set.out;
+    Acl acl = stored(site);
+    // The inherited entries match the parent's: left to inheritance, one explicit entry stays.
+    ASSERT_EQ(acl.count(), 1u);
+    EXPECT_EQ(acl.at(0).sid(), kUser);
+    EXPECT_EQ(acl.at(0).mask(), 0x1F01FFu & ~(DELETE | WRITE_OWNER));
+    EXPECT_EQ(acl.at(0).flags(), kBelow);
+    EXPECT_FALSE(storedProtected(site));
+}
+
+TEST_F(PermissionsCommand, SetCommonTurnsChangedAccountsIntoEntries) {
+    std::wstring doc = writeDocument(
+        "<Permissions Type=\"Folder\"><CommonAcl><Entry Domain=\"WEB01\" Name=\"other\"><AllowAccessMask "
+        "Read=\"True\" ListFolderContents=\"True\"/><DenyAccessMask Write=\"True\"/></Entry></CommonAcl>"
+        "</Permissions>");
+    auto r = run({L"--set-common", L"--file=" + site, L"--xml=" + doc});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    Acl acl = stored(site);
+    ASSERT_EQ(acl.count(), 4u);
+    EXPECT_TRUE(acl.at(0).isDeny()); // deny before allow
+    EXPECT_EQ(acl.at(0).mask(), 0x116u);
+    EXPECT_EQ(acl.at(1).mask(), 0x120089u);
+    EXPECT_EQ(acl.at(1).flags(), kBelow);
+    EXPECT_TRUE(storedProtected(site));
+}
+
+TEST_F(PermissionsCommand, ConvertCommonPrintsTheAdvancedForm) {
+    std::wstring doc =
+        writeDocument("<Permissions Type=\"File\"><CommonAcl><Entry Domain=\"WEB01\" Name=\"other\">"
+                      "<AllowAccessMask FullControl=\"True\"/></Entry></CommonAcl></Permissions>");
+    auto r = run({L"--convert-common", L"--xml=" + doc});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string xml = compact(r.out);
+    EXPECT_NE(xml.find("</CommonAcl><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"other\" InheritedFrom=\"\" "
+                       "Allow=\"True\">"),
+              std::string::npos)
+        << xml;
+    EXPECT_NE(xml.find("Full=\"True\"/></Entry></AdvancedAcl></Permissions>"), std::string::npos) << xml;
+}
+
+TEST_F(PermissionsCommand, WithoutChangePermissionsTheCallerIsToldAndNothingChanges) {
+    store(site, aclOf({Ace::allowed(0x1200A9, kUser, kBelow)}));
+    substitute.setSecurity(
+        site, {kOther, kAdministrators, bytesOf(aclOf({Ace::allowed(0x1200A9, kUser, kBelow)})), true});
+    auto before = substitute.security(site)->dacl;
+    auto r = run({L"--set", L"--file=" + site, L"--xml=<Permissions/>"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Unable to change the permissions of " + text::toUtf8(site)), std::string::npos)
+        << r.out;
+    EXPECT_EQ(substitute.security(site)->dacl, before);
+}
+
+TEST_F(PermissionsCommand, BadDocumentsFailAndChangeNothing) {
+    auto before = substitute.security(site)->dacl;
+    std::string many = "<Permissions Type=\"Folder\"><AdvancedAcl>";
+    for (int i = 0; i < 10000; ++i)
+        many += "<Entry Domain=\"WEB01\" Name=\"other\" Allow=\"True\"/>";
+    many += "</AdvancedAcl></Permissions>";
+    std::string lol = "<!DOCTYPE P [<!ENTITY a \"aaaaaaaaaa\">";
+    for (char c = 'b'; c <= 'k'; ++c) {
+        lol += std::string("<!ENTITY ") + c + " \"";
+        for (int i = 0; i < 10; ++i)
+            lol += std::string("&") + char(c - 1) + ";";
+        lol += "\">";
+    }
+    lol += "]><Permissions><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"&k;\"/></AdvancedAcl></Permissions>";
+    const std::vector<std::pair<std::string, std::string>> corpus = {
+        {"<Permissions><AdvancedAcl>", "Wrong XML "},
+        {"", "Wrong XML "},
+        {"<?xml version=\"1.0\"?><!-- nothing -->", "Wrong XML "},
+        {"<!DOCTYPE P [<!ENTITY x SYSTEM \"file:///C:/windows/win.ini\">]><Permissions><AdvancedAcl><Entry "
+         "Domain=\"WEB01\" Name=\"&x;\" Allow=\"True\"/></AdvancedAcl></Permissions>",
+         ""},
+        {lol, ""},
+        {many, "Too many Entry elements in the document"},
+        {"<Permissions><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"nobody\" Allow=\"True\"/></AdvancedAcl>"
+         "</Permissions>",
+         "Unable to lookup SID for name WEB01\\nobody"},
+        {"<Wrong><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"nobody\"/></AdvancedAcl></Wrong>", ""},
+    };
+    int i = 0;
+    for (const auto& [document, message] : corpus) {
+        std::wstring doc = writeDocument(document, L"bad" + std::to_wstring(i++) + L".xml");
+        auto start = std::chrono::steady_clock::now();
+        auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc});
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+            << document.substr(0, 60);
+        if (!message.empty()) {
+            EXPECT_EQ(r.exitCode, 1) << document.substr(0, 60);
+            EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
+            EXPECT_EQ(substitute.security(site)->dacl, before) << document.substr(0, 60);
+        }
+    }
+}
+
+TEST_F(PermissionsCommand, TheXmlFileMustBeAnAllowedLocalPath) {
+    auto before = substitute.security(site)->dacl;
+    std::wstring outside = tree.file(L"outside\\doc.xml", "<Permissions Type=\"Folder\"/>");
+    for (const std::wstring& xml :
+         {outside, std::wstring(L"http://127.0.0.1/doc.xml"), std::wstring(L"\\\\server\\share\\doc.xml")}) {
+        auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + xml});
+        EXPECT_EQ(r.exitCode, 1) << text::toUtf8(xml);
+        EXPECT_EQ(substitute.security(site)->dacl, before);
+    }
+    auto r = run({L"--convert-common", L"--xml=" + outside});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.find("<Permissions"), std::string::npos);
+}
+
+TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesEveryChildInheriting) {
+    std::wstring sub = site + L"\\sub", deeper = site + L"\\sub\\deeper";
+    // The access check runs on the real token (Wine's user, in Everyone): it may change "sub".
+    store(sub,
+          aclOf({Ace::allowed(0x1F01FF, kOther, kBelow),
+                 Ace::allowed(WRITE_DAC, testsupport::everyoneSid(), 0)}),
+          true);
+    store(site + L"\\sub\\a.txt", aclOf({Ace::allowed(0x1F01FF, kOther, 0)}), true);
+    // A folder the caller may not change is neither written nor entered.
+    tree.folder(L"vhosts\\site\\locked\\inner");
+    const Acl lockedAcl = aclOf({Ace::allowed(0x1200A9, kUser, kBelow)});
+    substitute.setSecurity(site + L"\\locked", {kOther, kAdministrators, bytesOf(lockedAcl), true});
+    store(site + L"\\locked\\inner", aclOf({Ace::allowed(0x1F01FF, kOther, kBelow)}), true);
+    std::wstring doc =
+        writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl><Entry Domain=\"WEB01\" "
+                      "Name=\"quarn\" Allow=\"True\"><AccessMask ListFolderOrRead=\"True\"/><ApplyOnto "
+                      "Files=\"True\" Subfolders=\"True\" ThisObject=\"True\"/></Entry></AdvancedAcl>"
+                      "</Permissions>");
+    auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc, L"--replace-on-children"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    for (const std::wstring& child : {sub, deeper, site + L"\\sub\\a.txt", site + L"\\index.html"}) {
+        SCOPED_TRACE(text::toUtf8(child));
+        Acl acl = stored(child);
+        EXPECT_FALSE(storedProtected(child)) << text::toUtf8(child);
+        for (const Ace& ace : acl.aces())
+            EXPECT_TRUE(ace.flags() & INHERITED_ACE) << text::toUtf8(child);
+    }
+    EXPECT_EQ(stored(site + L"\\locked").at(0).mask(), 0x1200A9u);
+    EXPECT_TRUE(storedProtected(site + L"\\locked\\inner"));
+}
+
+TEST_F(PermissionsCommand, ModesAndTheirMessages) {
+    auto r = run({L"--lists"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "command --lists not supported. Possible commands is:\n   --list\n   --list-common\n   "
+                     "--list-advanced\n   --set\n   --set-common\n   --set-advanced\n   --convert-common");
+    r = run({L"--list", L"--file"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Unable to prepare get permission");
+}
+
+} // namespace

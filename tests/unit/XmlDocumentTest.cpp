@@ -1,0 +1,98 @@
+// Loading caller documents: what the loader is set to (read back, since Wine's MSXML neither
+// fetches external entities nor enforces the DTD switch) and what hostile documents do.
+#include "permissions/XmlDocument.h"
+
+#include "permissions/PermissionDocument.h"
+#include "support/FailureOf.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+using namespace permissions;
+using testsupport::failureOf;
+
+TEST(XmlDocument, LoaderResolvesNothingExternalAndProhibitsDtds) {
+    XmlDocument document;
+    EXPECT_FALSE(document.resolveExternals());
+    EXPECT_FALSE(document.validateOnParse());
+    // Wine accepts ProhibitDTD but cannot read it back; Windows answers what was set.
+    if (std::optional<VARIANT> prohibit = document.property(L"ProhibitDTD")) {
+        EXPECT_EQ(prohibit->vt, VT_BOOL);
+        EXPECT_EQ(prohibit->boolVal, VARIANT_TRUE);
+    }
+    if (std::optional<VARIANT> depth = document.property(L"MaxElementDepth")) {
+        VariantChangeType(&*depth, &*depth, 0, VT_I4);
+        EXPECT_EQ(depth->lVal, XmlDocument::kMaxElementDepth);
+    }
+}
+
+TEST(XmlDocument, NoRootIsWrongXml) {
+    for (const wchar_t* text : {L"", L"<Permissions", L"just text", L"<?xml version=\"1.0\"?>"}) {
+        XmlDocument document;
+        auto e = failureOf<std::runtime_error>([&] { document.loadText(text, L"shown value"); });
+        EXPECT_STREQ(e.what(), "Wrong XML shown value");
+    }
+    XmlDocument document;
+    auto e = failureOf<std::runtime_error>(
+        [&] { document.loadFile(L"C:\\no\\such\\file.xml", L"C:\\no\\such\\file.xml"); });
+    EXPECT_STREQ(e.what(), "Wrong XML C:\\no\\such\\file.xml");
+}
+
+TEST(XmlDocument, HostileDocumentsExpandNothingAndEndQuickly) {
+    const std::wstring external = L"<!DOCTYPE P [<!ENTITY x SYSTEM \"file:///C:/windows/win.ini\">]>"
+                                  L"<Permissions Type=\"File\"><Acl><Ace Name=\"&x;\"/></Acl></Permissions>";
+    // The billion-laughs bomb: ten levels of ten references.
+    std::wstring lol = L"<!DOCTYPE P [<!ENTITY a \"aaaaaaaaaa\">";
+    for (char c = 'b'; c <= 'k'; ++c) {
+        lol += std::wstring(L"<!ENTITY ") + wchar_t(c) + L" \"";
+        for (int i = 0; i < 10; ++i)
+            lol += std::wstring(L"&") + wchar_t(c - 1) + L";";
+        lol += L"\">";
+    }
+    lol += L"]><Permissions><Acl><Ace Name=\"&k;\"/></Acl></Permissions>";
+    std::wstring deep = L"<Permissions>";
+    for (int i = 0; i < 100; ++i)
+        deep += L"<Acl>";
+    for (int i = 0; i < 100; ++i)
+        deep += L"</Acl>";
+    deep += L"</Permissions>";
+    for (const std::wstring& text : {external, lol, deep}) {
+        auto start = std::chrono::steady_clock::now();
+        XmlDocument document;
+        try {
+            document.loadText(text, L"x");
+            for (const SimpleEntry& entry : readSimpleAcl(document.root())) {
+                EXPECT_EQ(entry.account.name.find(L"[fonts]"), std::wstring::npos);
+                EXPECT_LT(entry.account.name.size(), 1000000u);
+            }
+        } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "Wrong XML x");
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+}
+
+TEST(XmlDocument, OversizedTextIsRefusedBeforeParsing) {
+    std::wstring text = L"<Permissions>" + std::wstring(3 * 1024 * 1024, L' ') + L"</Permissions>";
+    XmlDocument document;
+    auto e = failureOf<std::runtime_error>([&] { document.loadText(text, L"x"); });
+    EXPECT_STREQ(e.what(), "Wrong XML x (larger than 4096 KB)");
+}
+
+TEST(XmlDocument, TenThousandAcesAreRefused) {
+    std::wstring text = L"<Permissions><Acl>";
+    for (int i = 0; i < 10000; ++i)
+        text += L"<Ace Domain=\"VM\" Name=\"a\" Read=\"allow\"/>";
+    text += L"</Acl></Permissions>";
+    auto start = std::chrono::steady_clock::now();
+    XmlDocument document;
+    document.loadText(text, L"x");
+    auto e = failureOf<std::runtime_error>([&] { readSimpleAcl(document.root()); });
+    EXPECT_STREQ(e.what(), "Too many Ace elements in the document");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+} // namespace
