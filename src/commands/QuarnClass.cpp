@@ -18,10 +18,6 @@ int QuarnClass::usageError() {
     return 1;
 }
 
-void QuarnClass::notAvailable() const {
-    throw vexception(name_ + L": the operation is not available in this build");
-}
-
 void QuarnClass::resetGetopt() {
     optind = 0; // a zero optind makes the parser start over, forgetting any earlier scan
     opterr = 0;

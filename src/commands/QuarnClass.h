@@ -24,8 +24,6 @@ protected:
     void runAsTarget();
     // Prints the usage text and gives the exit code of a usage error.
     int usageError();
-    // The operation of a command this build does not have yet: a plain failure.
-    [[noreturn]] void notAvailable() const;
     // Makes getopt start its scan afresh for this command.
     static void resetGetopt();
 
