@@ -122,3 +122,15 @@ void raiseOsError(const std::wstring& what, DWORD code, ErrorContext context) {
 void raisePlainError(const std::wstring& message, ErrorContext context) {
     throw vexception(message, std::move(context));
 }
+
+std::wstring messageOf(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const vexception& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        return text::fromAnsi(e.what());
+    } catch (...) {
+        return L"unknown failure";
+    }
+}

@@ -1,6 +1,7 @@
 // The exception classes of the program and the two raising operations that choose a class
 // from a Win32 error code. Every failure anywhere is one of these.
 #pragma once
+#include <exception>
 #include "app/Format.h"
 
 #include <stdexcept>
@@ -147,3 +148,7 @@ template <class... Args> [[noreturn]] void raiseRunTimeError(DWORD code, std::ws
 
 // Raise a plain error.
 [[noreturn]] void raisePlainError(const std::wstring& message, ErrorContext context);
+
+// The message of a caught failure of any class, for reports that name a failure after handling
+// another (a rollback that failed, say).
+std::wstring messageOf(const std::exception_ptr& failure);

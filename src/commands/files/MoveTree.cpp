@@ -16,18 +16,6 @@
 namespace files {
 namespace {
 
-std::wstring messageOf(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const vexception& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return text::fromAnsi(e.what());
-    } catch (...) {
-        return L"unknown failure";
-    }
-}
-
 // A junction that cannot be renamed is made anew at the destination, then removed as itself: its
 // target's contents are neither copied nor removed.
 void moveJunction(const std::wstring& source, const std::wstring& destination, int attempts) {

@@ -30,18 +30,6 @@ bool isDirectory(const std::wstring& path) {
            (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring messageOf(const std::exception_ptr& failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const vexception& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return text::fromAnsi(e.what());
-    } catch (...) {
-        return L"unknown failure";
-    }
-}
-
 // A reparse point anywhere in the tree: whatever the archiver was, the tree must not lead the
 // move, or the entries set afterwards, out of it.
 bool holdsReparsePoint(const std::wstring& directory) {
