@@ -20,10 +20,6 @@ namespace {
 
 constexpr int kTemporaryNameTries = 15;
 
-std::wstring withoutLongPrefix(const std::wstring& path) {
-    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
-}
-
 bool isDirectory(const std::wstring& path) {
     DWORD attributes = 0;
     return platform::current().getFileAttributes(path, &attributes) == 0 &&
@@ -68,12 +64,12 @@ void UnpackArchive::checkInput(size_t index) {
     if (isDirectory(privateFolder)) normal = privateFolder;
     // The unpacked tree is written there before it is moved: it must be a place this account may change.
     checkDerivedPath(normal, true);
-    workDirectory = withoutLongPrefix(normal);
+    workDirectory = text::displayPath(normal);
 }
 
 std::wstring UnpackArchive::unpackToTemporary() {
     files::AnyArc& handler = files::chooseArchiveHandler(type, archive, workDirectory);
-    const std::wstring shown = withoutLongPrefix(archive);
+    const std::wstring shown = text::displayPath(archive);
     std::wstring temporary;
     for (int tries = 0;; ++tries) {
         if (tries == kTemporaryNameTries) raiseRunTimeError(0, L"Archive %s is invalid.", shown);
