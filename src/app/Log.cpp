@@ -117,6 +117,12 @@ void LogManager::write(int level, const std::wstring& text, const vexception* e)
     for (LogListener* l : listeners_) l->message(level, text);
 }
 
+bool LogManager::reaches(int level) const {
+    if (level < 0 || level > 5) level = 5;
+    const ExecuteContext& context = executecontext::get();
+    return context.switches[level] || context.switches[6 + level] || !listeners_.empty();
+}
+
 void LogManager::reportEvent(int level, const std::wstring& message) { events_->report(level, message); }
 
 void LogManager::toConsole(const std::string& bytes) {

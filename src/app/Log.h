@@ -38,6 +38,9 @@ public:
         write(level, format(f, args...), nullptr);
     }
     void log(int level, const vexception& e);
+    // True when a message of `level` would reach a sink or a listener: callers skip building
+    // costly trace texts (account look-ups) that would go nowhere.
+    bool reaches(int level) const;
 
     // Event log only, at the given level's event type (used by the XML error reports).
     void reportEvent(int level, const std::wstring& message);

@@ -31,7 +31,7 @@ DWORD effectiveRights(const Acl& dacl, const Sid& owner, const std::vector<Calle
             return c.sid == sid && (isDeny || !c.denyOnly);
         });
         if (match == caller.end()) continue;
-        LogManager::instance().log(0, L"%s", aceDump(ace));
+        if (LogManager::instance().reaches(0)) LogManager::instance().log(0, L"%s", aceDump(ace));
         (isDeny ? deny : allow) |= rightsOf(foldGeneric(ace.mask()));
     }
     return allow & ~deny;
