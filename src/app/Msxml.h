@@ -29,6 +29,13 @@ public:
         if (p_) p_->AddRef();
     }
     Ptr(Ptr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    // One more owner of an interface another owner holds.
+    static Ptr sharing(T* p) {
+        Ptr shared;
+        shared.p_ = p;
+        if (p) p->AddRef();
+        return shared;
+    }
     Ptr& operator=(Ptr o) {
         std::swap(p_, o.p_);
         return *this;

@@ -37,9 +37,7 @@ public:
     // Where inheritance sources come from (the panel service unless a test says otherwise).
     permissions::InheritanceLookup inheritance = permissions::serviceInheritance();
     // The panel database of the account descriptions (connected on the first query).
-    std::function<std::unique_ptr<db::DatabaseConnection>()> openDatabase = [] {
-        return std::make_unique<db::DatabaseConnection>(false);
-    };
+    permissions::DatabaseOpener openDatabase = permissions::panelDatabase();
 
 protected:
     // Access entries set on a folder flow down to everything below it, the denied root included.

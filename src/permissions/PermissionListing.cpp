@@ -161,10 +161,20 @@ bool isFolder(const std::wstring& path) {
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+DatabaseOpener panelDatabase() {
+    return [] { return std::make_unique<db::DatabaseConnection>(false); };
+}
+
 std::wstring listPermissions(ListingMode mode, const std::wstring& path, AccountTable& accounts,
                              const InheritanceLookup& inheritance) {
     XmlDocument document;
     XmlElement root = document.createRoot(L"Permissions");
+    writeListing(mode, root, path, accounts, inheritance);
+    return document.xml();
+}
+
+void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
+                  const InheritanceLookup& inheritance) {
     security::SecurityInfo info = security::readSecurity(path);
     const bool file = !isFolder(path);
     const DWORD rights = security::effectiveRights(info.dacl, info.owner, security::callerSids());
@@ -222,7 +232,6 @@ std::wstring listPermissions(ListingMode mode, const std::wstring& path, Account
         accounts.classify(sid);
     accounts.classify(info.owner);
     accounts.write(root);
-    return document.xml();
 }
 
 } // namespace permissions

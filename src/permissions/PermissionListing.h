@@ -6,6 +6,7 @@
 #include "security/SecurityInfo.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace permissions {
@@ -31,9 +32,16 @@ std::vector<AdvancedEntry> inheritedFirst(std::vector<AdvancedEntry> entries);
 std::wstring parentPath(const std::wstring& path);
 bool isFolder(const std::wstring& path);
 
+// Opens the panel database the account descriptions come from (connected on the first query).
+using DatabaseOpener = std::function<std::unique_ptr<db::DatabaseConnection>()>;
+DatabaseOpener panelDatabase();
+
 // The document text of a listing; the accounts of the DACLs and the owner are classified into
 // `accounts` (prepared by the caller).
 std::wstring listPermissions(ListingMode mode, const std::wstring& path, AccountTable& accounts,
                              const InheritanceLookup& inheritance);
+// The same listing written onto an element: the root's attributes, then its children.
+void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
+                  const InheritanceLookup& inheritance);
 
 } // namespace permissions

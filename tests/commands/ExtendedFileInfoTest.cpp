@@ -1,6 +1,9 @@
+#include "commands/xml/ExtendedFileInfo.h"
+
 #include "app/Text.h"
 #include "security/Ace.h"
 #include "support/FileFixtures.h"
+#include "support/ListingSources.h"
 #include "support/SecurityFixtures.h"
 #include "support/XmlOutline.h"
 
@@ -107,6 +110,50 @@ TEST_F(ExInfo, AJunctionBackUpIsTestedAsItself) {
     substitute.addJunction(site(L"dir\\loop"), site(L"dir"));
     EXPECT_EQ(info({L"--ex-info", L"--path=" + site(L"dir"), L"--sharing-access"}),
               (XmlAttributes{{"Name", u8(site(L"dir"))}, {"Delete", "Enabled"}}));
+}
+
+// The listing's attributes come between the path forms and Delete; its elements are PathInfo's
+// only children.
+TEST_F(ExInfo, PermissionsAreListedOnPathInfo) {
+    std::wstring file = tree.file(L"vhosts\\listed.txt", "l");
+    setDacl(file, testsupport::otherUserSid(),
+            {Ace::allowed(FILE_ALL_ACCESS, tokenUser()), Ace::denied(FILE_WRITE_DATA, testsupport::otherUserSid())});
+    auto r = testsupport::runWithTestListing<ExtendedFileInfo>(
+        {L"--ex-info", L"--path=" + file, L"--permissions", L"--long-path", L"--delete-access"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    auto outline = xmlOutline(r.out);
+    ASSERT_FALSE(outline.empty()) << r.out;
+    std::vector<std::string> names;
+    for (const auto& [name, value] : outline[0].attributes)
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Name", "LongPath", "Type", "Change", "LocalDomain", "BuiltinDomain",
+                                               "NTAuthorityDomain", "Delete"}));
+    EXPECT_EQ(testsupport::attributeOf(outline[0], "Type"), "File");
+    EXPECT_EQ(testsupport::attributeOf(outline[0], "Change"), "enable");
+    EXPECT_EQ(testsupport::attributeOf(outline[0], "Delete"), "Enabled");
+    std::string shape;
+    for (const auto& e : outline)
+        shape += std::to_string(e.depth) + " " + e.name + "\n";
+    EXPECT_EQ(shape, "0 PathInfo\n1 Owner\n1 Inherit\n1 Acl\n2 Ace\n2 Ace\n1 Accounts\n2 Account\n2 Account\n");
+    EXPECT_EQ(testsupport::attributeOf(outline[4], "Read"), "allow");
+    EXPECT_EQ(testsupport::attributeOf(outline[5], "Write"), "deny");
+}
+
+TEST_F(ExInfo, AnUnreadableListingIsTheDocumentsErrorAndNothingAfterItIsAsked) {
+    std::wstring file = tree.file(L"vhosts\\hidden.txt", "h");
+    substitute.failNext(testsupport::Call::getNamedSecurityInfo, file, ERROR_ACCESS_DENIED, 10);
+    auto r = testsupport::runWithTestListing<ExtendedFileInfo>(
+        {L"--ex-info", L"--path=" + file, L"--long-path", L"--permissions", L"--sharing-access"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    auto outline = xmlOutline(r.out);
+    ASSERT_EQ(outline.size(), 1u) << r.out;
+    auto attributes = outline[0].attributes;
+    ASSERT_EQ(attributes.size(), 5u) << r.out;
+    EXPECT_EQ(attributes[0], (std::pair<std::string, std::string>{"Name", u8(file)}));
+    EXPECT_EQ(attributes[1], (std::pair<std::string, std::string>{"LongPath", u8(file)}));
+    EXPECT_EQ(attributes[2].first, "Error");
+    EXPECT_EQ(attributes[3], (std::pair<std::string, std::string>{"ErrorCode", "access_is_denied"}));
+    EXPECT_EQ(attributes[4].first, "ErrorDetails");
 }
 
 } // namespace

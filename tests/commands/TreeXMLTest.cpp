@@ -1,4 +1,8 @@
+#include "commands/xml/TreeXML.h"
+
 #include "app/Text.h"
+#include "security/Ace.h"
+#include "support/ListingSources.h"
 #include "support/FileFixtures.h"
 #include "support/XmlOutline.h"
 
@@ -129,6 +133,86 @@ TEST_F(Tree, AJunctionBackUpIsShownButNotOpened) {
     EXPECT_EQ(outline.size(), 8u) << text; // Tree, D, ., .., s, ., .., loop: loop has no children
     EXPECT_EQ(outline.back().name, "Folder");
     EXPECT_EQ(testsupport::attributeOf(outline.back(), "Name"), "loop");
+}
+
+// Each element carries the listing of --permissions --list: its attributes after the element's
+// own, its children after the folder's contents. "." and ".." carry nothing.
+TEST_F(Tree, PermissionsListEveryElementAfterItsOwnContents) {
+    using security::Ace;
+    const security::Sid other = security::Sid::fromString(L"S-1-5-21-7-8-9-1002");
+    setDacl(site(L"D"), tokenUser(), {Ace::allowed(0x1F01FF, tokenUser(), 0)});
+    setDacl(site(L"D\\s"), tokenUser(), {Ace::allowed(0x1200A9, other, 0), Ace::denied(0x2, other, 0)});
+    setDacl(site(L"D\\f.txt"), other, {Ace::allowed(0x1200A9, tokenUser(), 0)});
+    auto r = testsupport::runWithTestListing<TreeXML>({L"--tree", L"--path=" + site(L"D"), L"--permissions"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    auto outline = xmlOutline(r.out);
+    std::string shape;
+    for (const auto& e : outline)
+        shape += std::string(2 * e.depth, ' ') + e.name + " " + testsupport::attributeOf(e, "Name") + "\n";
+    // Neither SID resolves: the accounts are named by them. The table lives for the whole run, so
+    // every later element names the accounts met before it.
+    const std::string user = "S-1-5-21-7-8-9-1001", otherName = "S-1-5-21-7-8-9-1002";
+    EXPECT_EQ(shape, "Tree (absent)\n"
+                     "  Folder " + given() + "\n"
+                     "    Folder .\n"
+                     "    Folder ..\n"
+                     "    Folder s\n"
+                     "      Owner " + user + "\n"
+                     "      Inherit (absent)\n"
+                     "      Acl (absent)\n"
+                     "        Ace " + otherName + "\n"
+                     "      Accounts (absent)\n"
+                     "        Account " + otherName + "\n"
+                     "        Account " + user + "\n"
+                     "    File f.txt\n"
+                     "      Owner " + otherName + "\n"
+                     "      Inherit (absent)\n"
+                     "      Acl (absent)\n"
+                     "        Ace " + user + "\n"
+                     "      Accounts (absent)\n"
+                     "        Account " + otherName + "\n"
+                     "        Account " + user + "\n"
+                     "    Owner " + user + "\n"
+                     "    Inherit (absent)\n"
+                     "    Acl (absent)\n"
+                     "      Ace " + user + "\n"
+                     "    Accounts (absent)\n"
+                     "      Account " + otherName + "\n"
+                     "      Account " + user + "\n")
+        << r.out;
+    ASSERT_GE(outline.size(), 27u);
+    // The element's own attributes come first, the listing's after them.
+    std::vector<std::string> names;
+    for (const auto& [name, value] : outline[1].attributes)
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Name", "LastWriteTime", "Type", "Change", "LocalDomain",
+                                               "BuiltinDomain", "NTAuthorityDomain"}));
+    EXPECT_EQ(testsupport::attributeOf(outline[1], "Type"), "Folder");
+    EXPECT_EQ(testsupport::attributeOf(outline[12], "Type"), "File");
+    EXPECT_EQ(testsupport::attributeOf(outline[12], "Size"), "3");
+    EXPECT_EQ(outline[2].attributes.size(), 2u); // "." is Name and LastWriteTime only
+    // s: the other account may read and is denied writing; f.txt: the caller may read only.
+    EXPECT_EQ(outline[8].attributes, (testsupport::XmlAttributes{{"Domain", testsupport::attributeOf(outline[8], "Domain")},
+                                                                 {"Name", testsupport::attributeOf(outline[8], "Name")},
+                                                                 {"Type", testsupport::attributeOf(outline[8], "Type")},
+                                                                 {"Read", "allow"},
+                                                                 {"Execute", "allow"},
+                                                                 {"Write", "deny"}}));
+    EXPECT_EQ(testsupport::attributeOf(outline[16], "Read"), "allow");
+    EXPECT_EQ(testsupport::attributeOf(outline[16], "Write"), "");
+    // The caller owns D (an owner may always change the permissions); f.txt it may only read.
+    EXPECT_EQ(testsupport::attributeOf(outline[12], "Change"), "disable");
+    EXPECT_EQ(testsupport::attributeOf(outline[1], "Change"), "enable");
+}
+
+TEST_F(Tree, AnUnreadablePermissionEndsTheCommandWithoutADocument) {
+    substitute.failNext(testsupport::Call::getNamedSecurityInfo, site(L"D\\f.txt"), ERROR_ACCESS_DENIED);
+    auto r = testsupport::runWithTestListing<TreeXML>({L"--tree", L"--path=" + site(L"D"), L"--permissions"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.find("<Tree"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Unable to get the object (" + text::toUtf8(site(L"D\\f.txt")) + ") security info"),
+              std::string::npos)
+        << r.out;
 }
 
 } // namespace

@@ -148,4 +148,38 @@ TEST_F(XmlCommandsE2e, EffectivePermissionsStreamsOneChildPerEntry) {
     EXPECT_EQ(testsupport::attributeOf(outline[2], "ReadPermissions"), "True");
 }
 
+// The permission listing on the elements of --tree and on PathInfo, read from the Wine drive with
+// the panel's inheritance service and database.
+TEST_F(XmlCommandsE2e, TreeAndExInfoCarryThePermissionListing) {
+    testsupport::PanelStandin standin(settings());
+    auto r = runQuarn({L"ROOT", L"--tree", L"--path=" + site(L"\\httpdocs\\a1\\b2"), L"--permissions"});
+    ASSERT_EQ(r.exitCode, 0u) << r.out;
+    auto outline = xmlOutline(r.out);
+    ASSERT_GE(outline.size(), 2u) << r.out;
+    size_t listed = 0;
+    for (const auto& e : outline) {
+        if (e.name != "File" && e.name != "Folder") continue;
+        const std::string name = testsupport::attributeOf(e, "Name");
+        if (name == "." || name == "..") continue;
+        ++listed;
+        EXPECT_EQ(testsupport::attributeOf(e, "Type"), e.name) << name;
+        EXPECT_NE(testsupport::attributeOf(e, "NTAuthorityDomain"), "(absent)") << name;
+    }
+    // b2 itself, c0..c3 (not opened), page.html, notes.TXT, pixel.gif, README.
+    EXPECT_EQ(listed, 1u + 4 + 4);
+    // Owner, Inherit, Acl and Accounts follow the contents of every listed element.
+    EXPECT_EQ(std::count_if(outline.begin(), outline.end(), [](const auto& e) { return e.name == "Accounts"; }), 9);
+    EXPECT_EQ(outline.back().name, "Account");
+
+    r = runQuarn({L"ROOT", L"--ex-info", L"--path=" + site(L"\\httpdocs"), L"--permissions", L"--delete-access"});
+    ASSERT_EQ(r.exitCode, 0u) << r.out;
+    outline = xmlOutline(r.out);
+    ASSERT_GE(outline.size(), 4u) << r.out;
+    EXPECT_EQ(testsupport::attributeOf(outline[0], "Type"), "Folder");
+    EXPECT_EQ(testsupport::attributeOf(outline[0], "Error"), "(absent)") << r.out;
+    EXPECT_EQ(outline[1].name, "Owner");
+    EXPECT_EQ(outline[2].name, "Inherit");
+    EXPECT_EQ(outline[3].name, "Acl");
+}
+
 } // namespace

@@ -96,7 +96,7 @@ void ExtendedFileInfo::execute() {
         try {
             if (withShortPath) xmldoc::setAttribute(root, L"ShortPath", printed(shortPath));
             if (withLongPath) xmldoc::setAttribute(root, L"LongPath", printed(longPath));
-            if (withPermissions) throw vexception(L"--ex-info --permissions: the permission listing is not available in this build");
+            if (withPermissions) permissionListing.write(root, path);
             if (withDeleteAccess || withSharingAccess) {
                 std::wstring answer = L"Enabled";
                 try {

@@ -1,6 +1,7 @@
 // --ex-info: short and long forms, permissions and deletability of one path, as one document.
 #pragma once
 #include "commands/xml/RecordingCommand.h"
+#include "permissions/ElementListing.h"
 #include "security/EffectiveRights.h"
 
 class LoopGuard;
@@ -19,6 +20,8 @@ public:
     bool withSharingAccess = false;
     std::wstring shortPath;
     std::wstring longPath;
+    // With --permissions: the listing PathInfo carries.
+    permissions::ElementListing permissionListing;
 
     // Returns when the path (and everything below a folder) may be deleted now; raises an
     // access-denied or sharing-violation failure when not.

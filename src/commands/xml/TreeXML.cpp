@@ -128,13 +128,12 @@ void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntr
     }
     xmldoc::setAttribute(element.get(), L"Name", isRoot ? givenPath_ : entry.name);
     xmldoc::setAttribute(element.get(), L"LastWriteTime", secondsText(entry.lastWriteTime));
+    if (withPermissions) permissionListing.write(element.get(), path);
     xmldoc::append(parent, element.get());
     --depth_;
 }
 
 void TreeXML::execute() {
-    if (withPermissions)
-        throw vexception(L"--tree --permissions: the permission listing is not available in this build");
     xmldoc::Document document(L"<Tree/>");
     com::Ptr<IXMLDOMDocument> owner;
     com::check(document.root()->get_ownerDocument(owner.receive()));

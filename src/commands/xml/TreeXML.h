@@ -4,6 +4,7 @@
 #include "commands/Msxml.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/FileType.h"
+#include "permissions/ElementListing.h"
 
 #include <map>
 #include <optional>
@@ -23,6 +24,8 @@ public:
     bool withPermissions = false;
     bool withFileInfo = false;
     ListingKind listingKind = FoldersAndFiles;
+    // With --permissions: the listing each element carries.
+    permissions::ElementListing permissionListing;
 
     // The entry of one path as FindFirstFileW gives it; a volume root (which has none) gets its
     // attributes and zero times and size. Otherwise "Unable to get file information for the (%s)".
