@@ -24,11 +24,16 @@ ULONG COMStdoutStream::Release() {
 }
 
 HRESULT COMStdoutStream::Write(const void* data, ULONG size, ULONG* written) {
-    DWORD done = 0;
-    if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &done, nullptr))
-        raiseOsError(L"Unable to write into stdout", GetLastError(), {L"", "COMStdoutStream::Write", 100});
-    if (done < size)
-        raisePlainError(format(L"Unable to write %d bytes into stdout", size), {L"", "COMStdoutStream::Write", 102});
-    if (written) *written = done;
-    return S_OK;
+    try {
+        DWORD done = 0;
+        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &done, nullptr))
+            raiseOsError(L"Unable to write into stdout", GetLastError(), {L"", "COMStdoutStream::Write", 100});
+        if (done < size)
+            raisePlainError(format(L"Unable to write %d bytes into stdout", size), {L"", "COMStdoutStream::Write", 102});
+        if (written) *written = done;
+        return S_OK;
+    } catch (...) {
+        failure_ = std::current_exception();
+        return STG_E_CANTSAVE;
+    }
 }

@@ -3,6 +3,8 @@
 #pragma once
 #include <objidl.h>
 
+#include <exception>
+
 class COMStdoutStream : public IStream {
 public:
     // A new stream with reference count 1.
@@ -27,8 +29,16 @@ public:
     HRESULT STDMETHODCALLTYPE Stat(STATSTG*, DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
 
+    // Write is called from inside the writer's frames, which a C++ exception must not cross: a
+    // failed write is kept and answered with STG_E_CANTSAVE, and the caller of the writer raises
+    // it here once the writer has returned.
+    void raiseFailure() const {
+        if (failure_) std::rethrow_exception(failure_);
+    }
+
 private:
     COMStdoutStream() = default;
     virtual ~COMStdoutStream() = default;
     LONG references_ = 1;
+    std::exception_ptr failure_;
 };

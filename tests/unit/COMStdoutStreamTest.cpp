@@ -47,20 +47,24 @@ TEST(COMStdoutStream, WritesBytesUnchangedAndCountsReferences) {
     EXPECT_EQ(stream->Read(nullptr, 0, nullptr), E_NOTIMPL);
 }
 
-TEST(COMStdoutStream, FailedWriteRaisesWithTheOsError) {
-    com::Ptr<IStream> stream;
+// The writer calls Write from its own frames: the failure comes back as an HRESULT and is raised
+// by the writer's caller.
+TEST(COMStdoutStream, FailedWriteAnswersAnHresultAndKeepsTheFailure) {
+    com::Ptr<COMStdoutStream> stream;
     *stream.receive() = COMStdoutStream::create();
     HANDLE old = GetStdHandle(STD_OUTPUT_HANDLE);
     SetStdHandle(STD_OUTPUT_HANDLE, INVALID_HANDLE_VALUE);
+    HRESULT hr = stream->Write("x", 1, nullptr);
+    SetStdHandle(STD_OUTPUT_HANDLE, old);
+    EXPECT_EQ(hr, STG_E_CANTSAVE);
     try {
-        stream->Write("x", 1, nullptr);
+        stream->raiseFailure();
         ADD_FAILURE() << "no failure";
     } catch (const vosexception& e) {
         EXPECT_NE(e.message().find(L"at Unable to write into stdout"), std::wstring::npos);
         EXPECT_EQ(e.contexts().at(0).origin, "COMStdoutStream::Write");
         EXPECT_EQ(e.contexts().at(0).line, 100);
     }
-    SetStdHandle(STD_OUTPUT_HANDLE, old);
 }
 
 } // namespace

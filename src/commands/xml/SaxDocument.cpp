@@ -2,7 +2,6 @@
 
 #include "app/Exceptions.h"
 #include "app/Format.h"
-#include "commands/COMStdoutStream.h"
 
 namespace {
 
@@ -23,29 +22,34 @@ SaxDocument::SaxDocument() {
     com::check(attributes_->QueryInterface(__uuidof(ISAXAttributes), list_.receiveVoid()));
     com::check(writer_->QueryInterface(__uuidof(ISAXContentHandler), handler_.receiveVoid()));
     com::check(writer_->put_encoding(com::Bstr(L"UTF-8").get()));
-    com::Ptr<IStream> stream;
-    *stream.receive() = COMStdoutStream::create();
+    *stream_.receive() = COMStdoutStream::create();
     VARIANT output;
     VariantInit(&output);
     output.vt = VT_UNKNOWN;
-    output.punkVal = stream.get();
+    output.punkVal = static_cast<IStream*>(stream_.get());
     com::check(writer_->put_output(output));
-    com::check(handler_->startDocument());
+    check(handler_->startDocument());
+}
+
+void SaxDocument::check(HRESULT hr) const {
+    // Whatever the writer answered: a writer that swallowed a failed write must not make it a success.
+    stream_->raiseFailure();
+    com::check(hr);
 }
 
 void SaxDocument::end() {
-    com::check(handler_->endDocument());
-    com::check(writer_->flush());
+    check(handler_->endDocument());
+    check(writer_->flush());
 }
 
 void SaxDocument::startElement(const std::wstring& name) {
     const int n = static_cast<int>(name.size());
-    com::check(handler_->startElement(L"", 0, name.c_str(), n, name.c_str(), n, list_.get()));
+    check(handler_->startElement(L"", 0, name.c_str(), n, name.c_str(), n, list_.get()));
 }
 
 void SaxDocument::endElement(const std::wstring& name) {
     const int n = static_cast<int>(name.size());
-    com::check(handler_->endElement(L"", 0, name.c_str(), n, name.c_str(), n));
+    check(handler_->endElement(L"", 0, name.c_str(), n, name.c_str(), n));
 }
 
 void SaxDocument::clearAttributes() { com::check(attributes_->clear()); }

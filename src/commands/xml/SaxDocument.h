@@ -1,6 +1,7 @@
 // A document streamed through the MSXML 3.0 SAX writer (MXXMLWriter) to standard output, with
 // the one attribute list every element start is given as it stands.
 #pragma once
+#include "commands/COMStdoutStream.h"
 #include "commands/Msxml.h"
 
 #include <string>
@@ -18,6 +19,10 @@ public:
     void addAttribute(const std::wstring& name, const std::wstring& value);
 
 private:
+    // After a call of the writer: the stream's failure when a write failed, else the COM error.
+    void check(HRESULT hr) const;
+
+    com::Ptr<COMStdoutStream> stream_;
     com::Ptr<IMXWriter> writer_;
     com::Ptr<ISAXContentHandler> handler_;
     com::Ptr<IMXAttributes> attributes_;
