@@ -125,6 +125,15 @@ bool LogManager::reaches(int level) const {
 
 void LogManager::reportEvent(int level, const std::wstring& message) { events_->report(level, message); }
 
+void LogManager::logPieces(int level, const std::function<bool(std::string& piece)>& next) {
+    if (level < 0 || level > 5) level = 5;
+    if (!executecontext::get().switches[level]) return;
+    std::string piece;
+    toConsole(next(piece) ? piece : std::string());
+    while (next(piece))
+        console_->write(piece);
+}
+
 void LogManager::toConsole(const std::string& bytes) {
     ExecuteContext& context = executecontext::get();
     if (context.switches[12]) console_->write("\n");

@@ -5,6 +5,7 @@
 #include "app/Exceptions.h"
 #include "app/Format.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -38,6 +39,10 @@ public:
         write(level, format(f, args...), nullptr);
     }
     void log(int level, const vexception& e);
+    // One console message of UTF-8 bytes handed over in pieces by `next` (false when none is
+    // left): a document too large to hold whole. The console only, under the level's switch and
+    // separator like any message.
+    void logPieces(int level, const std::function<bool(std::string& piece)>& next);
     // True when a message of `level` would reach a sink or a listener: callers skip building
     // costly trace texts (account look-ups) that would go nowhere.
     bool reaches(int level) const;

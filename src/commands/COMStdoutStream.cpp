@@ -2,7 +2,11 @@
 
 #include "app/Exceptions.h"
 
-COMStdoutStream* COMStdoutStream::create() { return new COMStdoutStream(); }
+COMStdoutStream* COMStdoutStream::create() { return new COMStdoutStream(nullptr, L"stdout"); }
+
+COMStdoutStream* COMStdoutStream::create(HANDLE file, std::wstring shown) {
+    return new COMStdoutStream(file, std::move(shown));
+}
 
 HRESULT COMStdoutStream::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -26,10 +30,11 @@ ULONG COMStdoutStream::Release() {
 HRESULT COMStdoutStream::Write(const void* data, ULONG size, ULONG* written) {
     try {
         DWORD done = 0;
-        if (!WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, size, &done, nullptr))
-            raiseOsError(L"Unable to write into stdout", GetLastError(), {L"", "COMStdoutStream::Write", 100});
+        if (!WriteFile(file_ ? file_ : GetStdHandle(STD_OUTPUT_HANDLE), data, size, &done, nullptr))
+            raiseOsError(L"Unable to write into " + shown_, GetLastError(), {L"", "COMStdoutStream::Write", 100});
         if (done < size)
-            raisePlainError(format(L"Unable to write %d bytes into stdout", size), {L"", "COMStdoutStream::Write", 102});
+            raisePlainError(format(L"Unable to write %d bytes into %s", size, shown_),
+                            {L"", "COMStdoutStream::Write", 102});
         if (written) *written = done;
         return S_OK;
     } catch (...) {

@@ -1,14 +1,18 @@
-// An IStream whose Write puts the bytes unchanged on the process's standard output handle; for
-// documents streamed through the MSXML SAX writer. Reference-counted, deleted at count zero.
+// An IStream whose Write puts the bytes unchanged on the process's standard output handle (or on
+// a spool file); for documents streamed through the MSXML SAX writer. Reference-counted, deleted
+// at count zero.
 #pragma once
 #include <objidl.h>
 
 #include <exception>
+#include <string>
 
 class COMStdoutStream : public IStream {
 public:
-    // A new stream with reference count 1.
+    // A new stream with reference count 1, on standard output (the handle of the moment of each write).
     static COMStdoutStream* create();
+    // ... on a file of the program's own, named by `shown` in the failures.
+    static COMStdoutStream* create(HANDLE file, std::wstring shown);
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -37,8 +41,10 @@ public:
     }
 
 private:
-    COMStdoutStream() = default;
+    COMStdoutStream(HANDLE file, std::wstring shown) : file_(file), shown_(std::move(shown)) {}
     virtual ~COMStdoutStream() = default;
+    HANDLE file_;
+    std::wstring shown_;
     LONG references_ = 1;
     std::exception_ptr failure_;
 };

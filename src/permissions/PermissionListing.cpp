@@ -101,6 +101,15 @@ void setOwner(XmlElement& root, const Sid& owner) {
     element.set(L"Type", accountTypeWord(useOf(owner)));
 }
 
+ListingAttributes attributesOf(const security::SecurityInfo& info, bool file) {
+    const DWORD rights = security::effectiveRights(info.dacl, info.owner, security::callerSids());
+    return {{L"Type", file ? L"File" : L"Folder"},
+            {L"Change", (rights & 0x800) ? L"enable" : L"disable"},
+            {L"LocalDomain", localComputer()},
+            {L"BuiltinDomain", security::administratorsGroup().lookup().domain},
+            {L"NTAuthorityDomain", security::localSystem().lookup().domain}};
+}
+
 } // namespace
 
 InheritanceLookup serviceInheritance() {
@@ -173,16 +182,16 @@ std::wstring listPermissions(ListingMode mode, const std::wstring& path, Account
     return document.xml();
 }
 
+ListingAttributes listingAttributes(const std::wstring& path) {
+    return attributesOf(security::readSecurity(path), !isFolder(path));
+}
+
 void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
                   const InheritanceLookup& inheritance) {
     security::SecurityInfo info = security::readSecurity(path);
     const bool file = !isFolder(path);
-    const DWORD rights = security::effectiveRights(info.dacl, info.owner, security::callerSids());
-    root.set(L"Type", file ? L"File" : L"Folder");
-    root.set(L"Change", (rights & 0x800) ? L"enable" : L"disable");
-    root.set(L"LocalDomain", localComputer());
-    root.set(L"BuiltinDomain", security::administratorsGroup().lookup().domain);
-    root.set(L"NTAuthorityDomain", security::localSystem().lookup().domain);
+    for (const auto& [name, value] : attributesOf(info, file))
+        root.set(name, value);
     setOwner(root, info.owner);
 
     const std::vector<Ace> aces = acesOf(info.dacl);

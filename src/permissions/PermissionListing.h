@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace permissions {
 
@@ -40,6 +42,9 @@ DatabaseOpener panelDatabase();
 // `accounts` (prepared by the caller).
 std::wstring listPermissions(ListingMode mode, const std::wstring& path, AccountTable& accounts,
                              const InheritanceLookup& inheritance);
+// The root's attributes of a listing (Type, Change and the three domain names), in order.
+using ListingAttributes = std::vector<std::pair<std::wstring, std::wstring>>;
+ListingAttributes listingAttributes(const std::wstring& path);
 // The same listing written onto an element: the root's attributes, then its children.
 void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
                   const InheritanceLookup& inheritance);

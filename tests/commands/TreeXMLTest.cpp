@@ -215,4 +215,42 @@ TEST_F(Tree, AnUnreadablePermissionEndsTheCommandWithoutADocument) {
         << r.out;
 }
 
+// The document is spooled to a file of the program's own and reaches the output only when the
+// walk has succeeded; the file is gone after every run.
+TEST_F(Tree, AWalkThatFailsHalfWayShowsItsMessageAloneAndLeavesNoSpool) {
+    substitute.failNext(Call::findFirstFile, site(L"D\\s\\*.*"), ERROR_ACCESS_DENIED, 100);
+    auto r = run({L"--tree", L"--path=" + site(L"D"), L"--recursive"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.find("<"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(text::toUtf8(site(L"D\\s"))), std::string::npos) << r.out;
+    r = run({L"--tree", L"--path=" + site(L"D")});
+    EXPECT_EQ(r.exitCode, 0);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(site(L"quarn-*").c_str(), &data);
+    EXPECT_EQ(find, INVALID_HANDLE_VALUE) << text::toUtf8(data.cFileName);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+TEST_F(Tree, ADocumentOfManyPiecesArrivesWhole) {
+    const std::string name(120, 'n');
+    for (int i = 0; i < 1500; ++i)
+        tree.file(L"vhosts\\big\\" + text::fromUtf8(name) + std::to_wstring(i) + L".txt", "x");
+    auto r = run({L"--tree", L"--path=" + site(L"big")});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_GT(r.out.size(), 3u << 16); // more than three pieces of the spool
+    auto outline = xmlOutline(r.out);
+    ASSERT_EQ(outline.size(), 2u + 2 + 1500) << r.out.substr(0, 300);
+    EXPECT_EQ(testsupport::attributeOf(outline.back(), "Size"), "1");
+    EXPECT_EQ(testsupport::attributeOf(outline.back(), "Name").substr(0, 120), name);
+}
+
+TEST_F(Tree, WithoutAPlaceForTheSpoolTheCommandEndsWithAMessage) {
+    substitute.setTempPath(tree.path(L"gone\\"));
+    auto r = run({L"--tree", L"--path=" + site(L"D")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("Unable to create temporary file in (" + text::toUtf8(tree.path(L"gone\\")) + ")", 0), 0u)
+        << r.out;
+    EXPECT_EQ(r.out.find("<"), std::string::npos) << r.out;
+}
+
 } // namespace

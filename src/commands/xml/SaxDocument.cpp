@@ -14,15 +14,23 @@ template <class T> com::Ptr<T> create(const wchar_t* progId) {
     return object;
 }
 
+com::Ptr<COMStdoutStream> standardOutput() {
+    com::Ptr<COMStdoutStream> stream;
+    *stream.receive() = COMStdoutStream::create();
+    return stream;
+}
+
 } // namespace
 
-SaxDocument::SaxDocument() {
+SaxDocument::SaxDocument() : SaxDocument(standardOutput(), true) {}
+
+SaxDocument::SaxDocument(com::Ptr<COMStdoutStream> stream, bool declaration) : stream_(std::move(stream)) {
     writer_ = create<IMXWriter>(L"Msxml2.MXXMLWriter.3.0");
     attributes_ = create<IMXAttributes>(L"Msxml2.SAXAttributes.3.0");
     com::check(attributes_->QueryInterface(__uuidof(ISAXAttributes), list_.receiveVoid()));
     com::check(writer_->QueryInterface(__uuidof(ISAXContentHandler), handler_.receiveVoid()));
     com::check(writer_->put_encoding(com::Bstr(L"UTF-8").get()));
-    *stream_.receive() = COMStdoutStream::create();
+    if (!declaration) com::check(writer_->put_omitXMLDeclaration(VARIANT_TRUE));
     VARIANT output;
     VariantInit(&output);
     output.vt = VT_UNKNOWN;
@@ -57,4 +65,37 @@ void SaxDocument::clearAttributes() { com::check(attributes_->clear()); }
 void SaxDocument::addAttribute(const std::wstring& name, const std::wstring& value) {
     com::check(attributes_->addAttribute(com::Bstr(L"").get(), com::Bstr(name).get(), com::Bstr(name).get(),
                                          com::Bstr(L"CDATA").get(), com::Bstr(value).get()));
+}
+
+void SaxDocument::writeElements(IXMLDOMNode* parent) {
+    com::Ptr<IXMLDOMNode> node;
+    com::check(parent->get_firstChild(node.receive()));
+    while (node) {
+        DOMNodeType type = NODE_INVALID;
+        com::check(node->get_nodeType(&type));
+        if (type == NODE_ELEMENT) {
+            com::Bstr name;
+            com::check(node->get_nodeName(name.receive()));
+            clearAttributes();
+            com::Ptr<IXMLDOMNamedNodeMap> attributes;
+            com::check(node->get_attributes(attributes.receive()));
+            long count = 0;
+            com::check(attributes->get_length(&count));
+            for (long i = 0; i < count; ++i) {
+                com::Ptr<IXMLDOMNode> attribute;
+                com::check(attributes->get_item(i, attribute.receive()));
+                com::Bstr attributeName, value;
+                com::check(attribute->get_nodeName(attributeName.receive()));
+                com::check(attribute->get_text(value.receive()));
+                addAttribute(attributeName.str(), value.str());
+            }
+            startElement(name.str());
+            writeElements(node.get());
+            endElement(name.str());
+        }
+        com::Ptr<IXMLDOMNode> next;
+        com::check(node->get_nextSibling(next.receive()));
+        node = next;
+    }
+    clearAttributes();
 }

@@ -10,6 +10,9 @@ class SaxDocument {
 public:
     // Creates the writer with encoding "UTF-8" and standard output as its stream; starts the document.
     SaxDocument();
+    // ... with the stream given; without the XML declaration when `declaration` is false (as a
+    // DOM's text has none).
+    SaxDocument(com::Ptr<COMStdoutStream> stream, bool declaration);
     // Ends the document: the writer flushes what it holds.
     void end();
 
@@ -17,6 +20,9 @@ public:
     void endElement(const std::wstring& name);
     void clearAttributes();
     void addAttribute(const std::wstring& name, const std::wstring& value);
+    // The element children of a DOM node, each with its attributes in order and its own element
+    // children, written as they stand (the attribute list is left cleared).
+    void writeElements(IXMLDOMNode* parent);
 
 private:
     // After a call of the writer: the stream's failure when a write failed, else the COM error.

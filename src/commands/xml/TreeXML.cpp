@@ -3,9 +3,10 @@
 #include "app/Exceptions.h"
 #include "app/Log.h"
 #include "commands/Params.h"
-#include "commands/XmlDocument.h"
 #include "commands/files/FileHelpers.h"
+#include "commands/xml/DocumentSpool.h"
 #include "commands/xml/LoopGuard.h"
+#include "commands/xml/SaxDocument.h"
 #include "platform/Platform.h"
 
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
@@ -21,6 +22,8 @@ TreeXML::TreeXML()
     : ClassicCommand(L"--tree",
                      L"Usage:\n--tree --path='path' [--recursive] [--permissions] [--file-info] [--folders] [--files]\n") {
 }
+
+TreeXML::~TreeXML() = default;
 
 int TreeXML::start(int argc, wchar_t** argv) {
     Params params(argc, argv);
@@ -78,68 +81,77 @@ const filetype::Detection& TreeXML::detection(const std::wstring& path, const st
     return fileTypeCache_.emplace(std::move(key), filetype::detect(path)).first->second;
 }
 
-void TreeXML::addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, IXMLDOMElement* element,
-                                LoopGuard& guard) {
+void TreeXML::addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, LoopGuard& guard) {
     files::DirectoryListing listing = files::listDirectory(path);
     if (listingKind != FilesOnly) {
         for (const files::DirectoryEntry& child : listing.directories) {
             if (files::isDotEntry(child)) {
-                com::Ptr<IXMLDOMElement> dot;
-                com::check(document_->createElement(com::Bstr(L"Folder").get(), dot.receive()));
-                xmldoc::setAttribute(dot.get(), L"Name", child.name);
-                xmldoc::setAttribute(dot.get(), L"LastWriteTime", secondsText(entry.lastWriteTime));
-                xmldoc::append(element, dot.get());
+                document_->clearAttributes();
+                document_->addAttribute(L"Name", child.name);
+                document_->addAttribute(L"LastWriteTime", secondsText(entry.lastWriteTime));
+                document_->startElement(L"Folder");
+                document_->endElement(L"Folder");
                 continue;
             }
-            addNode(path, child, element, guard);
+            addNode(path, child, guard);
         }
     }
     if (listingKind != FoldersOnly)
         for (const files::DirectoryEntry& child : listing.files)
-            addNode(path, child, element, guard);
+            addNode(path, child, guard);
 }
 
-void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, IXMLDOMElement* parent,
-                      LoopGuard& guard) {
+void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, LoopGuard& guard) {
     ++depth_;
     const bool isRoot = parentPath.empty();
     const std::wstring path = isRoot ? rootPath : files::joinPath(parentPath, entry.name);
-    com::Ptr<IXMLDOMElement> element;
     // The listing's attributes stand for a query per entry: one enumeration per folder.
-    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        com::check(document_->createElement(com::Bstr(L"Folder").get(), element.receive()));
-        if (recursive || depth_ == 0) {
-            if (isRoot) {
-                addFolderContents(path, entry, element.get(), guard);
-            } else if (guard.enter(path, entry)) {
-                addFolderContents(path, entry, element.get(), guard);
-                guard.leave();
-            }
-        }
-    } else {
-        com::check(document_->createElement(com::Bstr(L"File").get(), element.receive()));
+    const bool folder = entry.attributes & FILE_ATTRIBUTE_DIRECTORY;
+    const wchar_t* element = folder ? L"Folder" : L"File";
+    document_->clearAttributes();
+    if (!folder) {
         if (withFileInfo) {
             const filetype::Detection& d = detection(path, entry.name);
-            xmldoc::setAttribute(element.get(), L"Code", d.encoding);
-            xmldoc::setAttribute(element.get(), L"Type", d.kind);
-            xmldoc::setAttribute(element.get(), L"Subtype", d.extension);
+            document_->addAttribute(L"Code", d.encoding);
+            document_->addAttribute(L"Type", d.kind);
+            document_->addAttribute(L"Subtype", d.extension);
         }
-        xmldoc::setAttribute(element.get(), L"Size", std::to_wstring(entry.size));
+        document_->addAttribute(L"Size", std::to_wstring(entry.size));
     }
-    xmldoc::setAttribute(element.get(), L"Name", isRoot ? givenPath_ : entry.name);
-    xmldoc::setAttribute(element.get(), L"LastWriteTime", secondsText(entry.lastWriteTime));
-    if (withPermissions) permissionListing.write(element.get(), path);
-    xmldoc::append(parent, element.get());
+    document_->addAttribute(L"Name", isRoot ? givenPath_ : entry.name);
+    document_->addAttribute(L"LastWriteTime", secondsText(entry.lastWriteTime));
+    if (withPermissions)
+        for (const auto& [name, value] : permissionListing.attributes(path))
+            document_->addAttribute(name, value);
+    document_->startElement(element);
+    if (folder && (recursive || depth_ == 0)) {
+        if (isRoot) {
+            addFolderContents(path, entry, guard);
+        } else if (guard.enter(path, entry)) {
+            addFolderContents(path, entry, guard);
+            guard.leave();
+        }
+    }
+    // The account table has met everything below the element by now: its Accounts name them too.
+    if (withPermissions) document_->writeElements(permissionListing.listing(path).root().get());
+    document_->endElement(element);
     --depth_;
 }
 
+void TreeXML::prepare() {
+    ClassicCommand::prepare();
+    spool_ = std::make_unique<DocumentSpool>();
+}
+
 void TreeXML::execute() {
-    xmldoc::Document document(L"<Tree/>");
-    com::Ptr<IXMLDOMDocument> owner;
-    com::check(document.root()->get_ownerDocument(owner.receive()));
-    document_ = owner.get();
+    SaxDocument document(spool_->stream(), false);
+    document_ = &document;
     LoopGuard guard(rootPath);
-    addNode(L"", queryEntry(rootPath), document.root().get(), guard);
+    document.clearAttributes();
+    document.startElement(L"Tree");
+    addNode(L"", queryEntry(rootPath), guard);
+    document.endElement(L"Tree");
+    document.end();
     document_ = nullptr;
-    LogManager::instance().log(2, L"%s", document.xml());
+    spool_->copyToLog(2);
 }

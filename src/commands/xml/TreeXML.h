@@ -1,22 +1,29 @@
-// --tree: a folder or file, and optionally what lies below it, as an XML document.
+// --tree: a folder or file, and optionally what lies below it, as an XML document. The document
+// is written element by element through the SAX writer into a spool and reaches standard output
+// whole once the walk has succeeded: memory does not grow with the tree, and a walk that fails
+// shows its message alone.
 #pragma once
 #include "commands/QuarnClass.h"
-#include "commands/Msxml.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/FileType.h"
 #include "permissions/ElementListing.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 
+class DocumentSpool;
 class LoopGuard;
+class SaxDocument;
 
 class TreeXML : public ClassicCommand {
 public:
     enum ListingKind { FoldersOnly = 0, FilesOnly = 1, FoldersAndFiles = 2 };
 
     TreeXML();
+    ~TreeXML() override;
     int start(int argc, wchar_t** argv) override;
+    void prepare() override;
     void execute() override;
 
     std::wstring rootPath;
@@ -33,11 +40,9 @@ public:
 
 private:
     // The element of `entry` (found in `parentPath`, or the requested path itself when
-    // `parentPath` is empty), appended to `parent`, with what lies below it.
-    void addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, IXMLDOMElement* parent,
-                 LoopGuard& guard);
-    void addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, IXMLDOMElement* element,
-                           LoopGuard& guard);
+    // `parentPath` is empty), with what lies below it.
+    void addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, LoopGuard& guard);
+    void addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, LoopGuard& guard);
     // The detection for a file, once per extension (ignoring case); always for a name without one.
     const filetype::Detection& detection(const std::wstring& path, const std::wstring& name);
 
@@ -45,5 +50,6 @@ private:
     int depth_ = -1;
     std::map<std::wstring, filetype::Detection> fileTypeCache_;
     filetype::Detection uncached_;
-    IXMLDOMDocument* document_ = nullptr;
+    std::unique_ptr<DocumentSpool> spool_;
+    SaxDocument* document_ = nullptr;
 };
