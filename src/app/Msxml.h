@@ -97,4 +97,18 @@ private:
 // Raises _com_error for a failed HRESULT.
 void check(HRESULT hr);
 
+// Calls `visit` with every element child of `parent`, in document order, until it answers false.
+template <class Visit> void forEachElement(IXMLDOMNode* parent, Visit visit) {
+    Ptr<IXMLDOMNode> node;
+    check(parent->get_firstChild(node.receive()));
+    while (node) {
+        DOMNodeType type = NODE_INVALID;
+        check(node->get_nodeType(&type));
+        if (type == NODE_ELEMENT && !visit(node.get())) return;
+        Ptr<IXMLDOMNode> next;
+        check(node->get_nextSibling(next.receive()));
+        node = next;
+    }
+}
+
 } // namespace com

@@ -22,6 +22,18 @@ void checkSize(uint64_t bytes, const std::wstring& shown) {
                                  std::to_wstring(XmlDocument::kMaxXmlSizeKilobytes) + L" KB)");
 }
 
+std::wstring nameOf(IXMLDOMNode* node) {
+    com::Bstr name;
+    com::check(node->get_nodeName(name.receive()));
+    return name.str();
+}
+
+XmlElement elementOf(IXMLDOMNode* node) {
+    com::Ptr<IXMLDOMElement> element;
+    com::check(node->QueryInterface(__uuidof(IXMLDOMElement), element.receiveVoid()));
+    return XmlElement(element);
+}
+
 VARIANT boolean(bool value) {
     VARIANT v;
     VariantInit(&v);
@@ -66,47 +78,23 @@ XmlElement XmlElement::append(const std::wstring& name) {
 
 std::vector<XmlElement> XmlElement::children(const std::wstring& name) const {
     std::vector<XmlElement> found;
-    com::Ptr<IXMLDOMNode> node;
-    com::check(element_->get_firstChild(node.receive()));
-    while (node) {
-        DOMNodeType type = NODE_INVALID;
-        com::check(node->get_nodeType(&type));
-        if (type == NODE_ELEMENT) {
-            com::Bstr nodeName;
-            com::check(node->get_nodeName(nodeName.receive()));
-            if (nodeName.str() == name) {
-                if (found.size() == XmlDocument::kMaxEntries)
-                    throwRunTimeError(0, L"Too many " + name + L" elements in the document");
-                com::Ptr<IXMLDOMElement> element;
-                com::check(node->QueryInterface(__uuidof(IXMLDOMElement), element.receiveVoid()));
-                found.emplace_back(element);
-            }
-        }
-        com::Ptr<IXMLDOMNode> next;
-        com::check(node->get_nextSibling(next.receive()));
-        node = next;
-    }
+    com::forEachElement(element_.get(), [&](IXMLDOMNode* node) {
+        if (nameOf(node) != name) return true;
+        if (found.size() == XmlDocument::kMaxEntries)
+            throwRunTimeError(0, L"Too many " + name + L" elements in the document");
+        found.push_back(elementOf(node));
+        return true;
+    });
     return found;
 }
 
 std::optional<XmlElement> XmlElement::child(const std::wstring& name) const {
-    com::Ptr<IXMLDOMNode> node;
-    com::check(element_->get_firstChild(node.receive()));
-    while (node) {
-        DOMNodeType type = NODE_INVALID;
-        com::check(node->get_nodeType(&type));
-        com::Bstr nodeName;
-        if (type == NODE_ELEMENT) com::check(node->get_nodeName(nodeName.receive()));
-        if (type == NODE_ELEMENT && nodeName.str() == name) {
-            com::Ptr<IXMLDOMElement> element;
-            com::check(node->QueryInterface(__uuidof(IXMLDOMElement), element.receiveVoid()));
-            return XmlElement(element);
-        }
-        com::Ptr<IXMLDOMNode> next;
-        com::check(node->get_nextSibling(next.receive()));
-        node = next;
-    }
-    return std::nullopt;
+    std::optional<XmlElement> found;
+    com::forEachElement(element_.get(), [&](IXMLDOMNode* node) {
+        if (nameOf(node) == name) found = elementOf(node);
+        return !found;
+    });
+    return found;
 }
 
 XmlDocument::XmlDocument() {

@@ -68,34 +68,26 @@ void SaxDocument::addAttribute(const std::wstring& name, const std::wstring& val
 }
 
 void SaxDocument::writeElements(IXMLDOMNode* parent) {
-    com::Ptr<IXMLDOMNode> node;
-    com::check(parent->get_firstChild(node.receive()));
-    while (node) {
-        DOMNodeType type = NODE_INVALID;
-        com::check(node->get_nodeType(&type));
-        if (type == NODE_ELEMENT) {
-            com::Bstr name;
-            com::check(node->get_nodeName(name.receive()));
-            clearAttributes();
-            com::Ptr<IXMLDOMNamedNodeMap> attributes;
-            com::check(node->get_attributes(attributes.receive()));
-            long count = 0;
-            com::check(attributes->get_length(&count));
-            for (long i = 0; i < count; ++i) {
-                com::Ptr<IXMLDOMNode> attribute;
-                com::check(attributes->get_item(i, attribute.receive()));
-                com::Bstr attributeName, value;
-                com::check(attribute->get_nodeName(attributeName.receive()));
-                com::check(attribute->get_text(value.receive()));
-                addAttribute(attributeName.str(), value.str());
-            }
-            startElement(name.str());
-            writeElements(node.get());
-            endElement(name.str());
+    com::forEachElement(parent, [this](IXMLDOMNode* node) {
+        com::Bstr name;
+        com::check(node->get_nodeName(name.receive()));
+        clearAttributes();
+        com::Ptr<IXMLDOMNamedNodeMap> attributes;
+        com::check(node->get_attributes(attributes.receive()));
+        long count = 0;
+        com::check(attributes->get_length(&count));
+        for (long i = 0; i < count; ++i) {
+            com::Ptr<IXMLDOMNode> attribute;
+            com::check(attributes->get_item(i, attribute.receive()));
+            com::Bstr attributeName, value;
+            com::check(attribute->get_nodeName(attributeName.receive()));
+            com::check(attribute->get_text(value.receive()));
+            addAttribute(attributeName.str(), value.str());
         }
-        com::Ptr<IXMLDOMNode> next;
-        com::check(node->get_nextSibling(next.receive()));
-        node = next;
-    }
+        startElement(name.str());
+        writeElements(node);
+        endElement(name.str());
+        return true;
+    });
     clearAttributes();
 }
