@@ -22,16 +22,6 @@ using namespace testsupport;
 using RunTime::User::AccountRecords;
 using RunTime::User::AccountRow;
 
-// <build>\tests\command_tests.exe -> <build>
-std::wstring buildFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.resize(path.rfind(L'\\'));
-    path.resize(path.rfind(L'\\'));
-    return path;
-}
-
 class TableTemplates : public files::ArchiveTemplates {
 public:
     std::map<std::wstring, std::wstring> table; // "TYPE/Operation" -> template
@@ -70,7 +60,7 @@ using ScopedRecords = ScopedInstall<AccountRecords, RunTime::User::installAccoun
 class UnpackArchiveTest : public FileCommandTest {
 protected:
     UnpackArchiveTest() {
-        corpus = buildFolder() + L"\\archive-corpus";
+        corpus = archiveCorpus();
         std::wstring bin = tree.folder(L"product\\admin\\bin");
         CopyFileW(builtProgram(L"archiver.exe").c_str(), (bin + L"\\archiver.exe").c_str(), FALSE);
         settings.strings[L"SHORT_PRODUCT_ROOT_D"] = tree.path(L"product\\");
