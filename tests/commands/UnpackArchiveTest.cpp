@@ -261,6 +261,25 @@ TEST_F(UnpackArchiveTest, AnAccountWithoutAHomeIsRefusedBeforeAnythingRuns) {
     EXPECT_EQ(snapshot(site(L"example.com\\httpdocs")), TreeSnapshot{});
 }
 
+TEST_F(UnpackArchiveTest, AHomeThatIsNoAbsolutePathIsRefused) {
+    // Started inside the hosting area, a relative home would name another account's site.
+    std::wstring other = tree.folder(L"vhosts\\other.example");
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(tree.path(L"vhosts").c_str());
+    std::wstring archive = upload(L"site.zip");
+    TreeSnapshot before = snapshot(tree.root());
+    for (const wchar_t* home : {L"other.example", L".\\other.example", L"C:other.example", L"\\other.example"}) {
+        SCOPED_TRACE(text::toUtf8(home));
+        records.home = home;
+        InProcessResult r = run({L"unpack-archive", archive, site(L"example.com\\httpdocs")});
+        EXPECT_NE(r.out.find("Unable to get user ("), std::string::npos) << r.out;
+        EXPECT_EQ(snapshot(tree.root()), before);
+    }
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(snapshot(other), TreeSnapshot{});
+}
+
 TEST_F(UnpackArchiveTest, AHomeOutsideTheManagedAreaIsNotWrittenInto) {
     records.home = tree.path(L"outside");
     InProcessResult r = run({L"unpack-archive", upload(L"site.zip"), site(L"example.com\\httpdocs")});

@@ -37,7 +37,8 @@ protected:
         home = tree.folder(L"vhosts\\example.com");
         tree.folder(L"vhosts\\example.com\\httpdocs");
         tree.folder(L"outside");
-        std::wstring bin = tree.folder(L"product\\admin\\bin");
+        // The panel's own folders beside the tree the tests compare.
+        std::wstring bin = service.folder(L"product\\admin\\bin");
         CopyFileW(builtProgram(L"archiver.exe").c_str(), (bin + L"\\archiver.exe").c_str(), FALSE);
     }
 
@@ -52,11 +53,11 @@ protected:
     // of the run-as requests outside the tree.
     std::string settings() const {
         std::string text =
-            "[strings]\nPRODUCT_ROOT_D=" + text::toUtf8(tree.path(L"product")) +
-            "\nSHORT_PRODUCT_ROOT_D=" + text::toUtf8(tree.path(L"product")) +
-            "\nPRODUCT_DATA_D=" + text::toUtf8(tree.path(L"data")) +
-            "\nHTTPD_VHOSTS_D=" + text::toUtf8(tree.path(L"vhosts")) +
-            "\nCATALINA_HOME=\nDUMP_D=\n"
+            "[strings]\nPRODUCT_ROOT_D=" + text::toUtf8(service.path(L"product")) +
+            "\nSHORT_PRODUCT_ROOT_D=" + text::toUtf8(service.path(L"product")) +
+            "\nPRODUCT_DATA_D=" + text::toUtf8(service.path(L"data")) +
+            "\nHTTPD_VHOSTS_D=" + text::toUtf8(tree.path(L"vhosts")) + "\nDUMP_D=" + text::toUtf8(dumpFolder) +
+            "\nCATALINA_HOME=\n"
             "TARNIS_DATABASE_PROVIDER_NAME=MySQL\nMySQL_DB_HOST=127.0.0.1\nMySQL_DB_PORT=" +
             std::to_string(testDatabasePort()) +
             "\nTARNIS_DATABASE_LOGIN=admin\nmySQLDBName=tna\n[passwords]\npwd=setup\n[components]\nfrontpage:2=\n"
@@ -115,6 +116,7 @@ protected:
 
     ScratchTree tree;
     ScratchTree service;
+    std::wstring dumpFolder; // a further allowed root, when a test sets one before SetUp
     std::wstring runAsLog = service.path(L"runas.log");
     std::wstring corpus = archiveCorpus();
     std::wstring home;
@@ -195,15 +197,23 @@ TEST_F(UnpackArchiveE2e, DamagedAndCraftedArchivesChangeNothing) {
     }
 }
 
-TEST_F(UnpackArchiveE2e, AnAccountWithoutAHomeRowIsRefused) {
-    row->remove();
+TEST_F(UnpackArchiveE2e, AnAccountWithoutAHomeRowOrWithARelativeHomeIsRefused) {
     std::wstring archive = upload(L"site.zip");
     TreeSnapshot before = snapshot(tree.root());
+    const std::string message = "Unable to get user (" + text::toUtf8(kAccount) + ") home";
+    row->remove();
     RunResult r = unpack({archive, home + L"\\httpdocs"});
-    std::string message = "Unable to get user (" + text::toUtf8(kAccount) + ") home";
     EXPECT_EQ(r.out, errorDocument(message, "unknown"));
     EXPECT_EQ(r.exitCode, 0u);
     EXPECT_EQ(snapshot(tree.root()), before);
+    // A relative home would be taken from wherever the panel happened to start the program.
+    for (const wchar_t* relative : {L"example.com", L"vhosts\\example.com"}) {
+        row.reset();
+        row = std::make_unique<ScopedAccountRow>(kAccount, relative);
+        r = unpack({archive, home + L"\\httpdocs"});
+        EXPECT_EQ(r.out, errorDocument(message, "unknown"));
+        EXPECT_EQ(snapshot(tree.root()), before);
+    }
     // Refused in the checks: the service was never asked for the account.
     for (const std::string& line : linesOf(runAsLog))
         EXPECT_EQ(line.find(std::string("sid=") + kAccountSid), std::string::npos) << line;
@@ -218,7 +228,7 @@ TEST_F(UnpackArchiveE2e, PathsOutsideTheManagedAreaAreRefused) {
         std::wstring archive, destination, shown;
     } cases[] = {
         {archive, tree.path(L"outside\\unpacked"), tree.path(L"outside\\unpacked")},
-        {archive, tree.path(L"product\\admin\\bin"), tree.path(L"product\\admin\\bin")},
+        {archive, service.path(L"product\\admin\\bin"), service.path(L"product\\admin\\bin")},
         {outsideArchive, home + L"\\httpdocs", outsideArchive},
     };
     for (const Case& c : cases) {
@@ -235,6 +245,19 @@ TEST_F(UnpackArchiveE2e, PathsOutsideTheManagedAreaAreRefused) {
     RunResult r = unpack({archive, home + L"\\httpdocs"});
     EXPECT_NE(r.out.find("ErrorCode=\"path_is_not_allowed\""), std::string::npos) << r.out;
     EXPECT_EQ(snapshot(tree.root()), before);
+}
+
+TEST_F(UnpackArchiveE2e, ADestinationOnAnotherVolumeIsFilledByCopying) {
+    if (GetFileAttributesW(L"Q:\\") == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no second drive";
+    ScratchTree other(L"Q:");
+    dumpFolder = other.root();
+    standin.reset();
+    standin = std::make_unique<PanelStandin>(settings());
+    std::wstring destination = other.path(L"unpacked");
+    RunResult r = unpack({upload(L"site.tgz"), destination});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(snapshot(destination), siteTree());
+    expectNoTemporaryDirectory(home);
 }
 
 } // namespace
