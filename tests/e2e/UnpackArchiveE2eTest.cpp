@@ -183,7 +183,7 @@ TEST_F(UnpackArchiveE2e, DamagedAndCraftedArchivesChangeNothing) {
         tree.file(L"vhosts\\example.com\\httpdocs\\index.html", "the site's own page");
         for (const wchar_t* name : {L"truncated.zip", L"crc.zip", L"truncated.tgz", L"garbage.zip",
                                     L"traversal.zip", L"traversal.tar", L"absolute.tar", L"drive.zip",
-                                    L"symlink.tar", L"hardlink.tar"}) {
+                                    L"symlink.tar", L"symlink.zip", L"hardlink.tar"}) {
             SCOPED_TRACE(text::toUtf8(name) + (withPrivate ? " with private" : ""));
             std::wstring archive = upload(name);
             TreeSnapshot before = snapshot(tree.root());
@@ -195,6 +195,19 @@ TEST_F(UnpackArchiveE2e, DamagedAndCraftedArchivesChangeNothing) {
                 EXPECT_EQ(GetFileAttributesW(escaped), INVALID_FILE_ATTRIBUTES) << text::toUtf8(escaped);
         }
     }
+}
+
+TEST_F(UnpackArchiveE2e, AMoveThatFailsTakesTheUnpackedTreeAway) {
+    // The archive is sound, but the destination's parent does not exist: the move into place
+    // fails after the unpacking, and the temporary tree goes with it.
+    std::wstring archive = upload(L"site.zip");
+    TreeSnapshot before = snapshot(tree.root());
+    std::wstring destination = home + L"\\httpdocs\\missing\\deeper";
+    RunResult r = unpack({archive, destination});
+    EXPECT_NE(r.out.find("ErrorCode=\"path_not_found\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(text::toUtf8(destination)), std::string::npos) << r.out;
+    EXPECT_EQ(r.exitCode, 0u);
+    EXPECT_EQ(snapshot(tree.root()), before);
 }
 
 TEST_F(UnpackArchiveE2e, AnAccountWithoutAHomeRowOrWithARelativeHomeIsRefused) {
