@@ -177,6 +177,15 @@ TEST_F(UnpackArchiveE2e, AnArchiveWithoutExtensionIsTheOneUnpacked) {
 // archive is reported invalid, and nothing anywhere changed, neither the destination nor the
 // home (no temporary directory) nor anything outside.
 TEST_F(UnpackArchiveE2e, DamagedAndCraftedArchivesChangeNothing) {
+    // Where the crafted names would land: the drive's root for "C:/evil.txt" and for "..", and the
+    // absolute tar entry (its name is the first field of its header) on C: and on Z: (Wine's "/").
+    std::string absolute = readFile(corpus + L"\\absolute.tar").substr(0, 100);
+    absolute.resize(absolute.find('\0'));
+    ASSERT_EQ(absolute.rfind("/tmp/", 0), 0u) << absolute;
+    std::wstring absoluteName = text::fromUtf8(absolute);
+    for (wchar_t& c : absoluteName)
+        if (c == L'/') c = L'\\';
+    const std::wstring escapes[] = {L"C:\\evil.txt", L"C:\\outside.txt", L"C:" + absoluteName, L"Z:" + absoluteName};
     for (bool withPrivate : {false, true}) {
         if (withPrivate) tree.folder(L"vhosts\\example.com\\private");
         std::wstring destination = home + L"\\httpdocs";
@@ -191,8 +200,8 @@ TEST_F(UnpackArchiveE2e, DamagedAndCraftedArchivesChangeNothing) {
             EXPECT_EQ(r.out, invalid(archive));
             EXPECT_EQ(r.exitCode, 0u);
             EXPECT_EQ(snapshot(tree.root()), before);
-            for (const wchar_t* escaped : {L"C:\\evil.txt", L"C:\\outside.txt"})
-                EXPECT_EQ(GetFileAttributesW(escaped), INVALID_FILE_ATTRIBUTES) << text::toUtf8(escaped);
+            for (const std::wstring& escaped : escapes)
+                EXPECT_EQ(GetFileAttributesW(escaped.c_str()), INVALID_FILE_ATTRIBUTES) << text::toUtf8(escaped);
         }
     }
 }
