@@ -150,6 +150,19 @@ TEST_F(UnpackArchiveE2e, ZipTarAndTgzUnpackIntoPlaceForTheAccount) {
     }
 }
 
+TEST_F(UnpackArchiveE2e, AnAdministratorsRunNeedsThePanelsAdministratorAccounts) {
+    // Run as an administrator, the program must tell whether the account is one of the panel's
+    // administrative ones before it switches; Wine has neither of them, so the run ends there,
+    // after the checks and before anything is unpacked.
+    std::wstring archive = upload(L"site.zip");
+    TreeSnapshot before = snapshot(tree.root());
+    RunResult r = runQuarn({kAccount, L"unpack-archive", archive, home + L"\\httpdocs"});
+    EXPECT_EQ(r.out.rfind("Unable to lookup SID for name tnaadm: (1332) ", 0), 0u) << r.out;
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_EQ(snapshot(tree.root()), before);
+    EXPECT_EQ(linesOf(runAsLog), std::vector<std::string>{});
+}
+
 TEST_F(UnpackArchiveE2e, TheTypeArgumentAndProbingWorkAndThePrivateFolderTakesTheTemporaryTree) {
     tree.folder(L"vhosts\\example.com\\private");
     std::wstring a = home + L"\\httpdocs\\typed", b = home + L"\\httpdocs\\probed";
