@@ -201,9 +201,9 @@ bool hasDotComponents(const std::wstring& normalized) {
     return std::any_of(parts.begin(), parts.end(), [](const std::wstring& c) { return c == L"." || c == L".."; });
 }
 
-// A configured root must be an absolute path of a drive folder ("D:\\" on purpose included) or of
-// a UNC share, with nothing in it that the check itself would refuse.
-bool isAbsoluteRoot(const std::wstring& value) {
+} // namespace
+
+bool isAbsoluteFolderPath(const std::wstring& value) {
     if (value.find(L'\0') != std::wstring::npos) return false; // never cut at it: the whole value is suspect
     bool drivePath = value.size() >= 2 && isDriveComponent(value.substr(0, 2)) &&
                      (value.size() == 2 || isSeparator(value[2]));
@@ -226,9 +226,11 @@ bool isAbsoluteRoot(const std::wstring& value) {
     return parts.size() >= shareAt + 2 && !parts[shareAt].empty() && !parts[shareAt + 1].empty();
 }
 
+namespace {
+
 // The value when it can be a root; otherwise nothing, and a warning in the event log.
 std::wstring usableRoot(const std::wstring& name, const std::wstring& value) {
-    if (value.empty() || isAbsoluteRoot(value)) return value;
+    if (value.empty() || isAbsoluteFolderPath(value)) return value;
     std::wstring shown;
     for (wchar_t c : value)
         shown += c ? std::wstring(1, c) : L"\\0";

@@ -27,6 +27,10 @@ void checkReservedNames(const std::wstring& base, const std::wstring& input);
 // existing ancestor).
 std::wstring allowCheckPath(const std::wstring& base, const std::wstring& input);
 
+// An absolute path of a drive folder ("D:\\" included) or of a UNC share, with nothing in it that
+// the allowed-path check would refuse: what a configured root or an account's home must be.
+bool isAbsoluteFolderPath(const std::wstring& value);
+
 bool isVolumeRoot(const std::wstring& path);
 bool isWithin(const std::wstring& root, const std::wstring& path);
 // The normalised path without its last component; empty when only the root is left.

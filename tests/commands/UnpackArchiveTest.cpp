@@ -22,16 +22,6 @@ using namespace testsupport;
 using RunTime::User::AccountRecords;
 using RunTime::User::AccountRow;
 
-// <build>\tests\command_tests.exe -> <build>
-std::wstring buildFolder() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path.resize(path.rfind(L'\\'));
-    path.resize(path.rfind(L'\\'));
-    return path;
-}
-
 class TableTemplates : public files::ArchiveTemplates {
 public:
     std::map<std::wstring, std::wstring> table; // "TYPE/Operation" -> template
@@ -70,7 +60,7 @@ using ScopedRecords = ScopedInstall<AccountRecords, RunTime::User::installAccoun
 class UnpackArchiveTest : public FileCommandTest {
 protected:
     UnpackArchiveTest() {
-        corpus = buildFolder() + L"\\archive-corpus";
+        corpus = archiveCorpus();
         std::wstring bin = tree.folder(L"product\\admin\\bin");
         CopyFileW(builtProgram(L"archiver.exe").c_str(), (bin + L"\\archiver.exe").c_str(), FALSE);
         settings.strings[L"SHORT_PRODUCT_ROOT_D"] = tree.path(L"product\\");
@@ -269,6 +259,25 @@ TEST_F(UnpackArchiveTest, AnAccountWithoutAHomeIsRefusedBeforeAnythingRuns) {
     InProcessResult r = run({L"unpack-archive", upload(L"site.zip"), site(L"example.com\\httpdocs")});
     EXPECT_NE(r.out.find("Unable to get user ("), std::string::npos) << r.out;
     EXPECT_EQ(snapshot(site(L"example.com\\httpdocs")), TreeSnapshot{});
+}
+
+TEST_F(UnpackArchiveTest, AHomeThatIsNoAbsolutePathIsRefused) {
+    // Started inside the hosting area, a relative home would name another account's site.
+    std::wstring other = tree.folder(L"vhosts\\other.example");
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(tree.path(L"vhosts").c_str());
+    std::wstring archive = upload(L"site.zip");
+    TreeSnapshot before = snapshot(tree.root());
+    for (const wchar_t* home : {L"other.example", L".\\other.example", L"C:other.example", L"\\other.example"}) {
+        SCOPED_TRACE(text::toUtf8(home));
+        records.home = home;
+        InProcessResult r = run({L"unpack-archive", archive, site(L"example.com\\httpdocs")});
+        EXPECT_NE(r.out.find("Unable to get user ("), std::string::npos) << r.out;
+        EXPECT_EQ(snapshot(tree.root()), before);
+    }
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(snapshot(other), TreeSnapshot{});
 }
 
 TEST_F(UnpackArchiveTest, AHomeOutsideTheManagedAreaIsNotWrittenInto) {

@@ -17,12 +17,7 @@ using namespace testsupport;
 class Archiver : public ::testing::Test {
 protected:
     void SetUp() override {
-        wchar_t self[MAX_PATH];
-        GetModuleFileNameW(nullptr, self, MAX_PATH);
-        corpus = self;
-        corpus.resize(corpus.rfind(L'\\'));
-        corpus.resize(corpus.rfind(L'\\'));
-        corpus += L"\\archive-corpus\\";
+        corpus = archiveCorpus() + L"\\";
         if (GetFileAttributesW((corpus + L"site.zip").c_str()) == INVALID_FILE_ATTRIBUTES)
             GTEST_SKIP() << "the archive corpus is made by the CTest fixture archive_corpus";
         work = scratch.folder(L"work");

@@ -1,5 +1,7 @@
 #include "support/DatabaseFixtures.h"
 
+#include "db/DatabaseConnection.h"
+
 #include <cstdlib>
 #include <mutex>
 
@@ -61,5 +63,27 @@ LogCounter::LogCounter(std::wstring text) : text_(std::move(text)), start_(tally
 int LogCounter::count() const {
     return tally().count(text_) - start_;
 }
+
+ScopedAccountRow::ScopedAccountRow(const std::wstring& login, const std::wstring& home)
+    : source_(TableSettingsSource::testServer()),
+      connection_(std::make_unique<db::DatabaseConnection>(true, &source_)),
+      login_(connection_->escape(login)) {
+    remove();
+    // Ids above the sample rows' and out of their way.
+    connection_->execute(L"INSERT INTO sys_users (id, login, account_id, home, shell) SELECT "
+                         L"GREATEST(1000, COALESCE(MAX(id), 0) + 1), '" +
+                         login_ + L"', NULL, '" + connection_->escape(home) +
+                         L"', '" + connection_->escape(L"C:\\Windows\\System32\\cmd.exe") + L"' FROM sys_users");
+}
+
+ScopedAccountRow::~ScopedAccountRow() {
+    try {
+        remove();
+    } catch (...) {
+        // A server gone at the end of a test leaves nothing to clean.
+    }
+}
+
+void ScopedAccountRow::remove() { connection_->execute(L"DELETE FROM sys_users WHERE login = '" + login_ + L"'"); }
 
 } // namespace testsupport

@@ -5,8 +5,13 @@
 #include "db/DatabaseSettings.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+
+namespace db {
+class DatabaseConnection;
+}
 
 namespace testsupport {
 
@@ -49,6 +54,23 @@ public:
 private:
     std::wstring text_;
     int start_;
+};
+
+// A sys_users row of the private test server for one login, with the given home, for the
+// object's lifetime: a row the login had before (from a run that did not end cleanly) is replaced,
+// and the row is deleted at the end. remove() takes it away early.
+class ScopedAccountRow {
+public:
+    ScopedAccountRow(const std::wstring& login, const std::wstring& home);
+    ~ScopedAccountRow();
+    ScopedAccountRow(const ScopedAccountRow&) = delete;
+    ScopedAccountRow& operator=(const ScopedAccountRow&) = delete;
+    void remove();
+
+private:
+    TableSettingsSource source_;
+    std::unique_ptr<db::DatabaseConnection> connection_;
+    std::wstring login_;
 };
 
 } // namespace testsupport

@@ -48,6 +48,15 @@ TreeSnapshot snapshot(const std::wstring& root, const SubstitutePlatform* juncti
     return out;
 }
 
+std::wstring archiveCorpus() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path.resize(path.rfind(L'\\'));
+    path.resize(path.rfind(L'\\'));
+    return path + L"\\archive-corpus";
+}
+
 size_t trashEntries() {
     wchar_t temp[MAX_PATH + 1];
     GetTempPathW(MAX_PATH + 1, temp);

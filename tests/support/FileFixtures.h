@@ -21,6 +21,10 @@ using TreeSnapshot = std::map<std::wstring, std::string>;
 TreeSnapshot snapshot(const std::wstring& root, const SubstitutePlatform* junctions = nullptr);
 std::string readFile(const std::wstring& path);
 
+// <build>\archive-corpus: the archives tests/corpus/make-archive-corpus made before the run
+// (found beside the folder of the test program).
+std::wstring archiveCorpus();
+
 // The items the trash directory of the scratch tree's volume holds.
 size_t trashEntries();
 

@@ -55,6 +55,11 @@ std::wstring commandLine(const std::wstring& program, const std::vector<std::wst
 
 RunResult runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments, const std::string& input,
                      DWORD timeoutMs) {
+    return runProgramAs(nullptr, program, arguments, input, timeoutMs);
+}
+
+RunResult runProgramAs(HANDLE token, const std::wstring& program, const std::vector<std::wstring>& arguments,
+                       const std::string& input, DWORD timeoutMs) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     platform::Handle outRead, outWrite, inRead, inWrite;
     if (!CreatePipe(outRead.receive(), outWrite.receive(), &inherit, 0) ||
@@ -74,7 +79,11 @@ RunResult runProgram(const std::wstring& program, const std::vector<std::wstring
     si.hStdError = nul.get();
     PROCESS_INFORMATION pi{};
     std::wstring line = commandLine(program, arguments);
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    BOOL started = token ? CreateProcessAsUserW(token, program.c_str(), line.data(), nullptr, nullptr, TRUE, 0,
+                                                nullptr, nullptr, &si, &pi)
+                         : CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                          &si, &pi);
+    if (!started) {
         ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
         return {"", 0xFFFFFFFF};
     }
@@ -102,6 +111,23 @@ RunResult runProgram(const std::wstring& program, const std::vector<std::wstring
 
 RunResult runQuarn(const std::vector<std::wstring>& arguments, const std::string& input) {
     return runProgram(builtProgram(L"quarn.exe"), arguments, input);
+}
+
+RunResult runQuarnWithoutAdministrators(const std::vector<std::wstring>& arguments, const std::string& input) {
+    platform::Handle own, restricted;
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, own.receive()) ||
+        !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size)) {
+        ADD_FAILURE() << "no token to restrict: " << GetLastError();
+        return {"", 0xFFFFFFFF};
+    }
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    if (!CreateRestrictedToken(own.get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, restricted.receive())) {
+        ADD_FAILURE() << "CreateRestrictedToken failed: " << GetLastError();
+        return {"", 0xFFFFFFFF};
+    }
+    return runProgramAs(restricted.get(), builtProgram(L"quarn.exe"), arguments, input);
 }
 
 BackgroundProcess::BackgroundProcess(const std::wstring& program, const std::vector<std::wstring>& arguments) {

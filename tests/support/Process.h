@@ -24,8 +24,19 @@ std::wstring quoteArgument(const std::wstring& argument);
 RunResult runProgram(const std::wstring& program, const std::vector<std::wstring>& arguments,
                      const std::string& input = "", DWORD timeoutMs = 60000);
 
+// The same, started with `token` as the program's primary token (CreateProcessAsUserW).
+RunResult runProgramAs(HANDLE token, const std::wstring& program, const std::vector<std::wstring>& arguments,
+                       const std::string& input = "", DWORD timeoutMs = 60000);
+
 // quarn.exe with the given arguments.
 RunResult runQuarn(const std::vector<std::wstring>& arguments, const std::string& input = "");
+
+// quarn.exe started with a copy of this process's token in which the Administrators group is for
+// deny only, so that it is not an administrator. Wine knows none of the panel's own administrator
+// accounts ("tnaadm", "Tarnis Administrator"), and an administrator's run for an ordinary account
+// must look them up; a program that is no administrator does not, and asks the run-as service
+// both for the Administrator (its checks) and for the account (the operation).
+RunResult runQuarnWithoutAdministrators(const std::vector<std::wstring>& arguments, const std::string& input = "");
 
 // A background process (the stand-in services), ended by process id when the object goes.
 class BackgroundProcess {

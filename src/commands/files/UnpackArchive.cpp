@@ -57,8 +57,9 @@ void UnpackArchive::checkInput(size_t index) {
     if (index + 1 != inputs.size()) return;
     std::wstring home;
     RunTime::User::userInfoFromDB(targetName, nullptr, &home, nullptr, nullptr);
-    // Without a home the temporary directory would land in whatever the current directory is.
-    if (home.empty()) raiseRunTimeError(0, L"Unable to get user (%s) home", targetName);
+    // Without a home, or with a relative one, the temporary directory would land in whatever the
+    // current directory is (another account's site, when the panel starts us inside the hosting area).
+    if (!pathpolicy::isAbsoluteFolderPath(home)) raiseRunTimeError(0, L"Unable to get user (%s) home", targetName);
     std::wstring normal = pathpolicy::normalizePath(L"", home);
     std::wstring privateFolder = files::joinPath(normal, L"private");
     if (isDirectory(privateFolder)) normal = privateFolder;
