@@ -3,6 +3,7 @@
 #   deps::idn       libidn (IDNA conversion of domain names)
 #   deps::mariadb   MariaDB Connector/C, the MySQL client library (the libmariadb/ tree of Debian's
 #                   mariadb source package)
+#   deps::archive   libarchive (the archiver program's reader)
 # Sources are fetched through apt's source mechanism (cmake/fetch-debian-source.sh) into
 # QUARN_DEPS_DIR and built once there; a later configure of the same build folder reuses them.
 include(ExternalProject)
@@ -14,41 +15,49 @@ set(FETCH_SOURCE ${CMAKE_CURRENT_LIST_DIR}/fetch-debian-source.sh)
 set(UNPACK_SOURCE ${CMAKE_CURRENT_LIST_DIR}/unpack-debian-source.sh)
 file(MAKE_DIRECTORY ${DEPS_PREFIX}/include ${DEPS_PREFIX}/include/mariadb)
 
+# debian_source_library(NAME PROJECT PACKAGE SOURCE [SUBTREE DIR] LIBRARY FILE INCLUDE DIR
+#                       [DEFINITIONS LIST] [LINK LIST] <ExternalProject_Add steps>)
+# Builds the Debian source package PACKAGE (unpacked into QUARN_DEPS_DIR/SOURCE, only its SUBTREE
+# when given) as the external project PROJECT, and offers the static library FILE as deps::NAME.
+function(debian_source_library name project)
+  cmake_parse_arguments(PARSE_ARGV 2 D "" "PACKAGE;SOURCE;SUBTREE;LIBRARY;INCLUDE;DEFINITIONS;LINK" "")
+  ExternalProject_Add(${project}
+    PREFIX ${QUARN_DEPS_DIR}/${project}
+    SOURCE_DIR ${QUARN_DEPS_DIR}/${D_SOURCE}
+    INSTALL_DIR ${DEPS_PREFIX}
+    DOWNLOAD_COMMAND ${FETCH_SOURCE} ${QUARN_DEPS_DIR} ${D_PACKAGE}
+      COMMAND ${UNPACK_SOURCE} ${QUARN_DEPS_DIR}/${D_PACKAGE} ${QUARN_DEPS_DIR}/${D_SOURCE} ${D_SUBTREE}
+    ${D_UNPARSED_ARGUMENTS}
+    BUILD_BYPRODUCTS ${D_LIBRARY}
+    USES_TERMINAL_DOWNLOAD ON
+    USES_TERMINAL_BUILD ON)
+  add_library(deps::${name} STATIC IMPORTED GLOBAL)
+  set_target_properties(deps::${name} PROPERTIES
+    IMPORTED_LOCATION ${D_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${D_INCLUDE}
+    INTERFACE_COMPILE_DEFINITIONS "${D_DEFINITIONS}"
+    INTERFACE_LINK_LIBRARIES "${D_LINK}")
+  add_dependencies(deps::${name} ${project})
+endfunction()
+
 # libidn: gnulib (lib/gl) must be built before the library itself; programs, documentation and
 # translations are not needed.
-set(IDN_LIBRARY ${DEPS_PREFIX}/lib/libidn.a)
-ExternalProject_Add(libidn-build
-  PREFIX ${QUARN_DEPS_DIR}/libidn-build
-  SOURCE_DIR ${QUARN_DEPS_DIR}/libidn-src
-  INSTALL_DIR ${DEPS_PREFIX}
-  DOWNLOAD_COMMAND ${FETCH_SOURCE} ${QUARN_DEPS_DIR} libidn
-    COMMAND ${UNPACK_SOURCE} ${QUARN_DEPS_DIR}/libidn ${QUARN_DEPS_DIR}/libidn-src
+debian_source_library(idn libidn-build
+  PACKAGE libidn SOURCE libidn-src
+  LIBRARY ${DEPS_PREFIX}/lib/libidn.a INCLUDE ${DEPS_PREFIX}/include DEFINITIONS LIBIDN_STATIC
   CONFIGURE_COMMAND <SOURCE_DIR>/configure --host=x86_64-w64-mingw32 --prefix=<INSTALL_DIR>
     --disable-shared --enable-static --disable-doc --disable-nls
     CC=${CMAKE_C_COMPILER} "CFLAGS=-O2"
   BUILD_COMMAND make -j2 -C lib/gl
     COMMAND make -j2 -C lib
-  INSTALL_COMMAND make -C lib install
-  BUILD_BYPRODUCTS ${IDN_LIBRARY}
-  USES_TERMINAL_DOWNLOAD ON
-  USES_TERMINAL_BUILD ON)
-
-add_library(deps::idn STATIC IMPORTED GLOBAL)
-set_target_properties(deps::idn PROPERTIES
-  IMPORTED_LOCATION ${IDN_LIBRARY}
-  INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include
-  INTERFACE_COMPILE_DEFINITIONS LIBIDN_STATIC)
-add_dependencies(deps::idn libidn-build)
+  INSTALL_COMMAND make -C lib install)
 
 # MariaDB Connector/C: TLS through SChannel, the bundled zlib, no curl, no unit tests; every client
 # plugin but dialog and GSSAPI (which are left out) linked into the library.
-set(MARIADB_LIBRARY ${DEPS_PREFIX}/lib/mariadb/libmariadbclient.a)
-ExternalProject_Add(mariadb-build
-  PREFIX ${QUARN_DEPS_DIR}/mariadb-build
-  SOURCE_DIR ${QUARN_DEPS_DIR}/libmariadb-src
-  INSTALL_DIR ${DEPS_PREFIX}
-  DOWNLOAD_COMMAND ${FETCH_SOURCE} ${QUARN_DEPS_DIR} mariadb
-    COMMAND ${UNPACK_SOURCE} ${QUARN_DEPS_DIR}/mariadb ${QUARN_DEPS_DIR}/libmariadb-src libmariadb
+debian_source_library(mariadb mariadb-build
+  PACKAGE mariadb SOURCE libmariadb-src SUBTREE libmariadb
+  LIBRARY ${DEPS_PREFIX}/lib/mariadb/libmariadbclient.a INCLUDE ${DEPS_PREFIX}/include/mariadb
+  LINK "ws2_32;advapi32;shlwapi;crypt32;bcrypt;secur32"
   CMAKE_ARGS
     -G Ninja
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake
@@ -74,17 +83,7 @@ ExternalProject_Add(mariadb-build
     -DCLIENT_PLUGIN_ZSTD=OFF
     -DCLIENT_PLUGIN_REMOTE_IO=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target mariadbclient --parallel 2
-  INSTALL_COMMAND ${CMAKE_COMMAND} --install <BINARY_DIR> --component Development
-  BUILD_BYPRODUCTS ${MARIADB_LIBRARY}
-  USES_TERMINAL_DOWNLOAD ON
-  USES_TERMINAL_BUILD ON)
-
-add_library(deps::mariadb STATIC IMPORTED GLOBAL)
-set_target_properties(deps::mariadb PROPERTIES
-  IMPORTED_LOCATION ${MARIADB_LIBRARY}
-  INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include/mariadb
-  INTERFACE_LINK_LIBRARIES "ws2_32;advapi32;shlwapi;crypt32;bcrypt;secur32")
-add_dependencies(deps::mariadb mariadb-build)
+  INSTALL_COMMAND ${CMAKE_COMMAND} --install <BINARY_DIR> --component Development)
 
 # libarchive, the archive reader of the archiver program (tools/archivers): only the library, with
 # zlib from Debian's libz-mingw-w64-dev and no other compression or crypto library, so that the
@@ -94,13 +93,10 @@ find_library(MINGW_ZLIB_LIBRARY NAMES libz.a PATHS /usr/x86_64-w64-mingw32/lib N
 if(NOT MINGW_ZLIB_INCLUDE_DIR OR NOT MINGW_ZLIB_LIBRARY)
   message(FATAL_ERROR "zlib for mingw-w64 is missing: install Debian's libz-mingw-w64-dev (scripts/setup)")
 endif()
-set(ARCHIVE_LIBRARY ${DEPS_PREFIX}/lib/libarchive.a)
-ExternalProject_Add(libarchive-build
-  PREFIX ${QUARN_DEPS_DIR}/libarchive-build
-  SOURCE_DIR ${QUARN_DEPS_DIR}/libarchive-src
-  INSTALL_DIR ${DEPS_PREFIX}
-  DOWNLOAD_COMMAND ${FETCH_SOURCE} ${QUARN_DEPS_DIR} libarchive
-    COMMAND ${UNPACK_SOURCE} ${QUARN_DEPS_DIR}/libarchive ${QUARN_DEPS_DIR}/libarchive-src
+debian_source_library(archive libarchive-build
+  PACKAGE libarchive SOURCE libarchive-src
+  LIBRARY ${DEPS_PREFIX}/lib/libarchive.a INCLUDE ${DEPS_PREFIX}/include DEFINITIONS LIBARCHIVE_STATIC
+  LINK "${MINGW_ZLIB_LIBRARY};bcrypt;advapi32"
   CMAKE_ARGS
     -G Ninja
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake
@@ -116,17 +112,6 @@ ExternalProject_Add(libarchive-build
     -DENABLE_TAR=OFF -DENABLE_CPIO=OFF -DENABLE_CAT=OFF -DENABLE_TEST=OFF
     -DENABLE_COVERAGE=OFF -DENABLE_INSTALL=ON -DENABLE_WERROR=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target archive_static --parallel 2
-  INSTALL_COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/libarchive/libarchive_static.a ${ARCHIVE_LIBRARY}
+  INSTALL_COMMAND ${CMAKE_COMMAND} -E copy <BINARY_DIR>/libarchive/libarchive_static.a ${DEPS_PREFIX}/lib/libarchive.a
     COMMAND ${CMAKE_COMMAND} -E copy <SOURCE_DIR>/libarchive/archive.h <SOURCE_DIR>/libarchive/archive_entry.h
-      ${DEPS_PREFIX}/include
-  BUILD_BYPRODUCTS ${ARCHIVE_LIBRARY}
-  USES_TERMINAL_DOWNLOAD ON
-  USES_TERMINAL_BUILD ON)
-
-add_library(deps::archive STATIC IMPORTED GLOBAL)
-set_target_properties(deps::archive PROPERTIES
-  IMPORTED_LOCATION ${ARCHIVE_LIBRARY}
-  INTERFACE_INCLUDE_DIRECTORIES ${DEPS_PREFIX}/include
-  INTERFACE_COMPILE_DEFINITIONS LIBARCHIVE_STATIC
-  INTERFACE_LINK_LIBRARIES "${MINGW_ZLIB_LIBRARY};bcrypt;advapi32")
-add_dependencies(deps::archive libarchive-build)
+      ${DEPS_PREFIX}/include)
