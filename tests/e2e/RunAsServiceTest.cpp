@@ -3,6 +3,7 @@
 #include "app/Text.h"
 #include "identity/RunAsClient.h"
 #include "support/FailureOf.h"
+#include "support/FileFixtures.h"
 #include "support/PolicyFixtures.h"
 #include "support/SecurityFixtures.h"
 #include "support/Standin.h"
@@ -16,14 +17,6 @@
 namespace {
 
 using namespace testsupport;
-
-std::vector<std::string> linesOf(const std::wstring& path) {
-    std::ifstream in(text::toUtf8(path));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 TEST(RunAsService, RecordsEachRequestAndRefusesWhenToldTo) {
     ScratchTree tree;

@@ -23,14 +23,6 @@ using namespace testsupport;
 constexpr const wchar_t* kAccount = L"LOCAL SERVICE";
 constexpr const char* kAccountSid = "S-1-5-19";
 
-std::vector<std::string> linesOf(const std::wstring& path) {
-    std::ifstream in(text::toUtf8(path));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
-
 class UnpackArchiveE2e : public ::testing::Test {
 protected:
     UnpackArchiveE2e() : tree(L"C:") {

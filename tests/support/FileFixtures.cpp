@@ -1,6 +1,9 @@
 #include "support/FileFixtures.h"
 
+#include "app/Text.h"
 #include "platform/Handle.h"
+
+#include <fstream>
 
 namespace testsupport {
 namespace {
@@ -40,6 +43,14 @@ std::string readFile(const std::wstring& path) {
     DWORD read = 0;
     while (ReadFile(h.get(), buffer, sizeof buffer, &read, nullptr) && read) content.append(buffer, read);
     return content;
+}
+
+std::vector<std::string> linesOf(const std::wstring& path) {
+    std::ifstream in(text::toUtf8(path));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 TreeSnapshot snapshot(const std::wstring& root, const SubstitutePlatform* junctions) {

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -20,6 +21,8 @@ namespace testsupport {
 using TreeSnapshot = std::map<std::wstring, std::string>;
 TreeSnapshot snapshot(const std::wstring& root, const SubstitutePlatform* junctions = nullptr);
 std::string readFile(const std::wstring& path);
+// The file's lines, without their line feeds (none when it cannot be read).
+std::vector<std::string> linesOf(const std::wstring& path);
 
 // <build>\archive-corpus: the archives tests/corpus/make-archive-corpus made before the run
 // (found beside the folder of the test program).
