@@ -105,7 +105,7 @@ void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntr
     ++depth_;
     const bool isRoot = parentPath.empty();
     const std::wstring path = isRoot ? rootPath : files::joinPath(parentPath, entry.name);
-    // The listing's attributes stand for a query per entry: one enumeration per folder.
+    // The enumeration's attributes tell a folder from a file: no query per entry.
     const bool folder = entry.attributes & FILE_ATTRIBUTE_DIRECTORY;
     const wchar_t* element = folder ? L"Folder" : L"File";
     document_->clearAttributes();
