@@ -15,11 +15,16 @@ void ElementListing::write(IXMLDOMElement* element, const std::wstring& path) {
     writeListing(ListingMode::Simple, target, path, accounts(), inheritance);
 }
 
-XmlDocument ElementListing::listing(const std::wstring& path) {
-    XmlDocument document;
-    XmlElement root = document.createRoot(L"Permissions");
-    writeListing(ListingMode::Simple, root, path, accounts(), inheritance);
-    return document;
+ElementListing::Pending ElementListing::begin(const std::wstring& path) const {
+    Pending pending;
+    XmlElement root = pending.document.createRoot(L"Permissions");
+    pending.sids = writeListingBody(ListingMode::Simple, root, path, inheritance);
+    return pending;
+}
+
+void ElementListing::finish(Pending& pending) {
+    XmlElement root = pending.document.root();
+    writeAccounts(root, pending.sids, accounts());
 }
 
 } // namespace permissions

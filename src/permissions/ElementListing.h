@@ -17,12 +17,15 @@ public:
 
     // The listing's attributes set on `element`, its children appended after the element's own.
     void write(IXMLDOMElement* element, const std::wstring& path);
-    // The same in two steps, for a document streamed element by element: the attributes before the
-    // element starts (the account table is left alone) ...
-    ListingAttributes attributes(const std::wstring& path) const { return listingAttributes(path); }
-    // ... and, once the element's contents are written, the listing whole on a root of its own,
-    // whose children are the element's last.
-    XmlDocument listing(const std::wstring& path);
+    // The same in two steps, for a document streamed element by element: everything but Accounts
+    // on a root of its own, read once, before the element starts (its attributes are the element's) ...
+    struct Pending {
+        XmlDocument document;
+        std::vector<security::Sid> sids; // still to be classified
+    };
+    Pending begin(const std::wstring& path) const;
+    // ... and Accounts, once the element's contents are written: they name what was met below it too.
+    void finish(Pending& pending);
 
 private:
     AccountTable& accounts();

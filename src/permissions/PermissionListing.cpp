@@ -101,7 +101,7 @@ void setOwner(XmlElement& root, const Sid& owner) {
     element.set(L"Type", accountTypeWord(useOf(owner)));
 }
 
-ListingAttributes attributesOf(const security::SecurityInfo& info, bool file) {
+std::vector<std::pair<std::wstring, std::wstring>> attributesOf(const security::SecurityInfo& info, bool file) {
     const DWORD rights = security::effectiveRights(info.dacl, info.owner, security::callerSids());
     return {{L"Type", file ? L"File" : L"Folder"},
             {L"Change", (rights & 0x800) ? L"enable" : L"disable"},
@@ -182,12 +182,8 @@ std::wstring listPermissions(ListingMode mode, const std::wstring& path, Account
     return document.xml();
 }
 
-ListingAttributes listingAttributes(const std::wstring& path) {
-    return attributesOf(security::readSecurity(path), !isFolder(path));
-}
-
-void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
-                  const InheritanceLookup& inheritance) {
+std::vector<Sid> writeListingBody(ListingMode mode, XmlElement& root, const std::wstring& path,
+                                  const InheritanceLookup& inheritance) {
     security::SecurityInfo info = security::readSecurity(path);
     const bool file = !isFolder(path);
     for (const auto& [name, value] : attributesOf(info, file))
@@ -212,13 +208,13 @@ void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, 
     root.append(L"Inherit").set(L"Type", everyInherited ? L"Inherited" : L"Explicit");
 
     std::vector<Sid> parentSids;
-    const std::wstring parent = parentPath(path);
-    DWORD parentAttributes = 0;
-    const bool parentExists =
-        !parent.empty() && platform::current().getFileAttributes(parent, &parentAttributes) == 0;
     if (mode == ListingMode::Simple) {
         writeSimpleAcl(root, simpleEntries(info.dacl));
     } else {
+        const std::wstring parent = parentPath(path);
+        DWORD parentAttributes = 0;
+        const bool parentExists =
+            !parent.empty() && platform::current().getFileAttributes(parent, &parentAttributes) == 0;
         writeAdvancedAcl(root, L"AdvancedAcl", inheritedFirst(entries), file);
         if (mode == ListingMode::Common) {
             writeCommonAcl(root, L"CommonAcl", foldToCommon(entries, file), file);
@@ -235,12 +231,23 @@ void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, 
         }
     }
 
+    std::vector<Sid> sids;
     for (const Ace& ace : aces)
-        accounts.classify(ace.sid());
-    for (const Sid& sid : parentSids)
+        sids.push_back(ace.sid());
+    sids.insert(sids.end(), parentSids.begin(), parentSids.end());
+    sids.push_back(info.owner);
+    return sids;
+}
+
+void writeAccounts(XmlElement& root, const std::vector<Sid>& sids, AccountTable& accounts) {
+    for (const Sid& sid : sids)
         accounts.classify(sid);
-    accounts.classify(info.owner);
     accounts.write(root);
+}
+
+void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
+                  const InheritanceLookup& inheritance) {
+    writeAccounts(root, writeListingBody(mode, root, path, inheritance), accounts);
 }
 
 } // namespace permissions

@@ -67,23 +67,27 @@ void SaxDocument::addAttribute(const std::wstring& name, const std::wstring& val
                                          com::Bstr(L"CDATA").get(), com::Bstr(value).get()));
 }
 
+void SaxDocument::addAttributesOf(IXMLDOMNode* element) {
+    com::Ptr<IXMLDOMNamedNodeMap> attributes;
+    com::check(element->get_attributes(attributes.receive()));
+    long count = 0;
+    com::check(attributes->get_length(&count));
+    for (long i = 0; i < count; ++i) {
+        com::Ptr<IXMLDOMNode> attribute;
+        com::check(attributes->get_item(i, attribute.receive()));
+        com::Bstr name, value;
+        com::check(attribute->get_nodeName(name.receive()));
+        com::check(attribute->get_text(value.receive()));
+        addAttribute(name.str(), value.str());
+    }
+}
+
 void SaxDocument::writeElements(IXMLDOMNode* parent) {
     com::forEachElement(parent, [this](IXMLDOMNode* node) {
         com::Bstr name;
         com::check(node->get_nodeName(name.receive()));
         clearAttributes();
-        com::Ptr<IXMLDOMNamedNodeMap> attributes;
-        com::check(node->get_attributes(attributes.receive()));
-        long count = 0;
-        com::check(attributes->get_length(&count));
-        for (long i = 0; i < count; ++i) {
-            com::Ptr<IXMLDOMNode> attribute;
-            com::check(attributes->get_item(i, attribute.receive()));
-            com::Bstr attributeName, value;
-            com::check(attribute->get_nodeName(attributeName.receive()));
-            com::check(attribute->get_text(value.receive()));
-            addAttribute(attributeName.str(), value.str());
-        }
+        addAttributesOf(node);
         startElement(name.str());
         writeElements(node);
         endElement(name.str());

@@ -20,6 +20,8 @@ public:
     void endElement(const std::wstring& name);
     void clearAttributes();
     void addAttribute(const std::wstring& name, const std::wstring& value);
+    // The attributes of a DOM element, in order, added to the list.
+    void addAttributesOf(IXMLDOMNode* element);
     // The element children of a DOM node, each with its attributes in order and its own element
     // children, written as they stand (the attribute list is left cleared).
     void writeElements(IXMLDOMNode* parent);

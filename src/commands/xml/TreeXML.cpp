@@ -120,9 +120,11 @@ void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntr
     }
     document_->addAttribute(L"Name", isRoot ? givenPath_ : entry.name);
     document_->addAttribute(L"LastWriteTime", secondsText(entry.lastWriteTime));
-    if (withPermissions)
-        for (const auto& [name, value] : permissionListing.attributes(path))
-            document_->addAttribute(name, value);
+    std::optional<permissions::ElementListing::Pending> listing;
+    if (withPermissions) {
+        listing = permissionListing.begin(path);
+        document_->addAttributesOf(listing->document.root().get());
+    }
     document_->startElement(element);
     if (folder && (recursive || depth_ == 0)) {
         if (isRoot) {
@@ -132,8 +134,10 @@ void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntr
             guard.leave();
         }
     }
-    // The account table has met everything below the element by now: its Accounts name them too.
-    if (withPermissions) document_->writeElements(permissionListing.listing(path).root().get());
+    if (listing) {
+        permissionListing.finish(*listing);
+        document_->writeElements(listing->document.root().get());
+    }
     document_->endElement(element);
     --depth_;
 }
