@@ -49,6 +49,11 @@ public:
 
     // Event log only, at the given level's event type (used by the XML error reports).
     void reportEvent(int level, const std::wstring& message);
+    // A warning the command survives: level 1, and the event log whatever the switches say.
+    void warn(const std::wstring& message) {
+        log(1, L"%s", message);
+        reportEvent(1, message);
+    }
 
     void addListener(LogListener* listener) { listeners_.push_back(listener); }
     // Replaces the sinks; returns the previous ones (tests restore them).

@@ -18,21 +18,11 @@ constexpr DWORD kNoSuchAlias = 1376, kUserNotFound = 2221; // ERROR_NO_SUCH_ALIA
 const std::wstring kAnonymousPrefix = L"IUSR_";
 
 void warn(const char* origin, const std::wstring& text) {
-    std::wstring message = text::fromAnsi(origin) + L": " + text;
-    LogManager::instance().log(1, L"%s", message);
-    LogManager::instance().reportEvent(1, message);
+    LogManager::instance().warn(text::fromAnsi(origin) + L": " + text);
 }
 
 // The failure being handled, as text.
-std::wstring currentFailure() {
-    try {
-        throw;
-    } catch (const vexception& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return text::fromAnsi(e.what());
-    }
-}
+std::wstring currentFailure() { return messageOf(std::current_exception()); }
 
 std::vector<std::wstring> components(const std::wstring& path) {
     std::wstring shown = text::displayPath(path);
@@ -241,9 +231,13 @@ std::wstring AccountTable::poolAccount(const std::wstring& escapedDomain) {
 
 void AccountTable::classify(const security::Sid& sid) {
     try {
+        std::optional<security::AccountName> resolved = sid.lookupIfMapped();
+        // The first description wins: an account already described (a listing meets the same
+        // accounts on every entry of a walk) is not asked about again.
+        const AccountRecord* known = find(resolved ? resolved->qualified() : sid.toString());
+        if (known && !known->descType.empty() && !(known->use == SidTypeUser && known->fullName.empty())) return;
         std::wstring login;
-        if (std::optional<security::AccountName> resolved = sid.lookupIfMapped())
-            if (text::equalNoCase(resolved->domain, localComputer())) login = resolved->name;
+        if (resolved && text::equalNoCase(resolved->domain, localComputer())) login = resolved->name;
         if (login.empty()) return store(sid, false, L"sysaccount", L"");
         const bool anonymous = login.size() >= kAnonymousPrefix.size() &&
                                text::equalNoCase(login.substr(0, kAnonymousPrefix.size()), kAnonymousPrefix);

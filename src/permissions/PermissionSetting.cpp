@@ -42,16 +42,6 @@ BYTE flagsOf(DWORD applyOnto) {
     return 0;
 }
 
-std::wstring failureText() {
-    try {
-        throw;
-    } catch (const vexception& e) {
-        return e.message();
-    } catch (const std::exception& e) {
-        return text::fromAnsi(e.what());
-    }
-}
-
 // The parent's passed-on entries when they are all in `acl`: `acl` without them. Nothing when
 // one is missing (logged) or there is no parent.
 std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, bool file, bool debug) {
@@ -177,10 +167,8 @@ void smartSetRights(const std::wstring& path, const Acl& acl, bool file) {
     try {
         reduced = reducedByParent(path, working, file, debug);
     } catch (...) {
-        std::wstring message =
-            L"Permissions::smartSetRights: Unable to make DACL inherited to parent folder: " + failureText();
-        LogManager::instance().log(1, L"%s", message);
-        LogManager::instance().reportEvent(1, message);
+        LogManager::instance().warn(L"Permissions::smartSetRights: Unable to make DACL inherited to parent folder: " +
+                                    messageOf(std::current_exception()));
     }
     if (debug)
         LogManager::instance().log(0, L"Result ACL dump:\r\n%s\r\n",
