@@ -6,13 +6,16 @@ DatabaseConnection::DatabaseConnection(bool connectNow, SettingsSource* source, 
     : source_(source ? source : &panelSource_), host_(std::move(host)) {
     settings_ = DatabaseSettings::read(*source_, host_);
     provider_ = IDatabaseProvider::create(settings_.provider);
-    provider_->setReconnect([this] { connect(); });
+    // A reconnect takes the settings as they are now: the password may have been changed since.
+    provider_->setReconnect([this] {
+        settings_ = DatabaseSettings::read(*source_, host_);
+        connect();
+    });
     if (connectNow) connect();
 }
 
 void DatabaseConnection::connect() {
     connected_ = false;
-    settings_ = DatabaseSettings::read(*source_, host_);
     provider_->connect(settings_);
     connected_ = true;
 }
