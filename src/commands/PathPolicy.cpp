@@ -467,6 +467,15 @@ RootLists buildRootLists() {
     }
 }
 
+std::wstring temporaryDirectory() {
+    std::wstring temp;
+    platform::Platform& p = platform::current();
+    DWORD error = queryString(
+        [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getTempPath(size, buffer, length); }, &temp);
+    if (error) raiseRunTimeError(error, L"Unable to get temporary path");
+    return temp;
+}
+
 RootLists buildRootLists(PanelSettings& settings) {
     RootLists roots;
     auto value = [&](const wchar_t* name) {
@@ -490,12 +499,7 @@ RootLists buildRootLists(PanelSettings& settings) {
     allowIfSet(usableRoot(L"frontpage",
                           withoutTrailingSeparators(canonicalPath(settings.componentInfo(L"frontpage", 2)))));
 
-    std::wstring temp;
-    platform::Platform& p = platform::current();
-    DWORD error = queryString(
-        [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getTempPath(size, buffer, length); }, &temp);
-    if (error) raiseRunTimeError(error, L"Unable to get temporary path");
-    allowIfSet(usableRoot(L"temporary directory", withoutTrailingSeparators(temp)));
+    allowIfSet(usableRoot(L"temporary directory", withoutTrailingSeparators(temporaryDirectory())));
     for (const wchar_t* name : {L"tmp", L"temp"})
         allowIfSet(usableRoot(name, withoutTrailingSeparators(environmentValue(name))));
     return roots;

@@ -59,6 +59,10 @@ PanelSettings* installPanelSettings(PanelSettings* settings);
 RootLists buildRootLists();
 RootLists buildRootLists(PanelSettings& settings);
 
+// The program's temporary directory (GetTempPathW, with its trailing backslash); "Unable to get
+// temporary path" when it cannot be read.
+std::wstring temporaryDirectory();
+
 // A component path as the management service reports it, in canonical form: "/" becomes "",
 // empty and "." components are dropped, ".." removes the component before it.
 std::wstring canonicalPath(const std::wstring& path);

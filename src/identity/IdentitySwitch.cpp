@@ -12,6 +12,7 @@ namespace {
 
 // The account the thread acts as now (thread token, else process token), for the trace.
 void traceEffectiveIdentity(const wchar_t* when) {
+    if (!LogManager::instance().reaches(0)) return; // a token query and an account look-up for nothing
     security::Sid user = security::Token::caller(TOKEN_QUERY).user();
     LogManager::instance().log(0, L"%s: running as %s", when, user.displayName());
 }

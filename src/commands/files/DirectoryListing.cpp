@@ -12,20 +12,6 @@ constexpr DWORD kNameSurrogate = 0x20000000;
 // Grants that are answered with access denied again end the enumeration after this many rounds.
 constexpr int kAccessRounds = 15;
 
-DirectoryEntry entryOf(const WIN32_FIND_DATAW& data) {
-    DirectoryEntry e;
-    e.name = data.cFileName;
-    e.attributes = data.dwFileAttributes;
-    bool reparse = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-    e.isJunction = isJunction(data);
-    e.isReparsePoint = e.isJunction || reparse;
-    e.creationTime = unixSeconds(data.ftCreationTime);
-    e.lastWriteTime = unixSeconds(data.ftLastWriteTime);
-    e.lastAccessTime = unixSeconds(data.ftLastAccessTime);
-    e.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return e;
-}
-
 void add(DirectoryListing& listing, const WIN32_FIND_DATAW& data) {
     DirectoryEntry e = entryOf(data);
     if (e.attributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -40,6 +26,20 @@ bool pathExists(const std::wstring& path) {
 }
 
 } // namespace
+
+DirectoryEntry entryOf(const WIN32_FIND_DATAW& data) {
+    DirectoryEntry e;
+    e.name = data.cFileName;
+    e.attributes = data.dwFileAttributes;
+    bool reparse = data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    e.isJunction = isJunction(data);
+    e.isReparsePoint = e.isJunction || reparse;
+    e.creationTime = unixSeconds(data.ftCreationTime);
+    e.lastWriteTime = unixSeconds(data.ftLastWriteTime);
+    e.lastAccessTime = unixSeconds(data.ftLastAccessTime);
+    e.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return e;
+}
 
 bool isDotEntry(const DirectoryEntry& entry) { return entry.name == L"." || entry.name == L".."; }
 

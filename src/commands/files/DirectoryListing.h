@@ -50,5 +50,7 @@ DirectoryListing listDirectory(const std::wstring& parent, const DirectoryEntry&
 
 // `parent` + "\" + name; no second "\" when the parent already ends with one.
 std::wstring joinPath(const std::wstring& parent, const std::wstring& name);
+// The entry of what FindFirstFileW or FindNextFileW found.
+DirectoryEntry entryOf(const WIN32_FIND_DATAW& data);
 
 } // namespace files

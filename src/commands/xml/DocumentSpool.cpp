@@ -14,17 +14,12 @@ constexpr DWORD kPieceSize = 1 << 16;
 } // namespace
 
 DocumentSpool::DocumentSpool() {
-    platform::Platform& p = platform::current();
-    std::wstring directory;
-    if (DWORD error = pathpolicy::queryString(
-            [&](wchar_t* buffer, DWORD size, DWORD* length) { return p.getTempPath(size, buffer, length); },
-            &directory))
-        raiseRunTimeError(error, L"Unable to get temporary path");
+    const std::wstring directory = pathpolicy::temporaryDirectory();
     const std::wstring path = files::joinPath(directory, L"quarn-" + files::createGuidString(true) + L".xml");
     // No sharing and a fresh name: nobody else can put anything in the document or read it, and
     // the file goes with the handle however the program ends.
     HANDLE handle = INVALID_HANDLE_VALUE;
-    if (DWORD error = p.createFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
+    if (DWORD error = platform::current().createFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, &handle))
         raiseRunTimeError(error, L"Unable to create temporary file in (%s)", pathpolicy::displayPath(directory));
     file_.reset(handle);

@@ -40,13 +40,17 @@ void EffectivePermissions::writeRights(SaxDocument& document, DWORD rights) {
     document.endElement(L"AccessMask");
 }
 
-void EffectivePermissions::addErrorAttributes(SaxDocument& document) {
-    xmlerror::Failure f = xmlerror::fromCurrentException();
-    xmlerror::Attributes a = xmlerror::attributesFor(f.number, f.message);
-    LogManager::instance().reportEvent(3, f.message);
+void EffectivePermissions::addErrorAttributes(SaxDocument& document, int number, const std::wstring& message) {
+    xmlerror::Attributes a = xmlerror::attributesFor(number, message);
+    LogManager::instance().reportEvent(3, message);
     document.addAttribute(L"Error", a.error);
     document.addAttribute(L"ErrorCode", a.errorCode);
-    document.addAttribute(L"ErrorDetails", f.message);
+    document.addAttribute(L"ErrorDetails", message);
+}
+
+void EffectivePermissions::addErrorAttributes(SaxDocument& document) {
+    xmlerror::Failure f = xmlerror::fromCurrentException();
+    addErrorAttributes(document, f.number, f.message);
 }
 
 // A failure is shown on the element of the item that failed: the document element for the
@@ -67,11 +71,7 @@ void EffectivePermissions::execute() {
             addErrorAttributes(document);
         }
     } else {
-        const xmlerror::Attributes a = xmlerror::attributesFor(errorCode, errorMessage);
-        LogManager::instance().reportEvent(3, errorMessage);
-        document.addAttribute(L"Error", a.error);
-        document.addAttribute(L"ErrorCode", a.errorCode);
-        document.addAttribute(L"ErrorDetails", errorMessage);
+        addErrorAttributes(document, errorCode, errorMessage);
     }
     document.startElement(L"EffectivePermissions");
     document.clearAttributes();

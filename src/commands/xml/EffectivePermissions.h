@@ -24,6 +24,8 @@ private:
     // The two-level AccessMask element; the outer one carries the attribute list as it stands.
     void writeRights(SaxDocument& document, DWORD rights);
     // Puts Error, ErrorCode and ErrorDetails of the failure being handled into the list.
+    // Error, ErrorCode and ErrorDetails of the failure (the one being handled), reported as an event.
+    void addErrorAttributes(SaxDocument& document, int number, const std::wstring& message);
     void addErrorAttributes(SaxDocument& document);
 
     std::vector<security::CallerSid> caller_;

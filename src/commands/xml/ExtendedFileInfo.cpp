@@ -49,8 +49,10 @@ int ExtendedFileInfo::start(int argc, wchar_t** argv) {
 }
 
 void ExtendedFileInfo::prepareChecked() {
-    if (withShortPath) shortPath = files::shortPath(files::resolvedJunction(path));
-    if (withLongPath) longPath = files::longPath(files::resolvedJunction(path));
+    if (!withShortPath && !withLongPath) return;
+    const std::wstring resolved = files::resolvedJunction(path);
+    if (withShortPath) shortPath = files::shortPath(resolved);
+    if (withLongPath) longPath = files::longPath(resolved);
 }
 
 void ExtendedFileInfo::canDelete(const std::wstring& itemPath) {

@@ -107,9 +107,6 @@ std::vector<std::wstring> XMlDirTree::walk() {
 
 void XMlDirTree::execute() {
     virtDirShowAll = config::readDword(L"VirtDirShowAll").value_or(0) != 0;
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    if (hr != S_OK && hr != S_FALSE && hr != RPC_E_CHANGED_MODE)
-        throwRunTimeError(static_cast<DWORD>(hr), L"Unable to initialize COM");
     caller_ = security::callerSids();
     std::vector<std::wstring> folders = walk();
     // Code-unit order of the whole relative path: "/a b" before "/a/b", "/B" before "/a".

@@ -46,22 +46,12 @@ files::DirectoryEntry TreeXML::queryEntry(const std::wstring& path) {
     WIN32_FIND_DATAW data{};
     platform::FindScope find;
     DWORD error = platform::current().findFirstFile(path, &data, find.receive());
-    files::DirectoryEntry entry;
-    if (error == ERROR_SUCCESS) {
-        entry.name = data.cFileName;
-        entry.attributes = data.dwFileAttributes;
-        entry.isJunction = files::isJunction(data);
-        entry.isReparsePoint = entry.isJunction || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
-        entry.creationTime = files::unixSeconds(data.ftCreationTime);
-        entry.lastWriteTime = files::unixSeconds(data.ftLastWriteTime);
-        entry.lastAccessTime = files::unixSeconds(data.ftLastAccessTime);
-        entry.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        return entry;
-    }
+    if (error == ERROR_SUCCESS) return files::entryOf(data);
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
         DWORD attributes = 0;
         if (platform::current().getFileAttributes(path, &attributes) == ERROR_SUCCESS &&
             (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            files::DirectoryEntry entry;
             entry.name = path;
             entry.attributes = attributes;
             return entry;
