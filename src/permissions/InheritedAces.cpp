@@ -7,16 +7,6 @@ namespace permissions {
 using security::Ace;
 using security::Acl;
 
-namespace {
-
-Ace rebuilt(const Ace& ace, BYTE flags, DWORD mask) {
-    if (ace.isObjectType())
-        return Ace::make(ace.type(), flags, mask, ace.sid(), ace.objectType(), ace.inheritedObjectType());
-    return Ace::make(ace.type(), flags, mask, ace.sid());
-}
-
-} // namespace
-
 bool reaches(BYTE flags, bool file) {
     if ((flags & ~INHERITED_ACE) == 0) return false;
     return file ? (flags & OBJECT_INHERIT_ACE) != 0
@@ -35,7 +25,7 @@ Acl passedOn(const Acl& parentDacl, bool file) {
         } else if (flags & CONTAINER_INHERIT_ACE) {
             flags &= ~INHERIT_ONLY_ACE;
         }
-        out.append(rebuilt(ace, flags, security::foldGeneric(ace.mask())));
+        out.append(ace.with(flags, security::foldGeneric(ace.mask())));
     }
     return out;
 }
@@ -47,7 +37,7 @@ Acl normalisedForFile(const Acl& acl) {
         BYTE read = ace.flags() & ~(INHERITED_ACE | NO_PROPAGATE_INHERIT_ACE);
         if (read == 0x2 || read == 0xA) continue;
         BYTE flags = read == 0 ? ace.flags() : 0;
-        out.append(rebuilt(ace, flags, ace.mask()));
+        out.append(ace.with(flags, ace.mask()));
     }
     return out;
 }

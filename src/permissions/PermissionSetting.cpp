@@ -184,11 +184,7 @@ size_t replaceOnChildren(const std::wstring& folder) {
     Acl handed = Acl::emptyList();
     if (!info.dacl.absent())
         for (const Ace& ace : info.dacl.aces()) {
-            Ace marked = ace.isObjectType()
-                             ? Ace::make(ace.type(), ace.flags() | INHERITED_ACE, ace.mask(), ace.sid(),
-                                         ace.objectType(), ace.inheritedObjectType())
-                             : Ace::make(ace.type(), ace.flags() | INHERITED_ACE, ace.mask(), ace.sid());
-            handed.append(marked);
+            handed.append(ace.with(ace.flags() | INHERITED_ACE, ace.mask()));
         }
     size_t written = 0;
     walk(folder, handed, written);

@@ -66,6 +66,14 @@ Ace Ace::denied(DWORD mask, const Sid& sid, BYTE flags) {
     return make(ACCESS_DENIED_ACE_TYPE, flags, mask, sid);
 }
 
+Ace Ace::with(BYTE flags, DWORD mask) const {
+    Ace changed = *this;
+    auto* raw = reinterpret_cast<BYTE*>(changed.bytes_.data());
+    reinterpret_cast<ACE_HEADER*>(raw)->AceFlags = flags;
+    std::memcpy(raw + sizeof(ACE_HEADER), &mask, sizeof mask);
+    return changed;
+}
+
 DWORD Ace::mask() const {
     DWORD mask;
     std::memcpy(&mask, bytes() + sizeof(ACE_HEADER), sizeof mask);

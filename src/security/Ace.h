@@ -22,6 +22,10 @@ public:
                     std::optional<GUID> objectType = std::nullopt,
                     std::optional<GUID> inheritedObjectType = std::nullopt);
 
+    // The same entry with other flags and another mask; everything else (SID, object types, any
+    // data of a type this program does not know) copied as it is.
+    Ace with(BYTE flags, DWORD mask) const;
+
     BYTE type() const { return header()->AceType; }
     BYTE flags() const { return header()->AceFlags; }
     DWORD mask() const;

@@ -55,6 +55,15 @@ TEST(Ace, ObjectEntriesFindTheirSidBehindThePresentGuids) {
     }
 }
 
+TEST(Ace, WithChangesFlagsAndMaskOnlyEvenOfAnObjectEntry) {
+    const Sid user = Sid::fromString(L"S-1-5-21-7-8-9-1001");
+    Ace object = Ace::make(ACCESS_ALLOWED_OBJECT_ACE_TYPE, CONTAINER_INHERIT_ACE, 0x1, user, kFirst, kSecond);
+    Ace changed = object.with(INHERITED_ACE | OBJECT_INHERIT_ACE, 0x1F01FF);
+    EXPECT_EQ(changed, Ace::make(ACCESS_ALLOWED_OBJECT_ACE_TYPE, INHERITED_ACE | OBJECT_INHERIT_ACE, 0x1F01FF,
+                                 user, kFirst, kSecond));
+    EXPECT_EQ(object.flags(), CONTAINER_INHERIT_ACE); // the original is left as it was
+}
+
 TEST(Ace, UnsupportedTypesFailWhenTheSidIsNeeded) {
     for (BYTE type : {BYTE(4), BYTE(9), BYTE(17)}) {
         Ace ace = Ace::make(type, 0, 1, userSid());
