@@ -73,6 +73,7 @@ std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, boo
     return rest;
 }
 
+// `handed` is clean (dropUnresolvableAces): it is written to every object as it is.
 void walk(const std::wstring& folder, const Acl& handed, size_t& written) {
     WIN32_FIND_DATAW data{};
     platform::FindScope find;
@@ -84,13 +85,13 @@ void walk(const std::wstring& folder, const Acl& handed, size_t& written) {
         if (name == L"." || name == L"..") continue;
         const std::wstring child = folder + L"\\" + name;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            security::writeDaclInherited(child, handed);
+            security::writeCleanDaclInherited(child, handed);
             ++written;
             continue;
         }
         security::SecurityInfo info = security::readSecurity(child);
         if (!identity::accessCheck(info.owner, info.group, info.dacl, WRITE_DAC)) continue;
-        security::writeDaclInherited(child, handed);
+        security::writeCleanDaclInherited(child, handed);
         ++written;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) walk(child, handed, written);
     } while ((error = platform::current().findNextFile(find.get(), &data)) == ERROR_SUCCESS);
@@ -187,7 +188,7 @@ size_t replaceOnChildren(const std::wstring& folder) {
             handed.append(ace.with(ace.flags() | INHERITED_ACE, ace.mask()));
         }
     size_t written = 0;
-    walk(folder, handed, written);
+    walk(folder, security::dropUnresolvableAces(handed), written);
     return written;
 }
 

@@ -9,8 +9,7 @@
 namespace security {
 namespace {
 
-void writeDacl(const std::wstring& path, const Acl& dacl, SECURITY_INFORMATION protection) {
-    Acl cleaned = dropUnresolvableAces(dacl);
+void writeCleanDacl(const std::wstring& path, const Acl& cleaned, SECURITY_INFORMATION protection) {
     platform::Platform& p = platform::current();
     const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | protection;
     DWORD error = p.setNamedSecurityInfo(path, what, nullptr, nullptr, cleaned.get());
@@ -26,11 +25,15 @@ void writeDacl(const std::wstring& path, const Acl& dacl, SECURITY_INFORMATION p
 } // namespace
 
 void writeDaclProtected(const std::wstring& path, const Acl& dacl) {
-    writeDacl(path, dacl, PROTECTED_DACL_SECURITY_INFORMATION);
+    writeCleanDacl(path, dropUnresolvableAces(dacl), PROTECTED_DACL_SECURITY_INFORMATION);
 }
 
 void writeDaclInherited(const std::wstring& path, const Acl& dacl) {
-    writeDacl(path, dacl, UNPROTECTED_DACL_SECURITY_INFORMATION);
+    writeCleanDaclInherited(path, dropUnresolvableAces(dacl));
+}
+
+void writeCleanDaclInherited(const std::wstring& path, const Acl& cleaned) {
+    writeCleanDacl(path, cleaned, UNPROTECTED_DACL_SECURITY_INFORMATION);
 }
 
 void takeOwnership(const std::wstring& path) {

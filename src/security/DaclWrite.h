@@ -11,6 +11,9 @@ namespace security {
 // ownership and tries once more; otherwise "Unable to set the object (%s) security info".
 void writeDaclProtected(const std::wstring& path, const Acl& dacl);
 void writeDaclInherited(const std::wstring& path, const Acl& dacl);
+// The same with a list dropUnresolvableAces has already cleaned: a walk writing one list to many
+// objects looks its accounts up once.
+void writeCleanDaclInherited(const std::wstring& path, const Acl& cleaned);
 
 // Adds an access-allowed entry for the SID where an explicit entry belongs: after the explicit
 // deny entries, before the other entries. The DACL keeps its protection from inheritance; an
