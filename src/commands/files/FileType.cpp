@@ -54,11 +54,16 @@ bool File::takeOperands(const Operands& operands) {
 namespace filetype {
 
 Detection detect(const std::wstring& path) {
+    if (!files::isDirectory(path)) return detectFile(path);
+    Detection d;
+    d.kind = L"directory";
+    return d;
+}
+
+Detection detectFile(const std::wstring& path) {
     Detection d;
     DWORD type = 0;
-    if (files::isDirectory(path)) {
-        d.kind = L"directory";
-    } else if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS && !programKind(type).empty()) {
+    if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS && !programKind(type).empty()) {
         d.kind = programKind(type);
     } else {
         platform::FileHandle file =

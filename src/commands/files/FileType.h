@@ -14,6 +14,8 @@ struct Detection {
 
 // The kind of the path: a folder, a program the system recognises, or the content tests.
 Detection detect(const std::wstring& path);
+// The same for a path known to be no folder (a walk's listing says so): no attribute query.
+Detection detectFile(const std::wstring& path);
 
 } // namespace filetype
 

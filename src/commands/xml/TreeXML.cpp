@@ -62,13 +62,13 @@ files::DirectoryEntry TreeXML::queryEntry(const std::wstring& path) {
 
 const filetype::Detection& TreeXML::detection(const std::wstring& path, const std::wstring& name) {
     size_t dot = name.rfind(L'.');
-    if (dot == std::wstring::npos) return uncached_ = filetype::detect(path);
+    if (dot == std::wstring::npos) return uncached_ = filetype::detectFile(path);
     std::wstring key = name.substr(dot + 1);
     for (wchar_t& c : key)
         c = RtlUpcaseUnicodeChar(c);
     auto found = fileTypeCache_.find(key);
     if (found != fileTypeCache_.end()) return found->second;
-    return fileTypeCache_.emplace(std::move(key), filetype::detect(path)).first->second;
+    return fileTypeCache_.emplace(std::move(key), filetype::detectFile(path)).first->second;
 }
 
 void TreeXML::addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, LoopGuard& guard) {
