@@ -25,11 +25,6 @@ void completeDriveRoot(std::wstring& path) {
     if (path.size() == 6 && path[5] == L':') path += L'\\';
 }
 
-std::wstring withoutTrailingSeparators(std::wstring value) {
-    while (!value.empty() && isSeparator(value.back())) value.pop_back();
-    return value;
-}
-
 std::wstring withTrailingBackslash(std::wstring path) {
     if (path.empty() || path.back() != L'\\') path += L'\\';
     return path;
@@ -202,6 +197,11 @@ bool hasDotComponents(const std::wstring& normalized) {
 }
 
 } // namespace
+
+std::wstring withoutTrailingSeparators(std::wstring value) {
+    while (!value.empty() && isSeparator(value.back())) value.pop_back();
+    return value;
+}
 
 bool isAbsoluteFolderPath(const std::wstring& value) {
     if (value.find(L'\0') != std::wstring::npos) return false; // never cut at it: the whole value is suspect

@@ -31,6 +31,9 @@ std::wstring allowCheckPath(const std::wstring& base, const std::wstring& input)
 // the allowed-path check would refuse: what a configured root or an account's home must be.
 bool isAbsoluteFolderPath(const std::wstring& value);
 
+// The value without the "\" and "/" it ends with.
+std::wstring withoutTrailingSeparators(std::wstring value);
+
 bool isVolumeRoot(const std::wstring& path);
 bool isWithin(const std::wstring& root, const std::wstring& path);
 // The normalised path without its last component; empty when only the root is left.

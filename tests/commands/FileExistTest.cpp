@@ -1,6 +1,7 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/files/FileHelpers.h"
+#include "identity/Administrators.h"
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
 #include "support/SubstitutePlatform.h"
@@ -128,11 +129,11 @@ TEST(FileHelpers, AdministratorOnlyWhenTheGroupIsNotDenyOnly) {
     testsupport::SubstitutePlatform substitute;
     testsupport::ScopedPlatform installed(substitute);
     substitute.setToken({kUser, {{security::Sid::fromString(L"S-1-1-0")}, {kAdministrators}}, {}, {}});
-    EXPECT_TRUE(files::isAdministrator());
+    EXPECT_TRUE(identity::isAdministrator());
     substitute.setToken({kUser, {{kAdministrators, SE_GROUP_USE_FOR_DENY_ONLY}}, {}, {}});
-    EXPECT_FALSE(files::isAdministrator());
+    EXPECT_FALSE(identity::isAdministrator());
     substitute.setToken({kUser, {}, {}, {}});
-    EXPECT_FALSE(files::isAdministrator());
+    EXPECT_FALSE(identity::isAdministrator());
 }
 
 TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {

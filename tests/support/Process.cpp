@@ -25,24 +25,6 @@ std::wstring builtProgram(const std::wstring& fileName) {
     return fileName;
 }
 
-std::wstring quoteArgument(const std::wstring& a) {
-    if (!a.empty() && a.find_first_of(L" \t\"") == std::wstring::npos) return a;
-    std::wstring out = L"\"";
-    size_t backslashes = 0;
-    for (wchar_t c : a) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        if (c == L'"') out.append(backslashes * 2 + 1, L'\\');
-        else out.append(backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, L'\\');
-    return out + L"\"";
-}
-
 namespace {
 
 std::wstring commandLine(const std::wstring& program, const std::vector<std::wstring>& arguments) {

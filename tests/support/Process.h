@@ -1,5 +1,7 @@
 // Running the project's Windows programs as separate processes, as the panel runs them.
 #pragma once
+#include "commands/files/ArchiveCommandLine.h"
+
 #include <string>
 #include <vector>
 
@@ -16,8 +18,8 @@ struct RunResult {
 // program's own folder.
 std::wstring builtProgram(const std::wstring& fileName);
 
-// Quotes one argument for a Windows command line.
-std::wstring quoteArgument(const std::wstring& argument);
+// Quotes one argument for a Windows command line: the program's own quoting.
+using files::quoteArgument;
 
 // Runs a program to its end with the given arguments and standard input; standard error is
 // discarded. Fails the test (and returns exit code 0xFFFFFFFF) when the program cannot start.

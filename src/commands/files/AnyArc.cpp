@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/ArchiveTemplates.h"
 
@@ -23,18 +24,12 @@ std::wstring extensionOf(const std::wstring& path) {
     return dot == std::wstring::npos || dot < leaf ? L"" : path.substr(dot + 1);
 }
 
-// The archiver sees the path as Windows programs take them: the "\\?\" form is this program's own.
-std::wstring displayForm(const std::wstring& path) {
-    return path.compare(0, 4, L"\\\\?\\") == 0 ? path.substr(4) : path;
-}
-
 } // namespace
 
 std::wstring AnyArc::commandLine(const std::wstring& operation, const ArchiveSwitchValues& values) const {
     std::wstring expanded = expandArchiveTemplate(archiveTemplates().get(typeName(), operation), values);
-    std::wstring root = pathpolicy::panelSettings().getString(L"SHORT_PRODUCT_ROOT_D");
-    while (!root.empty() && (root.back() == L'\\' || root.back() == L'/'))
-        root.pop_back();
+    std::wstring root =
+        pathpolicy::withoutTrailingSeparators(pathpolicy::panelSettings().getString(L"SHORT_PRODUCT_ROOT_D"));
     // The program is the first word of the template, found in the panel's program directory.
     size_t end = expanded.find(L' ');
     std::wstring program = root + L"\\admin\\bin\\" + expanded.substr(0, end);
@@ -44,11 +39,12 @@ std::wstring AnyArc::commandLine(const std::wstring& operation, const ArchiveSwi
 int AnyArc::runOperation(const std::wstring& operation, const std::wstring& archive,
                          const std::wstring& directory, bool withMask) {
     ArchiveSwitchValues values;
-    values.archive = displayForm(archive);
+    // The archiver sees the paths as Windows programs take them: "\\?\" is this program's own form.
+    values.archive = text::displayPath(archive);
     std::wstring line = commandLine(operation, values);
     if (withMask && !allFilesMask().empty()) line += L" " + allFilesMask();
     LogManager::instance().log(0, L"%s in %s", line, directory);
-    ArchiverResult run = runArchiver(line, displayForm(directory));
+    ArchiverResult run = runArchiver(line, text::displayPath(directory));
     LogManager::instance().log(0, L"exit code %d", run.exitCode);
     return judge(run);
 }

@@ -79,7 +79,6 @@ bool clearAttributes(const std::wstring& input, bool alsoReadOnly) {
     }
 }
 
-bool isAdministrator() { return identity::isAdministrator(); }
 
 bool recoverAccess(const std::wstring& source, const std::wstring& destination, DWORD error) {
     if (error != ERROR_ACCESS_DENIED) return false;

@@ -22,8 +22,6 @@ bool grantSelfAccess(const std::wstring& path, DWORD mask);
 // Writes the attributes back without hidden and system (and read-only when asked). False when
 // refused with access denied.
 bool clearAttributes(const std::wstring& path, bool alsoReadOnly);
-// The process token holds the built-in Administrators group, not only for deny.
-bool isAdministrator();
 
 // After `error` on an operation from `source` to `destination`: whether it is worth trying again.
 // Only access denied is: the process takes the source (ownership, GENERIC_ALL, no hidden, system

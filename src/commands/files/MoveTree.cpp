@@ -9,6 +9,7 @@
 #include "commands/files/OpenDirectory.h"
 #include "commands/files/RemovePath.h"
 #include "commands/files/TrashDirectory.h"
+#include "identity/Administrators.h"
 #include "platform/Platform.h"
 
 #include <exception>
@@ -27,7 +28,7 @@ void moveJunction(const std::wstring& source, const std::wstring& destination, i
 } // namespace
 
 void moveTree(const DirectoryListing& listing, const std::wstring& destination) {
-    const int attempts = isAdministrator() ? 15 : 0;
+    const int attempts = identity::isAdministrator() ? 15 : 0;
     try {
         moveFile(listing.path, destination, 0, attempts);
         return;

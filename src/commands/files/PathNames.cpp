@@ -26,15 +26,9 @@ const NameQuery kLong{&platform::Platform::getLongPathName, L"Unable to get a lo
 const NameQuery kShort{&platform::Platform::getShortPathName, L"Unable to get a short path for (%s)",
                        L"Unable to get a short path (%s)"};
 
-std::wstring withoutTrailingSeparators(std::wstring path) {
-    while (!path.empty() && (path.back() == L'\\' || path.back() == L'/'))
-        path.pop_back();
-    return path;
-}
-
 std::wstring queryName(const std::wstring& input, const NameQuery& query) {
     std::wstring path = pathpolicy::normalizePath(L"", input);
-    if (pathpolicy::isVolumeRoot(path)) return withoutTrailingSeparators(path) + L'\\';
+    if (pathpolicy::isVolumeRoot(path)) return pathpolicy::withoutTrailingSeparators(path) + L'\\';
     if (path.back() != L'\\' && isDirectory(path)) path += L'\\';
     platform::Platform& p = platform::current();
     auto call = [&](wchar_t* buffer, DWORD size, DWORD* length) {
@@ -44,7 +38,7 @@ std::wstring queryName(const std::wstring& input, const NameQuery& query) {
         std::wstring result;
         bool sizeQuery = true;
         DWORD error = pathpolicy::queryString(call, &result, &sizeQuery);
-        if (error == ERROR_SUCCESS) return withoutTrailingSeparators(result);
+        if (error == ERROR_SUCCESS) return pathpolicy::withoutTrailingSeparators(result);
         if (!sizeQuery) raiseRunTimeError(error, query.fillMessage, displayPath(path));
         if (error != ERROR_ACCESS_DENIED || round == kAccessRounds)
             raiseRunTimeError(error, query.sizeMessage, displayPath(path));
