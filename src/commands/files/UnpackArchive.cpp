@@ -70,28 +70,17 @@ void UnpackArchive::checkInput(size_t index) {
 
 std::wstring UnpackArchive::unpackToTemporary() {
     files::AnyArc& handler = files::chooseArchiveHandler(type, archive, workDirectory);
-    const std::wstring shown = text::displayPath(archive);
-    std::wstring temporary;
-    for (int tries = 0;; ++tries) {
-        if (tries == kTemporaryNameTries) raiseRunTimeError(0, L"Archive %s is invalid.", shown);
-        temporary = files::joinPath(workDirectory, L"{" + files::createGuidString(false) + L"}");
-        if (!files::exists(pathpolicy::normalizePath(L"", temporary))) break;
-    }
-    const std::wstring normalTemporary = pathpolicy::normalizePath(L"", temporary);
-    files::createDirectory(normalTemporary, nullptr, 0);
-    bool sound = false;
+    const std::wstring temporary = files::temporaryName(workDirectory, L"", kTemporaryNameTries);
+    files::createDirectory(temporary, nullptr, 0);
     try {
-        sound = handler.Test(archive, temporary) == 0 && handler.Extract(archive, temporary) == 0 &&
-                !holdsReparsePoint(normalTemporary);
+        if (handler.Test(archive, temporary) != 0 || handler.Extract(archive, temporary) != 0 ||
+            holdsReparsePoint(temporary))
+            raiseRunTimeError(0, L"Archive %s is invalid.", text::displayPath(archive));
     } catch (...) {
-        files::removeTree(files::listDirectory(normalTemporary), 0);
+        files::removeTree(files::listDirectory(temporary), 0);
         throw;
     }
-    if (!sound) {
-        files::removeTree(files::listDirectory(normalTemporary), 0);
-        raiseRunTimeError(0, L"Archive %s is invalid.", shown);
-    }
-    return normalTemporary;
+    return temporary;
 }
 
 void UnpackArchive::operate() {
