@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <mutex>
-#include <optional>
 #include <vector>
 
 namespace identity {
@@ -24,14 +22,13 @@ AccountDomain queryAccountDomain() {
     return domain;
 }
 
-// The account domain's name, read once per process.
-const std::wstring& accountDomainName() {
-    static std::mutex lock;
-    static std::optional<std::wstring> cached;
-    std::lock_guard<std::mutex> hold(lock);
-    if (!cached) cached = queryAccountDomain().name;
-    return *cached;
+// The account domain, read once per process (a failed read is tried again on the next call).
+const AccountDomain& accountDomain() {
+    static const AccountDomain domain = queryAccountDomain();
+    return domain;
 }
+
+const std::wstring& accountDomainName() { return accountDomain().name; }
 
 struct LookupResult {
     DWORD error = ERROR_SUCCESS;
@@ -63,7 +60,7 @@ LookupResult lookupName(const std::wstring& qualified, security::Sid* out) {
 } // namespace
 
 security::Sid builtinAdministrator() {
-    AccountDomain domain = queryAccountDomain();
+    AccountDomain domain = accountDomain();
     return security::Sid::withRid(security::Sid(domain.sid.empty() ? nullptr : domain.sid.data()),
                                   DOMAIN_USER_RID_ADMIN);
 }
