@@ -6,9 +6,8 @@
 
 namespace identity {
 
-bool isAdministrator(const security::Token* token) {
-    std::vector<security::TokenGroup> groups =
-        token ? token->groups() : security::Token::process(TOKEN_QUERY).groups();
+bool isAdministrator() {
+    std::vector<security::TokenGroup> groups = security::Token::process(TOKEN_QUERY).groups();
     return std::any_of(groups.begin(), groups.end(), [](const security::TokenGroup& g) {
         return !g.denyOnly() && g.sid == security::administratorsGroup();
     });

@@ -5,9 +5,8 @@
 
 namespace identity {
 
-// The token's groups (the process token's when none is given) hold the built-in Administrators
-// group without the deny-only mark.
-bool isAdministrator(const security::Token* token = nullptr);
+// The process token's groups hold the built-in Administrators group without the deny-only mark.
+bool isAdministrator();
 
 // The built-in Administrator, the Administrators group, "tnaadm" or "Tarnis Administrator",
 // compared in this order; the two names are resolved only when needed, and a name that does
