@@ -119,6 +119,25 @@ bool removeWhole(const DirectoryListing& listing, const std::wstring& trash, int
     return true;
 }
 
+// Entry by entry, once moving the whole tree away failed: the first entry that cannot be removed
+// ends the walk with its own path.
+void removeEntries(const DirectoryListing& listing, const std::wstring& trash, int attempts) {
+    // The listing's attributes stand for a query per entry: one enumeration per directory.
+    for (const DirectoryEntry& file : listing.files) {
+        std::wstring path = joinPath(listing.path, file.name);
+        unlessVanished(path, [&] { removeKnown(path, file.attributes, trash, attempts); });
+    }
+    for (const DirectoryEntry& directory : listing.directories) {
+        if (isDotEntry(directory)) continue;
+        std::wstring path = joinPath(listing.path, directory.name);
+        if (directory.isReparsePoint)
+            unlessVanished(path, [&] { removeKnown(path, directory.attributes, trash, attempts); });
+        else
+            removeEntries(listDirectory(path), trash, attempts);
+    }
+    removePath(L"", listing.path, trash, attempts);
+}
+
 } // namespace
 
 void removePath(const std::wstring& base, const std::wstring& name, const std::wstring& trash, int attempts) {
@@ -133,22 +152,7 @@ void removeTree(DirectoryListing listing, int attempts) {
     if (removeWhole(listing, trash, attempts)) return;
     // Entries deleted before a failure are gone: list again what came back.
     if (!trash.empty()) listing = listDirectory(listing.path);
-    // The listing's attributes stand for a query per entry: one enumeration per directory.
-    for (const DirectoryEntry& file : listing.files) {
-        std::wstring path = joinPath(listing.path, file.name);
-        unlessVanished(path, [&] { removeKnown(path, file.attributes, trash, attempts); });
-    }
-    listing.files.clear();
-    for (const DirectoryEntry& directory : listing.directories) {
-        if (isDotEntry(directory)) continue;
-        std::wstring path = joinPath(listing.path, directory.name);
-        if (directory.isReparsePoint)
-            unlessVanished(path, [&] { removeKnown(path, directory.attributes, trash, attempts); });
-        else
-            removeTree(listDirectory(path), attempts);
-    }
-    listing.directories.clear();
-    removePath(L"", listing.path, trash, attempts);
+    removeEntries(listing, trash, attempts);
 }
 
 } // namespace files
