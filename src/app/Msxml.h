@@ -94,6 +94,24 @@ private:
     VARIANT v_;
 };
 
+// A VARIANT that owns a one-dimensional array of `count` bytes (VT_ARRAY | VT_UI1): how a
+// document is given to the parser as bytes.
+class ByteArray {
+public:
+    explicit ByteArray(ULONG count);
+    ~ByteArray() { VariantClear(&v_); }
+    ByteArray(const ByteArray&) = delete;
+    ByteArray& operator=(const ByteArray&) = delete;
+    // A vector made by SafeArrayCreateVector holds its elements in one block at pvData.
+    BYTE* data() const { return static_cast<BYTE*>(v_.parray->pvData); }
+    ULONG size() const { return size_; }
+    const VARIANT& get() const { return v_; }
+
+private:
+    VARIANT v_;
+    ULONG size_;
+};
+
 // Raises _com_error for a failed HRESULT.
 void check(HRESULT hr);
 

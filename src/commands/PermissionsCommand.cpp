@@ -55,8 +55,8 @@ int Permissions::start(int argc, wchar_t** argv) {
     inheritFromParent = params.has(L"--inherit-from-parent");
     replaceOnChildren = params.has(L"--replace-on-children");
     // The --xml file of the advanced and common modes is an input path like any other.
-    if (mode != ConvertCommon) inputs = {&file};
-    if (mode == SetAdvanced || mode == SetCommon || mode == ConvertCommon) inputs.push_back(&xml);
+    if (mode != ConvertCommon) inputs = {file};
+    if (mode == SetAdvanced || mode == SetCommon || mode == ConvertCommon) inputs.push_back(xml);
     runAsTarget();
     return 0;
 }
@@ -68,7 +68,7 @@ void Permissions::prepare() {
     if (!isListing(mode)) return;
     database_ = openDatabase();
     accounts_ = std::make_unique<AccountTable>(*database_);
-    accounts_->prepare(file, pathpolicy::panelSettings().getString(L"HTTPD_VHOSTS_D"));
+    accounts_->prepare(target(), pathpolicy::panelSettings().getString(L"HTTPD_VHOSTS_D"));
 }
 
 void Permissions::print(const std::wstring& xml) {
@@ -78,11 +78,11 @@ void Permissions::print(const std::wstring& xml) {
 void Permissions::execute() {
     switch (mode) {
     case List:
-        return print(listPermissions(ListingMode::Simple, file, *accounts_, inheritance));
+        return print(listPermissions(ListingMode::Simple, target(), *accounts_, inheritance));
     case ListCommon:
-        return print(listPermissions(ListingMode::Common, file, *accounts_, inheritance));
+        return print(listPermissions(ListingMode::Common, target(), *accounts_, inheritance));
     case ListAdvanced:
-        return print(listPermissions(ListingMode::Advanced, file, *accounts_, inheritance));
+        return print(listPermissions(ListingMode::Advanced, target(), *accounts_, inheritance));
     case Set:
     case SetAdvanced:
     case SetCommon:
@@ -100,8 +100,9 @@ std::vector<AdvancedEntry> Permissions::requestedEntries(const XmlElement& root,
 
 void Permissions::setPermissions() {
     // A caller who may not change the permissions is told so; nothing is read or written.
+    const paths::NormalPath& file = target();
     if (!mayChangePermissions(file))
-        raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to change the permissions of %s", text::displayPath(file));
+        raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to change the permissions of %s", file.display());
     const bool fileObject = !isFolder(file);
     XmlDocument document;
     // Everything is read, checked and resolved before the first write.
@@ -111,7 +112,7 @@ void Permissions::setPermissions() {
         document.loadText(xml, xml);
         acl = simpleAcl(readSimpleAcl(document.root()));
     } else {
-        document.loadFile(text::displayPath(xml), text::displayPath(xml));
+        document.loadFile(xmlFile(), xmlFile().display());
         std::vector<AdvancedEntry> entries = requestedEntries(document.root(), fileObject);
         if (inheritFromParent) {
             // Inherited entries stay with inheritance; the explicit ones are written beside them.
@@ -129,7 +130,7 @@ void Permissions::setPermissions() {
 
 void Permissions::convertCommon() {
     XmlDocument document;
-    document.loadFile(text::displayPath(xml), text::displayPath(xml));
+    document.loadFile(xmlFile(), xmlFile().display());
     if (debugflag::query()) LogManager::instance().log(0, L"Converting common permissions %s", document.xml());
     XmlElement root = document.root();
     const bool fileDocument = isFileDocument(root);

@@ -42,9 +42,16 @@ public:
 protected:
     // Access entries set on a folder flow down to everything below it, the denied root included.
     // The --xml file is only read.
-    bool changes(size_t index) const override { return !isListing(mode) && mode != ConvertCommon && index == 0; }
+    // With --replace-on-children the whole tree below the object is rewritten.
+    pathpolicy::Reach reach(size_t index) const override {
+        if (isListing(mode) || mode == ConvertCommon || index != 0) return pathpolicy::Reach::Within;
+        return replaceOnChildren ? pathpolicy::Reach::Removal : pathpolicy::Reach::WholeTree;
+    }
 
 private:
+    // The checked "--file" and "--xml" paths.
+    const paths::NormalPath& target() const { return normal(0); }
+    const paths::NormalPath& xmlFile() const { return normal(mode == ConvertCommon ? 0 : 1); }
     void setPermissions();
     void convertCommon();
     // The object's advanced entries from the loaded document, as the mode derives them.

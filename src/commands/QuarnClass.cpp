@@ -27,17 +27,17 @@ void QuarnClass::runAsTarget() { identity::switchIdentity(*this, targetSid); }
 
 void PathCommand::checkInputs() {
     roots_ = pathpolicy::buildRootLists();
+    checked_.clear();
     for (size_t i = 0; i < inputs.size(); ++i) {
-        *inputs[i] = pathpolicy::normalizePath(L"", *inputs[i]);
-        pathpolicy::checkPathAllowed(roots_, *inputs[i]);
-        if (changes(i)) pathpolicy::checkNotAboveDenied(roots_, *inputs[i]);
+        checked_.push_back(checkDerivedPath(inputs[i], reach(i)));
         checkInput(i);
     }
 }
 
-void PathCommand::checkDerivedPath(const std::wstring& path, bool changed) {
-    pathpolicy::checkPathAllowed(roots_, path);
-    if (changed) pathpolicy::checkNotAboveDenied(roots_, path);
+paths::CheckedPath PathCommand::checkDerivedPath(const std::wstring& path, pathpolicy::Reach reach) {
+    paths::CheckedPath checked = pathpolicy::checkPathAllowed(roots_, path);
+    pathpolicy::checkReach(roots_, checked, reach);
+    return checked;
 }
 
 void XmlCommand::prepare() {

@@ -33,25 +33,30 @@ private:
 };
 
 // The input paths of a command in command-line order (for cp and mv: source, then destination),
-// normalised and checked against the allowed-path policy by the skeletons.
+// as values the parser stores; the skeletons check each against the allowed-path policy, and the
+// operation then acts on the checked forms only.
 class PathCommand : public QuarnClass {
 public:
     using QuarnClass::QuarnClass;
 
 protected:
-    std::vector<std::wstring*> inputs;
-    // Normalises and checks every input in order; after each, the family's own check.
+    std::vector<std::wstring> inputs;
+    // Checks every input in order; after each, the family's own check.
     void checkInputs();
     virtual void checkInput(size_t /*index*/) {}
-    // True for an input the operation removes, moves, renames, writes into or copies as a whole
-    // tree: such an input must not hold the denied root either (pathpolicy::checkNotAboveDenied).
-    virtual bool changes(size_t /*index*/) const { return false; }
+    // What the operation does to the input (pathpolicy::Reach): a command that removes, moves or
+    // replaces an input says so, and the policy refuses the roots that lie within it.
+    virtual pathpolicy::Reach reach(size_t /*index*/) const { return pathpolicy::Reach::Within; }
+    // Input `index` as checked (valid once checkInputs has passed it).
+    const paths::CheckedPath& checked(size_t index) const { return checked_.at(index); }
+    const paths::NormalPath& normal(size_t index) const { return checked(index).normal; }
     // Checks a further path the command derived from its inputs (inside checkInput) against the
-    // same roots; `changed` as for `changes`.
-    void checkDerivedPath(const std::wstring& path, bool changed);
+    // same roots.
+    paths::CheckedPath checkDerivedPath(const std::wstring& path, pathpolicy::Reach reach);
 
 private:
     pathpolicy::RootLists roots_;
+    std::vector<paths::CheckedPath> checked_;
 };
 
 // Classic commands: every failure reaches the run frame as a plain message.

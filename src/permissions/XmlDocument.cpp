@@ -1,6 +1,8 @@
 #include "permissions/XmlDocument.h"
 
 #include "app/Exceptions.h"
+#include "platform/Handle.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 
@@ -128,13 +130,25 @@ void XmlDocument::loadText(const std::wstring& text, const std::wstring& shown) 
     requireRoot(shown);
 }
 
-void XmlDocument::loadFile(const std::wstring& path, const std::wstring& shown) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        checkSize((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow, shown);
+void XmlDocument::loadFile(const paths::NormalPath& path, const std::wstring& shown) {
+    // The file is opened as a file, by the name the policy checked, and its bytes go to the
+    // parser: given the name, MSXML's loader would take it for a URL, decode %XX escapes and
+    // follow "file:" and UNC forms after the policy had judged the literal text.
+    platform::FileHandle file;
+    if (platform::current().createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, file.receive()))
+        throwRunTimeError(0, L"Wrong XML " + shown);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) raiseRunTimeError(GetLastError(), L"Unable to read file (%s)", shown);
+    checkSize(uint64_t(size.QuadPart), shown);
+    // Bytes rather than text, so that the parser's own encoding detection (byte-order marks, the
+    // declaration's encoding) still decides how they read.
+    com::ByteArray bytes(static_cast<ULONG>(size.QuadPart));
+    DWORD read = 0;
+    if (bytes.size() && (!ReadFile(file.get(), bytes.data(), bytes.size(), &read, nullptr) || read != bytes.size()))
+        raiseRunTimeError(GetLastError(), L"Unable to read file (%s)", shown);
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    com::Variant source(path);
-    document_->load(source.get(), &loaded);
+    document_->load(bytes.get(), &loaded);
     requireRoot(shown);
 }
 

@@ -4,6 +4,7 @@
 // rights (MSXML 3.0 would otherwise fetch external entities and process DTDs).
 #pragma once
 #include "app/Msxml.h"
+#include "paths/NormalPath.h"
 
 #include <optional>
 #include <string>
@@ -43,7 +44,8 @@ public:
     // Loads the text or the file; "Wrong XML %s" with `shown` when the result has no root element
     // (a parse failure included).
     void loadText(const std::wstring& text, const std::wstring& shown);
-    void loadFile(const std::wstring& path, const std::wstring& shown);
+    // The file is read by its checked path (never handed to the parser as a name).
+    void loadFile(const paths::NormalPath& path, const std::wstring& shown);
     // An empty root element of that name.
     XmlElement createRoot(const std::wstring& name);
 

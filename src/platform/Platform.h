@@ -27,6 +27,8 @@ public:
     // GetCurrentDirectoryW / GetTempPathW: *length receives the call's result (0 on failure).
     virtual DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) = 0;
     virtual DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) = 0;
+    // GetFullPathNameW (no file part): *length receives the call's result (0 on failure).
+    virtual DWORD getFullPathName(const std::wstring& path, DWORD size, wchar_t* buffer, DWORD* length) = 0;
 
     // --- files: creation, copy, move, removal, links (CreateFileW and the like)
     virtual DWORD createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,

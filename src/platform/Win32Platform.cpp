@@ -52,6 +52,10 @@ public:
         *length = GetTempPathW(size, buffer);
         return *length == 0 ? GetLastError() : ERROR_SUCCESS;
     }
+    DWORD getFullPathName(const std::wstring& path, DWORD size, wchar_t* buffer, DWORD* length) override {
+        *length = GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+        return *length == 0 ? GetLastError() : ERROR_SUCCESS;
+    }
 
     DWORD createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
                      HANDLE* handle) override {

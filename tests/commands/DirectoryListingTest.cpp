@@ -41,8 +41,8 @@ TEST(DirectoryListing, SplitsDirectoriesFromFilesWithSizesAndTimes) {
     SetFileTime(h, nullptr, nullptr, &stamp);
     CloseHandle(h);
 
-    auto listing = listDirectory(tree.root());
-    EXPECT_EQ(listing.path, L"\\\\?\\" + tree.root());
+    auto listing = listDirectory(paths::NormalPath(tree.root()));
+    EXPECT_EQ(listing.path.str(), L"\\\\?\\" + tree.root());
     EXPECT_EQ(names(listing.directories), (std::vector<std::wstring>{L".", L"..", L"sub"}));
     EXPECT_EQ(names(listing.files), (std::vector<std::wstring>{L"a.txt", L"b.txt"}));
     const DirectoryEntry& b = find(listing.files, L"b.txt");
@@ -58,7 +58,7 @@ TEST(DirectoryListing, MissingPathsAndFilesGiveEmptyListings) {
     testsupport::ScratchTree tree;
     std::wstring file = tree.file(L"f.txt", "x");
     for (const std::wstring& path : {tree.path(L"missing"), tree.path(L"missing\\deeper"), file}) {
-        auto listing = listDirectory(path);
+        auto listing = listDirectory(paths::NormalPath(path));
         EXPECT_TRUE(listing.directories.empty());
         EXPECT_TRUE(listing.files.empty());
     }
@@ -67,9 +67,9 @@ TEST(DirectoryListing, MissingPathsAndFilesGiveEmptyListings) {
 TEST(DirectoryListing, ListsAChildByItsEntry) {
     testsupport::ScratchTree tree;
     tree.file(L"sub\\inner.txt");
-    auto top = listDirectory(tree.root() + L"\\");
-    auto child = listDirectory(top.path, find(top.directories, L"sub"));
-    EXPECT_EQ(child.path, L"\\\\?\\" + tree.path(L"sub"));
+    auto top = listDirectory(paths::NormalPath(tree.root() + L"\\"));
+    auto child = listDirectory(paths::NormalPath(top.path), find(top.directories, L"sub"));
+    EXPECT_EQ(child.path.str(), L"\\\\?\\" + tree.path(L"sub"));
     EXPECT_EQ(names(child.files), std::vector<std::wstring>{L"inner.txt"});
 }
 
@@ -80,13 +80,13 @@ TEST(DirectoryListing, AccessDeniedIsRetriedAfterAGrantAndBounded) {
     testsupport::ScopedPlatform scoped(substitute);
     std::wstring pattern = L"\\\\?\\" + tree.root() + L"\\*.*";
     substitute.failNext(Call::findFirstFile, pattern, ERROR_ACCESS_DENIED, 2);
-    auto listing = listDirectory(tree.root());
+    auto listing = listDirectory(paths::NormalPath(tree.root()));
     EXPECT_EQ(names(listing.files), std::vector<std::wstring>{L"f.txt"});
     EXPECT_EQ(substitute.calls(Call::setNamedSecurityInfo), 4); // owner and DACL, twice
 
     substitute.failNext(Call::findFirstFile, pattern, ERROR_ACCESS_DENIED, 100);
     try {
-        listDirectory(tree.root());
+        listDirectory(paths::NormalPath(tree.root()));
         FAIL() << "an endless refusal must end";
     } catch (const RunTime::AccessDeniedException& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Unable to read directory (" + text::toAnsi(tree.root()) + ")", 0), 0u);
@@ -99,7 +99,7 @@ TEST(DirectoryListing, OtherFailuresRaise) {
     testsupport::SubstitutePlatform substitute;
     testsupport::ScopedPlatform scoped(substitute);
     substitute.failNext(Call::findFirstFile, L"", ERROR_SHARING_VIOLATION);
-    EXPECT_THROW(listDirectory(tree.root()), RunTime::SharingViolationException);
+    EXPECT_THROW(listDirectory(paths::NormalPath(tree.root())), RunTime::SharingViolationException);
 }
 
 TEST(DirectoryListing, TimesBeforeTheEpochCountBack) {

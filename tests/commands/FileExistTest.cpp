@@ -154,7 +154,7 @@ TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {
     auto* bytes = reinterpret_cast<BYTE*>(acl);
     substitute.setSecurity(file, {kAdministrators, kAdministrators, std::vector<BYTE>(bytes, bytes + acl->AclSize), true});
 
-    EXPECT_TRUE(files::grantSelfAccess(file, 0x1));
+    EXPECT_TRUE(files::grantSelfAccess(paths::NormalPath(file), 0x1));
     auto stored = substitute.security(file);
     ASSERT_TRUE(stored && stored->dacl);
     EXPECT_TRUE(stored->protectedDacl);
@@ -170,23 +170,23 @@ TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {
 
     // A NULL DACL already lets everyone in: it is not narrowed to one entry.
     substitute.setSecurity(file, {kAdministrators, kAdministrators, std::nullopt, false});
-    EXPECT_TRUE(files::grantSelfAccess(file, GENERIC_ALL));
+    EXPECT_TRUE(files::grantSelfAccess(paths::NormalPath(file), GENERIC_ALL));
     EXPECT_FALSE(substitute.security(file)->dacl.has_value());
     EXPECT_EQ(substitute.security(file)->owner, kUser);
 
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(files::clearAttributes(file, false));
+    EXPECT_TRUE(files::clearAttributes(paths::NormalPath(file), false));
     EXPECT_EQ(GetFileAttributesW(file.c_str()) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY),
               DWORD(FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(files::clearAttributes(file, true));
+    EXPECT_TRUE(files::clearAttributes(paths::NormalPath(file), true));
     EXPECT_EQ(GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     substitute.failNext(Call::setFileAttributes, file, ERROR_ACCESS_DENIED);
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_SYSTEM));
-    EXPECT_FALSE(files::clearAttributes(file, true));
+    EXPECT_FALSE(files::clearAttributes(paths::NormalPath(file), true));
     substitute.failNext(Call::setNamedSecurityInfo, file, ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(files::grantSelfAccess(file, GENERIC_ALL));
-    EXPECT_THROW(files::requireAttributes(tree.path(L"missing"), 0), RunTime::PathNotFoundException);
-    EXPECT_EQ(files::getAttributes(tree.path(L"missing"), 0), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(files::grantSelfAccess(paths::NormalPath(file), GENERIC_ALL));
+    EXPECT_THROW(files::requireAttributes(paths::NormalPath(tree.path(L"missing")), 0), RunTime::PathNotFoundException);
+    EXPECT_EQ(files::getAttributes(paths::NormalPath(tree.path(L"missing")), 0), INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace

@@ -18,24 +18,24 @@ TEST_F(Junction, IsWrittenAndReadBackWithTheMountPointLayout) {
     tree.folder(L"vhosts\\target");
     tree.folder(L"vhosts\\link");
     {
-        auto link = files::openTreeDirectory(site(L"link"), Disposition::OpenExisting, 0);
-        files::makeJunction(link.get(), site(L"target"), 0);
+        auto link = files::openTreeDirectory(paths::NormalPath(site(L"link")), Disposition::OpenExisting, 0);
+        files::makeJunction(link.get(), paths::NormalPath(site(L"target")), 0);
     }
     EXPECT_EQ(substitute.junctionTarget(site(L"link")), L"\\\\?\\" + site(L"target"));
-    auto link = files::openTreeDirectory(site(L"link"), Disposition::OpenExisting, 0);
+    auto link = files::openTreeDirectory(paths::NormalPath(site(L"link")), Disposition::OpenExisting, 0);
     EXPECT_EQ(files::readJunctionTarget(link.get()), L"\\\\?\\" + site(L"target"));
 }
 
 TEST_F(Junction, MissingTargetIsCreatedTheDirectoryItselfIsRefused) {
     tree.folder(L"vhosts\\link");
-    auto link = files::openTreeDirectory(site(L"link"), Disposition::OpenExisting, 0);
-    files::makeJunction(link.get(), site(L"made"), 0);
+    auto link = files::openTreeDirectory(paths::NormalPath(site(L"link")), Disposition::OpenExisting, 0);
+    files::makeJunction(link.get(), paths::NormalPath(site(L"made")), 0);
     EXPECT_TRUE(testsupport::snapshot(site(L"")).count(L"made"));
 
     tree.folder(L"vhosts\\self");
-    auto self = files::openTreeDirectory(site(L"self"), Disposition::OpenExisting, 0);
+    auto self = files::openTreeDirectory(paths::NormalPath(site(L"self")), Disposition::OpenExisting, 0);
     try {
-        files::makeJunction(self.get(), site(L"self"), 0);
+        files::makeJunction(self.get(), paths::NormalPath(site(L"self")), 0);
         FAIL() << "a junction onto itself must be refused";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "Recursive reparse point (" + text::toUtf8(site(L"self")) + ")");
@@ -46,14 +46,14 @@ TEST_F(Junction, MissingTargetIsCreatedTheDirectoryItselfIsRefused) {
 TEST_F(Junction, NonEmptyDirectoryAndFailuresAreReported) {
     tree.file(L"vhosts\\full\\f.txt");
     tree.folder(L"vhosts\\target");
-    auto full = files::openTreeDirectory(site(L"full"), Disposition::OpenExisting, 0);
-    EXPECT_THROW(files::makeJunction(full.get(), site(L"target"), 0), RunTime::DirectoryNotEmptyException);
+    auto full = files::openTreeDirectory(paths::NormalPath(site(L"full")), Disposition::OpenExisting, 0);
+    EXPECT_THROW(files::makeJunction(full.get(), paths::NormalPath(site(L"target")), 0), RunTime::DirectoryNotEmptyException);
     EXPECT_THROW(files::readJunctionTarget(full.get()), std::runtime_error); // not a reparse point
     substitute.failNext(Call::fileIndex, L"", ERROR_INVALID_FUNCTION);
     tree.folder(L"vhosts\\empty");
-    auto empty = files::openTreeDirectory(site(L"empty"), Disposition::OpenExisting, 0);
+    auto empty = files::openTreeDirectory(paths::NormalPath(site(L"empty")), Disposition::OpenExisting, 0);
     try {
-        files::makeJunction(empty.get(), site(L"target"), 0);
+        files::makeJunction(empty.get(), paths::NormalPath(site(L"target")), 0);
         FAIL();
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Unable to get file id: (1) ", 0), 0u) << e.what();
@@ -63,20 +63,20 @@ TEST_F(Junction, NonEmptyDirectoryAndFailuresAreReported) {
 TEST_F(Junction, OpenDirectoryDispositions) {
     std::wstring file = tree.file(L"vhosts\\file.txt");
     try {
-        files::openTreeDirectory(file, Disposition::OpenAlways, 0);
+        files::openTreeDirectory(paths::NormalPath(file), Disposition::OpenAlways, 0);
         FAIL();
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "Path (" + text::toUtf8(file) + ") is a file");
     }
-    EXPECT_THROW(files::openTreeDirectory(site(L"none"), Disposition::OpenExisting, 0), std::runtime_error);
-    files::openTreeDirectory(site(L"new"), Disposition::CreateNew, 0);
-    EXPECT_THROW(files::openTreeDirectory(site(L"new"), Disposition::CreateNew, 0), RunTime::AlreadyExistsException);
+    EXPECT_THROW(files::openTreeDirectory(paths::NormalPath(site(L"none")), Disposition::OpenExisting, 0), std::runtime_error);
+    files::openTreeDirectory(paths::NormalPath(site(L"new")), Disposition::CreateNew, 0);
+    EXPECT_THROW(files::openTreeDirectory(paths::NormalPath(site(L"new")), Disposition::CreateNew, 0), RunTime::AlreadyExistsException);
     // An empty directory in the way is moved into the trash and deleted there; one with contents
     // is not thrown away but refused.
     tree.folder(L"vhosts\\empty");
-    files::openTreeDirectory(site(L"empty"), Disposition::CreateAlways, 0);
+    files::openTreeDirectory(paths::NormalPath(site(L"empty")), Disposition::CreateAlways, 0);
     tree.file(L"vhosts\\full\\content.txt", "c");
-    EXPECT_THROW(files::openTreeDirectory(site(L"full"), Disposition::CreateAlways, 0),
+    EXPECT_THROW(files::openTreeDirectory(paths::NormalPath(site(L"full")), Disposition::CreateAlways, 0),
                  RunTime::DirectoryNotEmptyException);
     EXPECT_EQ(testsupport::snapshot(site(L"")), (testsupport::TreeSnapshot{{L"file.txt", ""},
                                                                           {L"new", "<dir>"},
@@ -88,18 +88,18 @@ TEST_F(Junction, OpenDirectoryDispositions) {
 TEST_F(Junction, HardLinkOfADirectoryIsUndoneWhenTheJunctionFails) {
     tree.folder(L"vhosts\\dir");
     substitute.failNext(Call::deviceIoControl, L"", ERROR_INVALID_FUNCTION);
-    EXPECT_THROW(files::createHardLink(site(L"dir"), site(L"alias"), 0), std::runtime_error);
+    EXPECT_THROW(files::createHardLink(paths::NormalPath(site(L"dir")), paths::NormalPath(site(L"alias")), 0), std::runtime_error);
     EXPECT_FALSE(testsupport::snapshot(site(L"")).count(L"alias"));
 }
 
 TEST_F(Junction, HardLinkRecoversAccessOnTheDestinationsParent) {
     tree.file(L"vhosts\\a.txt", "a");
     substitute.failNext(Call::createHardLink, site(L"b.txt"), ERROR_ACCESS_DENIED);
-    files::createHardLink(site(L"a.txt"), site(L"b.txt"), 15);
+    files::createHardLink(paths::NormalPath(site(L"a.txt")), paths::NormalPath(site(L"b.txt")), 15);
     EXPECT_EQ(testsupport::readFile(site(L"b.txt")), "a");
     EXPECT_TRUE(substitute.security(site(L"")).has_value());
     try {
-        files::createHardLink(site(L"a.txt"), site(L"b.txt"), 15);
+        files::createHardLink(paths::NormalPath(site(L"a.txt")), paths::NormalPath(site(L"b.txt")), 15);
         FAIL();
     } catch (const RunTime::AlreadyExistsException& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Unable to create hard link from (" + text::toUtf8(site(L"a.txt")) +

@@ -13,6 +13,7 @@
 #include "commands/xml/Subtree.h"
 #include "commands/xml/TreeXML.h"
 #include "support/InProcess.h"
+#include "support/PolicyFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ public:
     void execute() override { ++executed; }
     Strings inputValues() const {
         Strings out;
-        for (const std::wstring* p : this->inputs) out.push_back(*p);
+        for (const std::wstring& p : this->inputs) out.push_back(p);
         return out;
     }
     bool runsAsTarget() const { return this->runAsFlag(); }
@@ -290,7 +291,13 @@ TEST(ParsingFields, ExtendedOperationsAndPermissionModes) {
 // the policy.
 template <class Command> class SubPathProbe : public Command {
 public:
-    void prepare() override { this->checkInput(1); }
+    // Both paths pass a policy that allows the whole drive; the sub-path rule decides.
+    void prepare() override {
+        testsupport::FixedSettings settings;
+        settings.strings = {{L"HTTPD_VHOSTS_D", L"C:\\"}};
+        testsupport::ScopedSettings scoped(settings);
+        this->checkInputs();
+    }
     void execute() override { ++executed; }
     int executed = 0;
 };

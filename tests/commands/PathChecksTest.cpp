@@ -124,8 +124,82 @@ TEST_F(PathChecks, ChangesAboveTheDeniedRootAreRefused) {
     // Reading a file there, and changing beside the denied root, passes the checks.
     EXPECT_TRUE(accepted({L"cp", tree.path(L"product\\tmp\\t.txt"), vhosts(L"t.txt")}));
     EXPECT_EQ(GetFileAttributesW(vhosts(L"t.txt").c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-    EXPECT_TRUE(accepted({L"rm", tree.path(L"product\\tmp")}));
-    EXPECT_EQ(GetFileAttributesW(tree.path(L"product\\tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(accepted({L"rm", tree.path(L"product\\tmp\\t.txt")}));
+    EXPECT_EQ(GetFileAttributesW(tree.path(L"product\\tmp\\t.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PathChecks, NoRootIsEverRemovedMovedOrRewrittenBelow) {
+    wchar_t buffer[MAX_PATH] = {};
+    DWORD n = GetShortPathNameW(tree.path(L"virtual-hosts-folder").c_str(), buffer, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    const std::wstring shortVhosts(buffer, n);
+    std::wstring upper = vhosts(L"");
+    upper.pop_back();
+    for (wchar_t& c : upper) c = towupper(c);
+    // Every spelling of the virtual-hosts root, the product's tmp root and a folder holding roots.
+    const std::vector<std::wstring> spellings = {vhosts(L""), upper, L"\\\\?\\" + tree.path(L"virtual-hosts-folder"),
+                                                 shortVhosts, vhosts(L"site\\.."), tree.path(L"product\\tmp"),
+                                                 tree.path(L"product\\tmp\\"), tree.root()};
+    for (const std::wstring& root : spellings) {
+        for (auto args : std::vector<std::vector<std::wstring>>{{L"rm", L"-rf", root},
+                                                                {L"rmdir", root},
+                                                                {L"mv", root, vhosts(L"site\\moved")},
+                                                                {L"mv2tempnam", root, vhosts(L"site")}}) {
+            auto r = refused(args);
+            EXPECT_EQ(r.exitCode, 1) << text::toUtf8(args[0] + L" " + root);
+            EXPECT_NE(r.out.find(": Path is not allowed"), std::string::npos) << text::toUtf8(root) << r.out;
+        }
+        for (auto args : std::vector<std::vector<std::wstring>>{
+                 {L"--ex-remove", L"--path=" + root},
+                 {L"--ex-rename", L"--old-name=" + root, L"--new-name=" + vhosts(L"site\\moved")}}) {
+            auto r = refused(args);
+            EXPECT_EQ(r.exitCode, 0);
+            EXPECT_NE(r.out.find("ErrorCode=\"path_is_not_allowed\""), std::string::npos) << r.out;
+        }
+        auto r = refused({L"--permissions", L"--set-advanced", L"--file=" + root, L"--xml=" + vhosts(L"x.xml"),
+                          L"--replace-on-children"});
+        EXPECT_NE(r.out.find(": Path is not allowed"), std::string::npos) << r.out;
+    }
+    // The message names the root in its long form.
+    EXPECT_EQ(refused({L"rm", L"-r", shortVhosts}).out, notAllowed(L"virtual-hosts-folder"));
+    // Creating in a root, copying into it, listing and reading it stay allowed.
+    EXPECT_TRUE(accepted({L"cp", vhosts(L"site\\index.html"), shortVhosts + L"\\index.html"}));
+    EXPECT_NE(GetFileAttributesW(vhosts(L"index.html").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(accepted({L"cp", L"-r", vhosts(L"site"), vhosts(L"copy")}));
+    EXPECT_TRUE(accepted({L"mkdir", vhosts(L"new")}));
+    EXPECT_NE(passed({L"list", L"dirs", upper}).out.find("site\t"), std::string::npos);
+    EXPECT_EQ(passed({L"file_exists", vhosts(L"")}).out, "0\n");
+    // A folder inside a root is an ordinary target.
+    EXPECT_TRUE(accepted({L"rm", L"-r", vhosts(L"copy")}));
+    EXPECT_EQ(GetFileAttributesW(vhosts(L"copy").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(PathChecks, WildcardsMakeAnInputInvalid) {
+    tree.file(L"virtual-hosts-folder\\sibling\\secret.txt", "s");
+    for (const wchar_t* pattern : {L"si*", L"sit?", L"s<", L"site>", L"\"site\""}) {
+        const std::wstring input = vhosts(pattern);
+        auto r = refused({L"rm", L"-r", input});
+        EXPECT_EQ(r.exitCode, 1) << text::toUtf8(input);
+        EXPECT_NE(r.out.find("contains wildcard characters"), std::string::npos) << r.out;
+        r = refused({L"--tree", L"--path=" + input});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out.find("secret.txt"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("index.html"), std::string::npos) << r.out;
+    }
+    auto r = refused({L"--ex-remove", L"--path=" + vhosts(L"site\\*.html")});
+    EXPECT_NE(r.out.find("ErrorCode=\"path_is_invalid\""), std::string::npos) << r.out;
+}
+
+TEST_F(PathChecks, ADriveRelativeInputIsTakenInThatDrivesCurrentFolder) {
+    ScopedCurrentDirectory in(vhosts(L"site"));
+    const std::wstring drive = tree.root().substr(0, 2);
+    EXPECT_EQ(passed({L"file_exists", drive + L"index.html"}).out, "0\n");
+    EXPECT_EQ(passed({L"file_exists", drive + L"missing.html"}).out, "1\n");
+    EXPECT_TRUE(accepted({L"touch", drive + L"index.html"}));
+    // Judged where it lies: the same place by its absolute name is outside the roots.
+    ScopedCurrentDirectory out(tree.path(L"outside"));
+    auto r = refused({L"rm", drive + L"secret.txt"});
+    EXPECT_EQ(r.out, notAllowed(L"outside\\secret.txt"));
 }
 
 TEST_F(PathChecks, TheCutOfParentsIsChecked) {
@@ -144,7 +218,7 @@ TEST_F(PathChecks, TheCutOfParentsIsChecked) {
     {
         // rmdir -p removes the cut: above the denied root it is refused.
         ScopedCurrentDirectory in(tree.root());
-        EXPECT_EQ(refused({L"rmdir", L"-p", L"product/tmp"}).out, notAllowed(L"product"));
+        EXPECT_EQ(refused({L"rmdir", L"-p", L"product/tmp/sub"}).out, notAllowed(L"product"));
     }
     ScopedCurrentDirectory in(tree.path(L"virtual-hosts-folder"));
     EXPECT_TRUE(accepted({L"mkdir", L"-p", L"new/a/b"}));

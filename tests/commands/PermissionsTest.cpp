@@ -3,6 +3,7 @@
 #include "commands/PermissionsCommand.h"
 
 #include "app/Text.h"
+#include "permissions/XmlDocument.h"
 #include "support/DatabaseFixtures.h"
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
@@ -325,6 +326,41 @@ TEST_F(PermissionsCommand, TheXmlFileMustBeAnAllowedLocalPath) {
     auto r = run({L"--convert-common", L"--xml=" + outside});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out.find("<Permissions"), std::string::npos);
+    // Spellings that a URL loader would take elsewhere: escapes decoded to "..", a "file:" URL, a
+    // UNC path of the local drive. Each is judged as the literal path it is, and none is read.
+    std::wstring encoded = tree.path(L"vhosts\\%2e%2e\\outside\\doc.xml");
+    std::wstring url = L"file:///" + outside;
+    std::wstring unc = L"\\\\127.0.0.1\\" + outside.substr(0, 1) + L"$" + outside.substr(2);
+    for (const std::wstring& xml : {encoded, url, unc}) {
+        r = run({L"--convert-common", L"--xml=" + xml});
+        EXPECT_EQ(r.exitCode, 1) << text::toUtf8(xml);
+        EXPECT_EQ(r.out.find("<Permissions"), std::string::npos) << r.out;
+    }
+}
+
+TEST_F(PermissionsCommand, TheXmlFileIsReadByItsOwnNameAndAsBytes) {
+    // "%41" is "A" to a URL loader; to the file system it is three characters of the name.
+    writeDocument("<Permissions Type=\"File\"><CommonAcl/><Literal/></Permissions>", L"doc%41.xml");
+    writeDocument("<Permissions Type=\"File\"><CommonAcl/><Decoded/></Permissions>", L"docA.xml");
+    auto r = run({L"--convert-common", L"--xml=" + tree.path(L"vhosts\\doc%41.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("<Literal/>"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("<Decoded/>"), std::string::npos) << r.out;
+    // The bytes keep their encoding: a UTF-16 document with its byte-order mark reads as well.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("<Permissions Type=\"File\"><CommonAcl/><Wide/></Permissions>")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    r = run({L"--convert-common", L"--xml=" + writeDocument(utf16, L"wide.xml")});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("<Wide/>"), std::string::npos) << r.out;
+    // The size limit is checked on the file that is read.
+    std::string large = "<Permissions Type=\"File\"><CommonAcl/>" +
+                        std::string(permissions::XmlDocument::kMaxXmlSizeKilobytes * 1024, ' ') + "</Permissions>";
+    r = run({L"--convert-common", L"--xml=" + writeDocument(large, L"large.xml")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("KB)"), std::string::npos) << r.out.substr(0, 200);
 }
 
 TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesEveryChildInheriting) {

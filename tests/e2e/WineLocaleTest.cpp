@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <set>
 
 namespace {

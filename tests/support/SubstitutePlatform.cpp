@@ -414,6 +414,14 @@ DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length
     return real_.getTempPath(size, buffer, length);
 }
 
+DWORD SubstitutePlatform::getFullPathName(const std::wstring& path, DWORD size, wchar_t* buffer, DWORD* length) {
+    if (DWORD error = enter(Call::getFullPathName, path)) {
+        *length = 0;
+        return error;
+    }
+    return real_.getFullPathName(path, size, buffer, length);
+}
+
 DWORD SubstitutePlatform::setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
                                       const FILETIME* lastWrite) {
     if (DWORD error = enter(Call::setFileTime, L"")) return error;

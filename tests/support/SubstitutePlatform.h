@@ -23,6 +23,7 @@ enum class Call {
     findFirstFile,
     getCurrentDirectory,
     getTempPath,
+    getFullPathName,
     setFileTime,
     getBinaryType,
     getNamedSecurityInfo,
@@ -122,6 +123,7 @@ public:
     void findClose(HANDLE find) override;
     DWORD getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) override;
     DWORD getTempPath(DWORD size, wchar_t* buffer, DWORD* length) override;
+    DWORD getFullPathName(const std::wstring& path, DWORD size, wchar_t* buffer, DWORD* length) override;
     DWORD createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition, DWORD flags,
                      HANDLE* handle) override;
     DWORD createDirectory(const std::wstring& path, SECURITY_ATTRIBUTES* securityAttributes) override;

@@ -1,6 +1,8 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "paths/LongPath.h"
+#include "paths/PathSyntax.h"
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
 #include "support/SubstitutePlatform.h"
@@ -12,6 +14,7 @@
 namespace {
 
 using namespace pathpolicy;
+using namespace paths;
 using testsupport::Call;
 
 // A panel laid out in a scratch folder: product root (with admin\bin and tmp), a virtual-hosts
@@ -135,7 +138,7 @@ TEST_F(PathPolicyCheck, EmptyProductRootAllowsNothingUnderIt) {
     EXPECT_EQ(check(tree.path(L"vhosts\\site")), "");
     // Nothing relative to the current directory slips in as a root.
     RootLists roots = buildRootLists(settings);
-    for (const std::wstring& root : roots.allowed) EXPECT_NE(root.find(L':'), std::wstring::npos);
+    for (const Root& root : roots.allowed) EXPECT_NE(root.configured.find(L':'), std::wstring::npos);
 }
 
 TEST_F(PathPolicyCheck, VolumeRootsAndAllowCheckPath) {
@@ -174,8 +177,7 @@ TEST_F(PathPolicyCheck, AncestorsOfTheDeniedRootAreRefusedForChanges) {
     RootLists roots = buildRootLists(settings);
     auto changeAnswer = [&](const std::wstring& input) -> std::string {
         try {
-            checkPathAllowed(roots, input);
-            checkNotAboveDenied(roots, input);
+            checkReach(roots, checkPathAllowed(roots, input), Reach::WholeTree);
         } catch (const RunTime::NotAllowedException& e) {
             return text::toUtf8(e.message());
         }
@@ -204,9 +206,10 @@ TEST_F(PathPolicyCheck, HostileRootValuesAreLeftOutWithAWarning) {
         settings.strings[L"DUMP_D"] = hostile;
         log.clear();
         RootLists roots = buildRootLists(settings);
-        EXPECT_EQ(std::find(roots.allowed.begin(), roots.allowed.end(), hostile), roots.allowed.end());
-        for (const std::wstring& root : roots.allowed)
-            EXPECT_EQ(root.find(L'\0'), std::wstring::npos);
+        for (const Root& root : roots.allowed) {
+            EXPECT_NE(root.configured, hostile);
+            EXPECT_EQ(root.configured.find(L'\0'), std::wstring::npos);
+        }
         ASSERT_EQ(log.events().size(), 1u) << text::toUtf8(hostile);
         EXPECT_EQ(log.events()[0].level, 1);
         EXPECT_NE(log.events()[0].message.find(L"DUMP_D"), std::wstring::npos);
@@ -221,7 +224,7 @@ TEST_F(PathPolicyCheck, HostileRootValuesAreLeftOutWithAWarning) {
         log.clear();
         RootLists roots = buildRootLists(settings);
         EXPECT_TRUE(log.events().empty()) << text::toUtf8(fine);
-        EXPECT_EQ(roots.allowed[4], std::wstring(fine) == L"D:\\" ? std::wstring(L"D:") : std::wstring(fine));
+        EXPECT_EQ(roots.allowed[4].configured, std::wstring(fine) == L"D:\\" ? std::wstring(L"D:") : std::wstring(fine));
     }
     // A product root that is not usable takes its denied and tmp folders with it.
     settings.strings[L"PRODUCT_ROOT_D"] = L"product";
@@ -252,8 +255,8 @@ protected:
     std::string check(const std::wstring& input, bool change = false) {
         try {
             RootLists roots = buildRootLists(settings);
-            checkPathAllowed(roots, input);
-            if (change) checkNotAboveDenied(roots, input);
+            CheckedPath checked = checkPathAllowed(roots, input);
+            if (change) checkReach(roots, checked, Reach::WholeTree);
         } catch (const RunTime::NotAllowedException& e) {
             return text::toUtf8(e.message());
         }

@@ -20,11 +20,16 @@ TEST(SubPath, ComparesComponentsWithoutCaseAndPrefix) {
     EXPECT_FALSE(isSubPath(L"\\\\?\\C:\\dir", L"\\\\?\\D:\\dir\\sub"));
 }
 
+// The same path as checked: its long form is its normal form (the test paths do not exist).
+paths::CheckedPath checked(const std::wstring& path) {
+    return {path, paths::NormalPath(path), paths::NormalPath(path)};
+}
+
 TEST(SubPath, RefusalIsAnInvalidPathErrorWithCode161) {
-    EXPECT_NO_THROW(refuseSubPath(L"\\\\?\\C:\\a", L"\\\\?\\C:\\a"));
-    EXPECT_NO_THROW(refuseSubPath(L"\\\\?\\C:\\a", L"\\\\?\\C:\\b"));
+    EXPECT_NO_THROW(refuseSubPath(checked(L"\\\\?\\C:\\a"), checked(L"\\\\?\\C:\\a")));
+    EXPECT_NO_THROW(refuseSubPath(checked(L"\\\\?\\C:\\a"), checked(L"\\\\?\\C:\\b")));
     try {
-        refuseSubPath(L"\\\\?\\C:\\a", L"\\\\?\\C:\\a\\b");
+        refuseSubPath(checked(L"\\\\?\\C:\\a"), checked(L"\\\\?\\C:\\a\\b"));
         FAIL() << "no failure";
     } catch (const RunTime::InvalidPathException& e) {
         std::string what = e.what();

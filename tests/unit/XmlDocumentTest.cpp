@@ -37,7 +37,7 @@ TEST(XmlDocument, NoRootIsWrongXml) {
     }
     XmlDocument document;
     auto e = failureOf<std::runtime_error>(
-        [&] { document.loadFile(L"C:\\no\\such\\file.xml", L"C:\\no\\such\\file.xml"); });
+        [&] { document.loadFile(paths::NormalPath(L"C:\\no\\such\\file.xml"), L"C:\\no\\such\\file.xml"); });
     EXPECT_STREQ(e.what(), "Wrong XML C:\\no\\such\\file.xml");
 }
 

@@ -29,7 +29,7 @@ std::wstring extensionOf(const std::wstring& path) {
 std::wstring AnyArc::commandLine(const std::wstring& operation, const ArchiveSwitchValues& values) const {
     std::wstring expanded = expandArchiveTemplate(archiveTemplates().get(typeName(), operation), values);
     std::wstring root =
-        pathpolicy::withoutTrailingSeparators(pathpolicy::panelSettings().getString(L"SHORT_PRODUCT_ROOT_D"));
+        paths::withoutTrailingSeparators(pathpolicy::panelSettings().getString(L"SHORT_PRODUCT_ROOT_D"));
     // The program is the first word of the template, found in the panel's program directory.
     size_t end = expanded.find(L' ');
     std::wstring program = root + L"\\admin\\bin\\" + expanded.substr(0, end);

@@ -35,7 +35,7 @@ int GetoptCommand::start(int, wchar_t**) {
 bool GetoptCommand::takeSinglePath(const Operands& operands, std::wstring& path, size_t first) {
     if (operands.size() != first + 1) return false;
     path = operands.wide(first);
-    inputs = {&path};
+    inputs = {path};
     return true;
 }
 
@@ -43,6 +43,6 @@ OnePathCommand::OnePathCommand(std::wstring name, std::wstring usageText)
     : PositionalCommand(std::move(name), std::move(usageText), 1, 1) {}
 
 void OnePathCommand::takeArguments(const std::vector<std::wstring>& arguments) {
-    path = pathpolicy::trimmed(arguments[0]);
-    inputs = {&path};
+    path = paths::trimmed(arguments[0]);
+    inputs = {path};
 }

@@ -135,7 +135,7 @@ bool writeAll(HANDLE output, const char* bytes, DWORD count) {
 } // namespace
 
 void CatFiles::execute() {
-    platform::FileHandle file = files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    platform::FileHandle file = files::openFile(normal(0), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
     platform::Handle output = rawStandardOutput();
     char buffer[4096];
@@ -199,24 +199,23 @@ bool TouchFiles::takeOperands(const Operands& operands) {
     }
     if (!takeSinglePath(operands, path, first)) return false;
     givenPath = path;
-    if (!reference.empty()) inputs.insert(inputs.begin(), &reference);
+    if (!reference.empty()) inputs.insert(inputs.begin(), reference);
     return true;
 }
 
 void TouchFiles::checkInput(size_t index) {
-    if (index == 0 && !reference.empty() && !files::exists(reference))
+    if (index == 0 && !reference.empty() && !files::exists(normal(0)))
         raiseRunTimeError(0, L"The reference (%s) is not exist", givenReference_);
 }
 
 namespace {
 
 // The reference's last-access or last-write time as its directory entry holds it.
-int64_t referenceSeconds(const std::wstring& reference, bool access) {
-    std::wstring path = pathpolicy::normalizePath(L"", reference);
+int64_t referenceSeconds(const paths::NormalPath& path, bool access) {
     WIN32_FIND_DATAW data;
     platform::FindScope find;
     if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))
-        raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
+        raiseRunTimeError(error, L"Unable to read directory (%s)", text::displayPath(path));
     return files::unixSeconds(access ? data.ftLastAccessTime : data.ftLastWriteTime);
 }
 
@@ -248,10 +247,10 @@ FILETIME fileTimeOf(int64_t seconds) {
 void TouchFiles::execute() {
     const bool access = timeSelector & 2;
     int64_t seconds = stamp == -1 ? _time64(nullptr) : stamp;
-    if (!reference.empty()) seconds = referenceSeconds(reference, access);
+    if (!reference.empty()) seconds = referenceSeconds(normal(0), access);
     const FILETIME when = fileTimeOf(seconds);
     platform::FileHandle file =
-        files::openFile(L"", path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        files::openFile(normal(inputs.size() - 1), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
     if (platform::current().setFileTime(file.get(), nullptr, access ? &when : nullptr, access ? nullptr : &when))
         raiseRunTimeError(0, L"Unable to set a timestamp to the file (%s)", givenPath);

@@ -42,23 +42,22 @@ bool isSubPath(const std::wstring& source, const std::wstring& destination) {
     return true;
 }
 
-void refuseSubPath(const std::wstring& source, const std::wstring& destination) {
-    if (isSubPath(source, destination) ||
-        isSubPath(pathpolicy::longForm(source), pathpolicy::longForm(destination)))
+void refuseSubPath(const paths::CheckedPath& source, const paths::CheckedPath& destination) {
+    if (isSubPath(source.normal, destination.normal) || isSubPath(source.longForm, destination.longForm))
         raiseRunTimeError(161, L"Unable to copy from %s to %s. The destination is sub path of the source path.",
-                          pathpolicy::displayPath(source), pathpolicy::displayPath(destination));
+                          source.normal.display(), destination.normal.display());
 }
 
 bool CopyMoveCommand::takeOperands(const Operands& operands) {
     if (operands.size() != 2) return false;
     source = operands.wide(0);
     destination = operands.wide(1);
-    inputs = {&source, &destination};
+    inputs = {source, destination};
     return true;
 }
 
 void CopyMoveCommand::checkInput(size_t index) {
-    if (index == 1) refuseSubPath(source, destination);
+    if (index == 1) refuseSubPath(checked(0), checked(1));
 }
 
 namespace {
@@ -94,9 +93,11 @@ bool CopyFiles::takeOption(int c, const char*) {
 }
 
 void CopyFiles::execute() {
+    const paths::NormalPath& source = normal(0);
+    const paths::NormalPath& destination = normal(1);
     if (link) return files::createHardLink(source, destination, 15);
     if (files::requireAttributes(source, 15) & FILE_ATTRIBUTE_DIRECTORY) {
-        if (!recursive) raiseRunTimeError(0, L"The (%s) is directory, use -r", pathpolicy::displayPath(source));
+        if (!recursive) raiseRunTimeError(0, L"The (%s) is directory, use -r", source.display());
         return files::copyTree(files::listDirectory(source), destination, 0, true);
     }
     files::copyFile(source, destination, 0);
@@ -115,13 +116,15 @@ bool MoveFiles::takeOption(int c, const char*) {
 namespace {
 
 // Both names lead to the same item: the same path in another letter case, or a short name.
-bool sameItem(const std::wstring& source, const std::wstring& destination) {
+bool sameItem(const paths::NormalPath& source, const paths::NormalPath& destination) {
     return text::equalNoCase(files::shortPath(source), files::shortPath(destination));
 }
 
 } // namespace
 
 void MoveFiles::execute() {
+    const paths::NormalPath& source = normal(0);
+    const paths::NormalPath& destination = normal(1);
     DWORD attributes = files::requireAttributes(source, 15);
     if (files::exists(destination) && sameItem(source, destination)) return;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)

@@ -9,7 +9,7 @@ bool isSubPath(const std::wstring& source, const std::wstring& destination);
 // Raises the run-time error 161 "Unable to copy from %s to %s. The destination is sub path of the
 // source path." when the destination lies inside the source, as given or in the long forms the
 // policy compares (a short-name spelling of the source is the same place). Equal paths pass.
-void refuseSubPath(const std::wstring& source, const std::wstring& destination);
+void refuseSubPath(const paths::CheckedPath& source, const paths::CheckedPath& destination);
 
 // The pair of paths of cp and mv and their shared checks: both paths pass the policy, then the
 // destination must not lie inside the source.
@@ -36,7 +36,8 @@ public:
 
 protected:
     bool takeOption(int c, const char* argument) override;
-    bool changes(size_t) const override { return true; } // a tree copy reads all of one, merges into the other
+    // A tree copy reads all of one, merges into the other.
+    pathpolicy::Reach reach(size_t) const override { return pathpolicy::Reach::WholeTree; }
 };
 
 class MoveFiles : public CopyMoveCommand {
@@ -46,5 +47,7 @@ public:
 
 protected:
     bool takeOption(int c, const char* argument) override;
-    bool changes(size_t) const override { return true; }
+    pathpolicy::Reach reach(size_t index) const override {
+        return index == 0 ? pathpolicy::Reach::Removal : pathpolicy::Reach::WholeTree;
+    }
 };

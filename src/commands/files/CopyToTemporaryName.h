@@ -1,5 +1,7 @@
 // Copying an item to a fresh temporary name inside a directory (cp2tempnam).
 #pragma once
+#include "paths/NormalPath.h"
+
 #include <string>
 
 namespace files {
@@ -9,7 +11,7 @@ namespace files {
 // name another process took first is given up for a new one, `attempts` more times at most (0
 // counts as 1), then "Unable to move (%s) to (%s)" with error 80. A copy that fails removes the
 // reserved file again: the caller never learns its name.
-std::wstring copyToTemporaryName(const std::wstring& source, const std::wstring& directory,
-                                 const std::wstring& prefix, int attempts);
+paths::NormalPath copyToTemporaryName(const paths::NormalPath& source, const paths::NormalPath& directory,
+                                      const std::wstring& prefix, int attempts);
 
 } // namespace files

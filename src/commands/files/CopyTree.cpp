@@ -13,7 +13,7 @@ namespace {
 
 // The effect of opening the directory with OpenAlways and closing it again, in one call when the
 // directory is new (the common case): per-directory round trips decide the time of a tree copy.
-void ensureDirectory(const std::wstring& path, int attempts) {
+void ensureDirectory(const paths::NormalPath& path, int attempts) {
     DWORD error = platform::current().createDirectory(path, nullptr);
     if (error == ERROR_SUCCESS) return;
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
@@ -24,20 +24,20 @@ void ensureDirectory(const std::wstring& path, int attempts) {
 }
 
 // copyTree below its top: `destination` was made by the level above.
-void copyContents(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive) {
+void copyContents(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive) {
     for (const DirectoryEntry& file : listing.files)
-        copyFile(joinPath(listing.path, file.name), joinPath(destination, file.name), attempts);
+        copyFile(listing.path.join(file.name), destination.join(file.name), attempts);
     for (const DirectoryEntry& directory : listing.directories)
-        if (!isDotEntry(directory)) ensureDirectory(joinPath(destination, directory.name), attempts);
+        if (!isDotEntry(directory)) ensureDirectory(destination.join(directory.name), attempts);
     if (!recursive) return;
     for (const DirectoryEntry& directory : listing.directories) {
         if (isDotEntry(directory)) continue;
-        const std::wstring target = joinPath(destination, directory.name);
+        const paths::NormalPath target = destination.join(directory.name);
         if (directory.isJunction) {
-            std::wstring leadsTo =
-                readJunctionTarget(openTreeDirectory(joinPath(listing.path, directory.name), Disposition::OpenExisting,
+            paths::NormalPath leadsTo = paths::NormalPath(
+                readJunctionTarget(openTreeDirectory(listing.path.join(directory.name), Disposition::OpenExisting,
                                                      attempts)
-                                       .get());
+                                       .get()));
             platform::FileHandle made = openTreeDirectory(target, Disposition::CreateAlways, attempts);
             makeJunction(made.get(), leadsTo, attempts);
         } else {
@@ -48,9 +48,9 @@ void copyContents(const DirectoryListing& listing, const std::wstring& destinati
 
 } // namespace
 
-void copyTree(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive) {
+void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive) {
     openTreeDirectory(destination, Disposition::OpenAlways, attempts);
-    copyContents(listing, pathpolicy::normalizePath(L"", destination), attempts, recursive);
+    copyContents(listing, destination, attempts, recursive);
 }
 
 } // namespace files

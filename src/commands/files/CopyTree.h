@@ -1,5 +1,6 @@
 // Copy of a directory tree that recreates junctions instead of following them.
 #pragma once
+#include "paths/NormalPath.h"
 #include "commands/files/DirectoryListing.h"
 
 #include <string>
@@ -11,6 +12,6 @@ namespace files {
 // subdirectories are made, and all subdirectories of a level are made before the first is entered.
 // With `recursive` the subdirectories are filled too; a junction is recreated with the same target
 // and its contents are not copied.
-void copyTree(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive);
+void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive);
 
 } // namespace files

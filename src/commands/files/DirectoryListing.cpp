@@ -1,6 +1,7 @@
 #include "commands/files/DirectoryListing.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "platform/Platform.h"
@@ -20,7 +21,7 @@ void add(DirectoryListing& listing, const WIN32_FIND_DATAW& data) {
         listing.files.push_back(std::move(e));
 }
 
-bool pathExists(const std::wstring& path) {
+bool pathExists(const paths::NormalPath& path) {
     DWORD attributes = 0;
     return platform::current().getFileAttributes(path, &attributes) == ERROR_SUCCESS;
 }
@@ -56,15 +57,10 @@ int64_t unixSeconds(const FILETIME& time) {
     return ticks >= 0 ? ticks / kPerSecond : -((-ticks + kPerSecond - 1) / kPerSecond);
 }
 
-std::wstring joinPath(const std::wstring& parent, const std::wstring& name) {
-    if (parent.empty()) return name;
-    return parent.back() == L'\\' ? parent + name : parent + L"\\" + name;
-}
-
-DirectoryListing listDirectory(const std::wstring& input) {
+DirectoryListing listDirectory(const paths::NormalPath& input) {
     DirectoryListing listing;
-    listing.path = pathpolicy::normalizePath(L"", input);
-    const std::wstring pattern = joinPath(listing.path, L"*.*");
+    listing.path = input;
+    const paths::NormalPath pattern = listing.path.join(L"*.*");
     platform::Platform& p = platform::current();
     WIN32_FIND_DATAW data{};
     platform::FindScope find;
@@ -76,23 +72,23 @@ DirectoryListing listDirectory(const std::wstring& input) {
             error == ERROR_INVALID_NAME)
             return listing;
         if (error == ERROR_ACCESS_DENIED && round < kAccessRounds) {
-            std::wstring target = pathExists(listing.path) ? listing.path : pathpolicy::parentPath(listing.path);
+            paths::NormalPath target = pathExists(listing.path) ? listing.path : listing.path.parent();
             if (!target.empty() && grantSelfAccess(target, GENERIC_ALL)) continue;
         }
-        raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(listing.path));
+        raiseRunTimeError(error, L"Unable to read directory (%s)", text::displayPath(listing.path));
     }
     add(listing, data);
     for (;;) {
         DWORD error = p.findNextFile(find.get(), &data);
         if (error == ERROR_NO_MORE_FILES) break;
-        if (error) raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(listing.path));
+        if (error) raiseRunTimeError(error, L"Unable to read directory (%s)", text::displayPath(listing.path));
         add(listing, data);
     }
     return listing;
 }
 
-DirectoryListing listDirectory(const std::wstring& parent, const DirectoryEntry& entry) {
-    return listDirectory(joinPath(parent, entry.name));
+DirectoryListing listDirectory(const paths::NormalPath& parent, const DirectoryEntry& entry) {
+    return listDirectory(parent.join(entry.name));
 }
 
 } // namespace files

@@ -1,6 +1,7 @@
 // The contents of one directory as one enumeration of it delivers them: the tree operations read
 // every name, attribute, junction mark, time and size from here and never query an entry again.
 #pragma once
+#include "paths/NormalPath.h"
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ struct DirectoryEntry {
 };
 
 struct DirectoryListing {
-    std::wstring path; // normalised
+    paths::NormalPath path;
     // Entries with FILE_ATTRIBUTE_DIRECTORY, "." and ".." included (consumers skip them), in
     // enumeration order.
     std::vector<DirectoryEntry> directories;
@@ -44,12 +45,10 @@ int64_t unixSeconds(const FILETIME& time);
 // listing; on access denied the process grants itself access and tries again (a bounded number
 // of times); other failures raise "Unable to read directory (%s)". An entry that fails midway
 // raises as well: a listing never silently lacks entries.
-DirectoryListing listDirectory(const std::wstring& path);
+DirectoryListing listDirectory(const paths::NormalPath& path);
 // Lists `parent` joined with the entry's name.
-DirectoryListing listDirectory(const std::wstring& parent, const DirectoryEntry& entry);
+DirectoryListing listDirectory(const paths::NormalPath& parent, const DirectoryEntry& entry);
 
-// `parent` + "\" + name; no second "\" when the parent already ends with one.
-std::wstring joinPath(const std::wstring& parent, const std::wstring& name);
 // The entry of what FindFirstFileW or FindNextFileW found.
 DirectoryEntry entryOf(const WIN32_FIND_DATAW& data);
 

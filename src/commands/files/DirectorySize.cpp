@@ -1,3 +1,5 @@
+#include "paths/LongPath.h"
+#include "app/Text.h"
 #include "commands/files/DirectorySize.h"
 
 #include "app/Exceptions.h"
@@ -19,7 +21,7 @@ uint64_t sumBelow(std::wstring& path, bool recursive) {
     DWORD error = p.findFirstFile(path, &data, find.receive());
     path.resize(length);
     if (error == ERROR_FILE_NOT_FOUND) return 0; // a volume root without entries: no "." or ".." either
-    if (error) raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
+    if (error) raiseRunTimeError(error, L"Unable to read directory (%s)", text::displayPath(path));
     uint64_t sum = 0;
     do {
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -35,24 +37,24 @@ uint64_t sumBelow(std::wstring& path, bool recursive) {
         }
     } while ((error = p.findNextFile(find.get(), &data)) == ERROR_SUCCESS);
     if (error != ERROR_NO_MORE_FILES)
-        raiseRunTimeError(error, L"Unable to read directory (%s)", pathpolicy::displayPath(path));
+        raiseRunTimeError(error, L"Unable to read directory (%s)", text::displayPath(path));
     return sum;
 }
 
 } // namespace
 
-uint64_t directorySize(const std::wstring& input, bool recursive) {
-    std::wstring path = pathpolicy::trimmed(pathpolicy::normalizePath(L"", input));
+uint64_t directorySize(const paths::NormalPath& input, bool recursive) {
+    std::wstring path = paths::trimmed(input.str());
     if (!path.empty() && path.back() == L'\\') path.pop_back(); // a root: "X:\" is listed as "X:\*.*"
     return sumBelow(path, recursive);
 }
 
-uint64_t pathSize(const std::wstring& input) {
-    using pathpolicy::displayPath;
-    std::wstring path = pathpolicy::normalizePath(L"", input);
-    if (pathpolicy::isVolumeRoot(path)) return directorySize(path, true);
+uint64_t pathSize(const paths::NormalPath& input) {
+    using text::displayPath;
+    const paths::NormalPath& path = input;
+    if (paths::isVolumeRoot(path)) return directorySize(path, true);
     // A pattern would measure whatever entry it happens to match first.
-    if (path.find_first_of(L"*?", 4) != std::wstring::npos)
+    if (path.str().find_first_of(L"*?", 4) != std::wstring::npos)
         raiseRunTimeError(ERROR_INVALID_NAME, L"Unable to read directory (%s)", displayPath(path));
     WIN32_FIND_DATAW data;
     platform::FindScope find;

@@ -1,6 +1,7 @@
 #include "commands/files/FileHelpers.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "identity/Administrators.h"
 #include "platform/Platform.h"
@@ -12,7 +13,7 @@
 namespace files {
 namespace {
 
-using pathpolicy::displayPath;
+using text::displayPath;
 
 constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
@@ -22,8 +23,8 @@ bool isMissing(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
 }
 
-DWORD queryAttributes(const std::wstring& input, int attempts, bool missingRaises) {
-    std::wstring path = pathpolicy::normalizePath(L"", input);
+DWORD queryAttributes(const paths::NormalPath& input, int attempts, bool missingRaises) {
+    const paths::NormalPath& path = input;
     const int budget = std::max(attempts, 1);
     for (int attempt = 1;; ++attempt) {
         DWORD attributes = 0;
@@ -38,18 +39,18 @@ DWORD queryAttributes(const std::wstring& input, int attempts, bool missingRaise
 
 } // namespace
 
-DWORD getAttributes(const std::wstring& path, int attempts) { return queryAttributes(path, attempts, false); }
-DWORD requireAttributes(const std::wstring& path, int attempts) { return queryAttributes(path, attempts, true); }
+DWORD getAttributes(const paths::NormalPath& path, int attempts) { return queryAttributes(path, attempts, false); }
+DWORD requireAttributes(const paths::NormalPath& path, int attempts) { return queryAttributes(path, attempts, true); }
 
-bool exists(const std::wstring& path) { return getAttributes(path, 15) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const paths::NormalPath& path) { return getAttributes(path, 15) != INVALID_FILE_ATTRIBUTES; }
 
-bool isDirectory(const std::wstring& path) {
+bool isDirectory(const paths::NormalPath& path) {
     DWORD attributes = getAttributes(path, 15);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool grantSelfAccess(const std::wstring& input, DWORD mask) {
-    std::wstring path = pathpolicy::normalizePath(L"", input);
+bool grantSelfAccess(const paths::NormalPath& input, DWORD mask) {
+    const paths::NormalPath& path = input;
     try {
         security::takeOwnership(path);
         security::addAllowedEntry(path, security::Token::process(TOKEN_QUERY).user(), mask);
@@ -61,8 +62,8 @@ bool grantSelfAccess(const std::wstring& input, DWORD mask) {
     }
 }
 
-bool clearAttributes(const std::wstring& input, bool alsoReadOnly) {
-    std::wstring path = pathpolicy::normalizePath(L"", input);
+bool clearAttributes(const paths::NormalPath& input, bool alsoReadOnly) {
+    const paths::NormalPath& path = input;
     platform::Platform& p = platform::current();
     try {
         DWORD attributes = 0;
@@ -80,11 +81,11 @@ bool clearAttributes(const std::wstring& input, bool alsoReadOnly) {
 }
 
 
-bool recoverAccess(const std::wstring& source, const std::wstring& destination, DWORD error) {
+bool recoverAccess(const paths::NormalPath& source, const paths::NormalPath& destination, DWORD error) {
     if (error != ERROR_ACCESS_DENIED) return false;
     if (!grantSelfAccess(source, GENERIC_ALL) || !clearAttributes(source, true)) return false;
     if (exists(destination)) return grantSelfAccess(destination, GENERIC_ALL) && clearAttributes(destination, true);
-    std::wstring parent = pathpolicy::parentPath(destination);
+    paths::NormalPath parent = destination.parent();
     return !parent.empty() && grantSelfAccess(parent, FILE_LIST_DIRECTORY);
 }
 

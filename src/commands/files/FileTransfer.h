@@ -1,5 +1,6 @@
 // Copy and move of one item with access recovery between attempts.
 #pragma once
+#include "paths/NormalPath.h"
 #include <string>
 
 #include <windows.h>
@@ -9,8 +10,8 @@ namespace files {
 // CopyFileW, an existing destination overwritten. On access denied the process recovers access
 // (recoverAccess) and tries again, `attempts` recoveries at most (0 counts as 1); the last failure
 // raises "Unable to copy (%s) to (%s)".
-void copyFile(const std::wstring& source, const std::wstring& destination, int attempts);
+void copyFile(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts);
 // The same around MoveFileExW with `flags`; raises "Unable to move (%s) to (%s)".
-void moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags, int attempts);
+void moveFile(const paths::NormalPath& source, const paths::NormalPath& destination, DWORD flags, int attempts);
 
 } // namespace files

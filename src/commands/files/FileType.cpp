@@ -53,21 +53,21 @@ bool File::takeOperands(const Operands& operands) {
 
 namespace filetype {
 
-Detection detect(const std::wstring& path) {
+Detection detect(const paths::NormalPath& path) {
     if (!files::isDirectory(path)) return detectFile(path);
     Detection d;
     d.kind = L"directory";
     return d;
 }
 
-Detection detectFile(const std::wstring& path) {
+Detection detectFile(const paths::NormalPath& path) {
     Detection d;
     DWORD type = 0;
     if (platform::current().getBinaryType(path, &type) == ERROR_SUCCESS && !programKind(type).empty()) {
         d.kind = programKind(type);
     } else {
         platform::FileHandle file =
-            files::openFile(L"", path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+            files::openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                             FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
         files::MappedFile mapped(file.get());
         contenttype::Answer answer = contenttype::classify(mapped.content());
@@ -81,7 +81,7 @@ Detection detectFile(const std::wstring& path) {
 } // namespace filetype
 
 void File::execute() {
-    filetype::Detection d = filetype::detect(path);
+    filetype::Detection d = filetype::detect(normal(0));
     std::wstring line = L"(" + givenPath + L"): ";
     line += d.encoding.empty() && d.extension.empty() ? d.kind : d.encoding + L" " + d.extension + L" " + d.kind;
     LogManager::instance().log(2, L"%s\n", line);

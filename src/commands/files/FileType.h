@@ -1,5 +1,6 @@
 // file: the kind of a path.
 #pragma once
+#include "paths/NormalPath.h"
 #include "commands/files/ArgumentCommands.h"
 
 namespace filetype {
@@ -13,9 +14,9 @@ struct Detection {
 };
 
 // The kind of the path: a folder, a program the system recognises, or the content tests.
-Detection detect(const std::wstring& path);
+Detection detect(const paths::NormalPath& path);
 // The same for a path known to be no folder (a walk's listing says so): no attribute query.
-Detection detectFile(const std::wstring& path);
+Detection detectFile(const paths::NormalPath& path);
 
 } // namespace filetype
 

@@ -1,6 +1,7 @@
 #include "commands/files/HardLink.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/Junction.h"
@@ -10,7 +11,7 @@
 
 namespace files {
 
-void createHardLink(const std::wstring& source, const std::wstring& destination, int attempts) {
+void createHardLink(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts) {
     if (requireAttributes(source, 15) & FILE_ATTRIBUTE_DIRECTORY) {
         createJunction(destination, source, attempts);
         return;
@@ -20,11 +21,11 @@ void createHardLink(const std::wstring& source, const std::wstring& destination,
         DWORD error = platform::current().createHardLink(destination, source);
         if (error == ERROR_SUCCESS) return;
         if (error == ERROR_ACCESS_DENIED && attempt < budget) {
-            std::wstring granted = exists(destination) ? destination : pathpolicy::parentPath(destination);
+            paths::NormalPath granted = exists(destination) ? destination : destination.parent();
             if (!granted.empty() && grantSelfAccess(granted, GENERIC_ALL)) continue;
         }
-        raiseRunTimeError(error, L"Unable to create hard link from (%s) to (%s)", pathpolicy::displayPath(source),
-                          pathpolicy::displayPath(destination));
+        raiseRunTimeError(error, L"Unable to create hard link from (%s) to (%s)", text::displayPath(source),
+                          text::displayPath(destination));
     }
 }
 

@@ -10,15 +10,15 @@ namespace files {
 namespace {
 
 // `dacl` is clean (dropUnresolvableAces), and so is every list inherited from it.
-void reapplyBelow(const std::wstring& directory, const security::Acl& dacl) {
+void reapplyBelow(const paths::NormalPath& directory, const security::Acl& dacl) {
     const security::Acl forFiles = security::inheritedAcl(dacl, false);
     const security::Acl forDirectories = security::inheritedAcl(dacl, true);
     DirectoryListing listing = listDirectory(directory);
     for (const DirectoryEntry& file : listing.files)
-        security::writeCleanDaclInherited(joinPath(directory, file.name), forFiles);
+        security::writeCleanDaclInherited(directory.join(file.name), forFiles);
     for (const DirectoryEntry& sub : listing.directories) {
         if (isDotEntry(sub) || sub.isReparsePoint) continue;
-        std::wstring path = joinPath(directory, sub.name);
+        paths::NormalPath path = directory.join(sub.name);
         security::SecurityInfo info = security::readSecurity(path);
         if (!identity::accessCheck(info.owner, info.group, info.dacl, WRITE_DAC)) continue;
         security::writeCleanDaclInherited(path, forDirectories);
@@ -28,7 +28,7 @@ void reapplyBelow(const std::wstring& directory, const security::Acl& dacl) {
 
 } // namespace
 
-void reapplyInheritedEntries(const std::wstring& directory) {
+void reapplyInheritedEntries(const paths::NormalPath& directory) {
     security::SecurityInfo info = security::readSecurity(directory);
     if (info.dacl.absent()) return; // nothing to inherit from a NULL DACL
     reapplyBelow(directory, security::dropUnresolvableAces(info.dacl));

@@ -1,6 +1,7 @@
 #include "commands/files/Junction.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/OpenDirectory.h"
 #include "platform/Platform.h"
@@ -55,12 +56,12 @@ std::wstring readJunctionTarget(HANDLE directory) {
     return target;
 }
 
-void makeJunction(HANDLE directory, const std::wstring& input, int attempts) {
-    const std::wstring target = pathpolicy::normalizePath(L"", input);
-    const size_t length = target.size();
+void makeJunction(HANDLE directory, const paths::NormalPath& input, int attempts) {
+    const paths::NormalPath& target = input;
+    const size_t length = target.str().size();
     if (length < 4 || length > (0xFFFF - 12) / 2 - 1)
         raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Unable to create reparse point (%s)",
-                          pathpolicy::displayPath(target));
+                          text::displayPath(target));
     // Head, the substitute name with its null, an empty print name with its null.
     const DWORD dataLength = DWORD(2 * length + 12);
     std::vector<BYTE> buffer = allocate(dataLength + 8);
@@ -68,20 +69,20 @@ void makeJunction(HANDLE directory, const std::wstring& input, int attempts) {
     {
         platform::FileHandle targetHandle = openTreeDirectory(target, Disposition::OpenAlways, attempts);
         if (fileIndex(directory).QuadPart == fileIndex(targetHandle.get()).QuadPart)
-            raiseRunTimeError(0, L"Recursive reparse point (%s)", pathpolicy::displayPath(target));
+            raiseRunTimeError(0, L"Recursive reparse point (%s)", text::displayPath(target));
     }
 
     MountPointHead head{kMountPointTag, WORD(dataLength), 0, 0, WORD(2 * length), WORD(2 * length + 2), 0};
     std::memcpy(buffer.data(), &head, sizeof head);
-    std::wstring substitute = L"\\??\\" + target.substr(4);
+    std::wstring substitute = L"\\??\\" + target.str().substr(4);
     std::memcpy(buffer.data() + sizeof head, substitute.c_str(), 2 * (length + 1));
     DWORD returned = 0;
     if (DWORD error = platform::current().deviceIoControl(directory, FSCTL_SET_REPARSE_POINT, buffer.data(),
                                                           dataLength + 8, nullptr, 0, &returned))
-        raiseRunTimeError(error, L"Unable to create reparse point (%s)", pathpolicy::displayPath(target));
+        raiseRunTimeError(error, L"Unable to create reparse point (%s)", text::displayPath(target));
 }
 
-void createJunction(const std::wstring& path, const std::wstring& target, int attempts) {
+void createJunction(const paths::NormalPath& path, const paths::NormalPath& target, int attempts) {
     platform::FileHandle made = openTreeDirectory(path, Disposition::CreateNew, attempts);
     try {
         makeJunction(made.get(), target, attempts);

@@ -1,5 +1,6 @@
 // Junctions (mount points): reading where one leads, and turning an empty directory into one.
 #pragma once
+#include "paths/NormalPath.h"
 #include <string>
 
 #include <windows.h>
@@ -11,9 +12,9 @@ namespace files {
 std::wstring readJunctionTarget(HANDLE directory);
 // Makes the empty directory open on `directory` a junction to `target`; a missing target directory
 // is created. A target that is the directory itself raises "Recursive reparse point (%s)".
-void makeJunction(HANDLE directory, const std::wstring& target, int attempts);
+void makeJunction(HANDLE directory, const paths::NormalPath& target, int attempts);
 // A new directory at `path` made a junction to `target`; the directory is removed again when the
 // junction cannot be made.
-void createJunction(const std::wstring& path, const std::wstring& target, int attempts);
+void createJunction(const paths::NormalPath& path, const paths::NormalPath& target, int attempts);
 
 } // namespace files

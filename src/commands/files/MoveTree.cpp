@@ -19,15 +19,15 @@ namespace {
 
 // A junction that cannot be renamed is made anew at the destination, then removed as itself: its
 // target's contents are neither copied nor removed.
-void moveJunction(const std::wstring& source, const std::wstring& destination, int attempts) {
-    std::wstring target = readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get());
+void moveJunction(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts) {
+    paths::NormalPath target(readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get()));
     createJunction(destination, target, attempts);
-    removePath(L"", source, trashDirectory(source), attempts);
+    removePath(source, trashDirectory(source), attempts);
 }
 
 } // namespace
 
-void moveTree(const DirectoryListing& listing, const std::wstring& destination) {
+void moveTree(const DirectoryListing& listing, const paths::NormalPath& destination) {
     const int attempts = identity::isAdministrator() ? 15 : 0;
     try {
         moveFile(listing.path, destination, 0, attempts);

@@ -1,5 +1,6 @@
 // Move of a directory tree: a rename when the file system allows it, else copy, then remove.
 #pragma once
+#include "paths/NormalPath.h"
 #include "commands/files/DirectoryListing.h"
 
 #include <string>
@@ -11,6 +12,6 @@ namespace files {
 // after everything has arrived. A failure before that leaves the source whole; a destination
 // this call created is removed again, one that existed keeps what arrived. A failed removal of
 // the partial destination raises "At %s\n rollback failed: Unable to remove file: (%s)".
-void moveTree(const DirectoryListing& listing, const std::wstring& destination);
+void moveTree(const DirectoryListing& listing, const paths::NormalPath& destination);
 
 } // namespace files

@@ -1,6 +1,7 @@
 #include "commands/files/OpenDirectory.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/DirectoryListing.h"
@@ -13,13 +14,13 @@
 
 namespace files {
 
-platform::FileHandle openDirectory(const std::wstring& parent, const std::wstring& name, DWORD access, DWORD share,
+platform::FileHandle openDirectory(const paths::NormalPath& parent, const std::wstring& name, DWORD access, DWORD share,
                                    Disposition disposition, bool overlapped, bool openReparsePoint, int attempts) {
-    const std::wstring path = pathpolicy::normalizePath(L"", joinPath(parent, name));
+    const paths::NormalPath path = name.empty() ? parent : parent.join(name);
     DWORD attributes = getAttributes(path, attempts);
     const bool missing = attributes == INVALID_FILE_ATTRIBUTES;
     if (!missing && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        raiseRunTimeError(0, L"Path (%s) is a file", pathpolicy::displayPath(path));
+        raiseRunTimeError(0, L"Path (%s) is a file", text::displayPath(path));
 
     bool create = false;
     switch (disposition) {
@@ -27,7 +28,7 @@ platform::FileHandle openDirectory(const std::wstring& parent, const std::wstrin
         create = true;
         break;
     case Disposition::CreateAlways:
-        if (!missing) removePath(L"", path, trashDirectory(path), 15);
+        if (!missing) removePath(path, trashDirectory(path), 15);
         create = true;
         break;
     case Disposition::OpenAlways:
@@ -50,10 +51,10 @@ platform::FileHandle openDirectory(const std::wstring& parent, const std::wstrin
         error = platform::current().createFile(path, access, share, OPEN_EXISTING, flags, handle.receive());
         if (error == ERROR_SUCCESS) return handle;
     }
-    raiseRunTimeError(error, L"Unable to open directory (%s)", pathpolicy::displayPath(path));
+    raiseRunTimeError(error, L"Unable to open directory (%s)", text::displayPath(path));
 }
 
-platform::FileHandle openTreeDirectory(const std::wstring& path, Disposition disposition, int attempts) {
+platform::FileHandle openTreeDirectory(const paths::NormalPath& path, Disposition disposition, int attempts) {
     return openDirectory(path, L"", kTreeAccess, kTreeShare, disposition, false, true, attempts);
 }
 

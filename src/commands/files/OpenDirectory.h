@@ -1,5 +1,6 @@
 // Opening a directory as a handle, creating it (or replacing what is there) as asked.
 #pragma once
+#include "paths/NormalPath.h"
 #include "platform/Handle.h"
 
 #include <string>
@@ -23,9 +24,9 @@ constexpr DWORD kTreeShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // Opens parent joined with name (name may be empty: then parent is the path) as a directory
 // (backup semantics). A path that is a file raises "Path (%s) is a file". A directory this call
 // creates is opened with DELETE access added. The open is tried `attempts` times (0 counts as 1).
-platform::FileHandle openDirectory(const std::wstring& parent, const std::wstring& name, DWORD access, DWORD share,
+platform::FileHandle openDirectory(const paths::NormalPath& parent, const std::wstring& name, DWORD access, DWORD share,
                                    Disposition disposition, bool overlapped, bool openReparsePoint, int attempts);
 // The way the tree operations open a directory: kTreeAccess, kTreeShare, the reparse point itself.
-platform::FileHandle openTreeDirectory(const std::wstring& path, Disposition disposition, int attempts);
+platform::FileHandle openTreeDirectory(const paths::NormalPath& path, Disposition disposition, int attempts);
 
 } // namespace files

@@ -1,6 +1,7 @@
 #include "commands/files/OpenFile.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "platform/Platform.h"
@@ -15,18 +16,17 @@ bool creates(DWORD disposition) {
 }
 
 // The grant that may let the next open pass; false when there is none to make or it was refused.
-bool recover(const std::wstring& path, DWORD access, DWORD disposition) {
+bool recover(const paths::NormalPath& path, DWORD access, DWORD disposition) {
     if (exists(path)) return grantSelfAccess(path, access);
     if (!creates(disposition)) return false;
-    std::wstring parent = pathpolicy::parentPath(path);
+    paths::NormalPath parent = path.parent();
     return !parent.empty() && grantSelfAccess(parent, GENERIC_ALL);
 }
 
 } // namespace
 
-platform::FileHandle openFile(const std::wstring& base, const std::wstring& name, DWORD access, DWORD share,
+platform::FileHandle openFile(const paths::NormalPath& path, DWORD access, DWORD share,
                               DWORD disposition, DWORD flagsAndAttributes, int attempts) {
-    const std::wstring path = pathpolicy::normalizePath(base, name);
     const int budget = std::max(attempts, 1);
     platform::FileHandle file;
     for (int attempt = 1;; ++attempt) {
@@ -34,7 +34,7 @@ platform::FileHandle openFile(const std::wstring& base, const std::wstring& name
                                                      file.receive());
         if (error == ERROR_SUCCESS) return file;
         if (error == ERROR_ACCESS_DENIED && attempt < budget && recover(path, access, disposition)) continue;
-        raiseRunTimeError(error, L"Unable to create file '%s'", pathpolicy::displayPath(path));
+        raiseRunTimeError(error, L"Unable to create file '%s'", text::displayPath(path));
     }
 }
 

@@ -1,3 +1,6 @@
+#include "app/Text.h"
+#include "platform/QueryString.h"
+#include "paths/LongPath.h"
 #include "commands/files/PathNames.h"
 
 #include "app/Exceptions.h"
@@ -11,7 +14,7 @@
 namespace files {
 namespace {
 
-using pathpolicy::displayPath;
+using text::displayPath;
 
 constexpr int kAccessRounds = 3;
 
@@ -26,10 +29,10 @@ const NameQuery kLong{&platform::Platform::getLongPathName, L"Unable to get a lo
 const NameQuery kShort{&platform::Platform::getShortPathName, L"Unable to get a short path for (%s)",
                        L"Unable to get a short path (%s)"};
 
-std::wstring queryName(const std::wstring& input, const NameQuery& query) {
-    std::wstring path = pathpolicy::normalizePath(L"", input);
-    if (pathpolicy::isVolumeRoot(path)) return pathpolicy::withoutTrailingSeparators(path) + L'\\';
-    if (path.back() != L'\\' && isDirectory(path)) path += L'\\';
+std::wstring queryName(const paths::NormalPath& input, const NameQuery& query) {
+    std::wstring path = input;
+    if (paths::isVolumeRoot(input)) return paths::withoutTrailingSeparators(path) + L'\\';
+    if (path.back() != L'\\' && isDirectory(input)) path += L'\\';
     platform::Platform& p = platform::current();
     auto call = [&](wchar_t* buffer, DWORD size, DWORD* length) {
         return (p.*query.call)(path, buffer, size, length);
@@ -37,37 +40,34 @@ std::wstring queryName(const std::wstring& input, const NameQuery& query) {
     for (int round = 0;; ++round) {
         std::wstring result;
         bool sizeQuery = true;
-        DWORD error = pathpolicy::queryString(call, &result, &sizeQuery);
-        if (error == ERROR_SUCCESS) return pathpolicy::withoutTrailingSeparators(result);
+        DWORD error = platform::queryString(call, &result, &sizeQuery);
+        if (error == ERROR_SUCCESS) return paths::withoutTrailingSeparators(result);
         if (!sizeQuery) raiseRunTimeError(error, query.fillMessage, displayPath(path));
         if (error != ERROR_ACCESS_DENIED || round == kAccessRounds)
             raiseRunTimeError(error, query.sizeMessage, displayPath(path));
-        pathpolicy::listPrefixes(path);
+        paths::listPrefixes(path);
     }
 }
 
 } // namespace
 
-std::wstring longPath(const std::wstring& path) {
+std::wstring longPath(const paths::NormalPath& path) {
     return queryName(path, kLong);
 }
-std::wstring shortPath(const std::wstring& path) {
+std::wstring shortPath(const paths::NormalPath& path) {
     return queryName(path, kShort);
 }
 
-std::wstring resolvedJunction(const std::wstring& path) {
+paths::NormalPath resolvedJunction(const paths::NormalPath& path) {
     WIN32_FIND_DATAW data;
     platform::FindScope find;
-    if (pathpolicy::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
+    if (paths::isVolumeRoot(path) || platform::current().findFirstFile(path, &data, find.receive()) ||
         !files::isJunction(data))
         return path;
     platform::FileHandle directory =
         files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              files::Disposition::OpenExisting, false, true, 15);
-    std::wstring target = files::readJunctionTarget(directory.get());
-    while (!target.empty() && target.back() == L'\\')
-        target.pop_back();
-    return target;
+    return paths::NormalPath(files::readJunctionTarget(directory.get()));
 }
 
 

@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/CopyToTemporaryName.h"
 #include "commands/files/DirectoryListing.h"
@@ -31,11 +32,11 @@ void ListFiles::takeArguments(const std::vector<std::wstring>& arguments) {
     else
         raiseRunTimeError(0, L"The mode (%s) is invalid", m);
     path = arguments[1];
-    inputs = {&path};
+    inputs = {path};
 }
 
 void ListFiles::execute() {
-    files::DirectoryListing listing = files::listDirectory(path);
+    files::DirectoryListing listing = files::listDirectory(normal(0));
     std::wstring lines;
     auto add = [&lines](const files::DirectoryEntry& e) {
         lines += e.name;
@@ -57,18 +58,18 @@ void ListFiles::execute() {
 FileSize::FileSize() : OnePathCommand(L"size", L"Usage:\nsize path\n") {}
 
 void FileSize::execute() {
-    LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(files::pathSize(path)));
+    LogManager::instance().log(2, L"%I64d\n", static_cast<int64_t>(files::pathSize(normal(0))));
 }
 
 RealPath::RealPath() : OnePathCommand(L"realpath", L"Usage:\nrealpath path\n") {}
 
 void RealPath::execute() {
-    std::wstring target = files::resolvedJunction(path);
+    paths::NormalPath target = files::resolvedJunction(normal(0));
     // A root keeps its "\" in the queries' answers; the printed forms never end in one.
     auto printed = [](std::wstring p) {
         while (!p.empty() && p.back() == L'\\')
             p.pop_back();
-        return pathpolicy::displayPath(p);
+        return text::displayPath(p);
     };
     LogManager::instance().log(2, L"%s\n", printed(files::longPath(target)));
     LogManager::instance().log(2, L"%s\n", printed(files::shortPath(target)));
@@ -81,19 +82,19 @@ void TempNameCommand::takeArguments(const std::vector<std::wstring>& arguments) 
     source = arguments[0];
     directory = arguments[1];
     prefix = arguments.size() > 2 ? arguments[2] : L"";
-    inputs = {&source, &directory};
+    inputs = {source, directory};
 }
 
 Cp2TempName::Cp2TempName() : TempNameCommand(L"cp2tempnam", L"Usage:\ncp2tempnam source path [prefix]\n") {}
 
 void Cp2TempName::execute() {
-    std::wstring copy = files::copyToTemporaryName(source, directory, prefix, kTemporaryAttempts);
-    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(copy));
+    paths::NormalPath copy = files::copyToTemporaryName(normal(0), normal(1), prefix, kTemporaryAttempts);
+    LogManager::instance().log(2, L"%s\n", copy.display());
 }
 
 Mv2TempName::Mv2TempName() : TempNameCommand(L"mv2tempnam", L"Usage:\nmv2tempnam source path [prefix]\n") {}
 
 void Mv2TempName::execute() {
-    std::wstring moved = files::moveToTemporaryName(L"", source, directory, prefix, kTemporaryAttempts);
-    LogManager::instance().log(2, L"%s\n", pathpolicy::displayPath(moved));
+    paths::NormalPath moved = files::moveToTemporaryName(normal(0), normal(1), prefix, kTemporaryAttempts);
+    LogManager::instance().log(2, L"%s\n", moved.display());
 }

@@ -54,5 +54,7 @@ public:
     void execute() override;
 
 protected:
-    bool changes(size_t index) const override { return index == 0; }
+    pathpolicy::Reach reach(size_t index) const override {
+        return index == 0 ? pathpolicy::Reach::Removal : pathpolicy::Reach::Within;
+    }
 };

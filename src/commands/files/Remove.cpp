@@ -21,14 +21,14 @@ const option removeOptions[] = {{"recursive", no_argument, nullptr, 'r'},
 
 // Removes a file, or a directory with everything in it. A reparse point is removed as itself,
 // never through it: removing a junction must leave what it leads to.
-void removeItem(const std::wstring& path, DWORD attributes, int attempts) {
+void removeItem(const paths::NormalPath& path, DWORD attributes, int attempts) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         files::removeTree(files::listDirectory(path), attempts);
     else
-        files::removePath(L"", path, files::trashDirectory(path), attempts);
+        files::removePath(path, files::trashDirectory(path), attempts);
 }
 
-void requireIfGoverned(const std::wstring& path) {
+void requireIfGoverned(const paths::NormalPath& path) {
     if (DiskSecurity::governs(path)) DiskSecurity::requireFor(path);
 }
 
@@ -47,19 +47,20 @@ bool RemoveFiles::takeOption(int, const char*) { return true; }
 bool RemoveFiles::takeOperands(const Operands& operands) {
     if (operands.size() == 0) return false;
     for (size_t i = 0; i < operands.size(); ++i) paths.push_back(operands.wide(i));
-    for (std::wstring& p : paths) inputs.push_back(&p);
+    inputs = paths;
     return true;
 }
 
-void RemoveFiles::checkInput(size_t index) { requireIfGoverned(paths[index]); }
+void RemoveFiles::checkInput(size_t index) { requireIfGoverned(normal(index)); }
 
 void RemoveFiles::execute() {
-    for (const std::wstring& path : paths) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        const paths::NormalPath& path = normal(i);
         DWORD attributes = files::getAttributes(path, 15);
         if (attributes != INVALID_FILE_ATTRIBUTES) removeItem(path, attributes, 15);
         if (DiskSecurity::governs(path)) DiskSecurity::dropEntries(path);
     }
-    if (DiskSecurity::governs(paths.front())) DiskSecurity::save();
+    if (DiskSecurity::governs(normal(0))) DiskSecurity::save();
 }
 
 bool DirectoryCommand::takeOption(int c, const char*) {
@@ -68,9 +69,7 @@ bool DirectoryCommand::takeOption(int c, const char*) {
 }
 
 bool DirectoryCommand::takeOperands(const Operands& operands) {
-    if (!takeSinglePath(operands, path)) return false;
-    given = path;
-    return true;
+    return takeSinglePath(operands, path);
 }
 
 std::wstring DirectoryCommand::firstComponent(const std::wstring& given) {
@@ -82,22 +81,21 @@ std::wstring DirectoryCommand::firstComponent(const std::wstring& given) {
 }
 
 void DirectoryCommand::checkInput(size_t) {
-    if (parents) checkDerivedPath(pathpolicy::normalizePath(L"", firstComponent(given)), changes(0));
+    if (parents) cut = checkDerivedPath(firstComponent(path), reach(0));
 }
 
 MkDir::MkDir() : DirectoryCommand(L"mkdir", L"Usage:\nmkdir [-p] directory ...\n", "pm:") {}
 
 void MkDir::checkInput(size_t index) {
     DirectoryCommand::checkInput(index);
-    std::wstring checked = parents ? pathpolicy::normalizePath(L"", firstComponent(given)) : path;
-    if (files::exists(checked)) raiseRunTimeError(0, L"The (%s) is already exist", given);
+    if (files::exists(parents ? cut.normal : normal(0))) raiseRunTimeError(0, L"The (%s) is already exist", path);
 }
 
 void MkDir::execute() {
     if (parents)
-        files::createDirectories(path, nullptr, 0);
+        files::createDirectories(normal(0), nullptr, 0);
     else
-        files::createDirectory(path, nullptr, 15);
+        files::createDirectory(normal(0), nullptr, 15);
 }
 
 RemDir::RemDir()
@@ -106,16 +104,16 @@ RemDir::RemDir()
 
 void RemDir::checkInput(size_t index) {
     DirectoryCommand::checkInput(index);
-    if (parents) path = pathpolicy::normalizePath(L"", firstComponent(given));
-    if (!files::isDirectory(path)) raiseRunTimeError(0, L"The (%s) is not directory", pathpolicy::displayPath(path));
-    requireIfGoverned(path);
+    target_ = parents ? cut.normal : normal(0);
+    if (!files::isDirectory(target_)) raiseRunTimeError(0, L"The (%s) is not directory", target_.display());
+    requireIfGoverned(target_);
 }
 
 void RemDir::execute() {
-    DWORD attributes = files::getAttributes(path, 0);
-    if (attributes != INVALID_FILE_ATTRIBUTES) removeItem(path, attributes, 0);
-    if (DiskSecurity::governs(path)) {
-        DiskSecurity::dropEntries(path);
+    DWORD attributes = files::getAttributes(target_, 0);
+    if (attributes != INVALID_FILE_ATTRIBUTES) removeItem(target_, attributes, 0);
+    if (DiskSecurity::governs(target_)) {
+        DiskSecurity::dropEntries(target_);
         DiskSecurity::save();
     }
 }

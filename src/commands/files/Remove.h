@@ -12,7 +12,7 @@ public:
 protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
-    bool changes(size_t) const override { return true; }
+    pathpolicy::Reach reach(size_t) const override { return pathpolicy::Reach::Removal; }
     void checkInput(size_t index) override;
 };
 
@@ -22,8 +22,7 @@ public:
     using GetoptCommand::GetoptCommand;
 
     bool parents = false;
-    std::wstring path;
-    std::wstring given; // the path as the command line gave it
+    std::wstring path; // as the command line gave it
 
     // -p's cut: the first "/" becomes "\" and everything from the first "\" on is dropped
     // (a/b/c becomes a; an absolute path becomes its drive). The base checks that place too.
@@ -33,6 +32,9 @@ protected:
     bool takeOption(int c, const char* argument) override;
     bool takeOperands(const Operands& operands) override;
     void checkInput(size_t index) override;
+
+    // With -p, the first component as checked.
+    paths::CheckedPath cut;
 };
 
 class MkDir : public DirectoryCommand {
@@ -51,7 +53,11 @@ public:
     void execute() override;
 
 protected:
-    bool changes(size_t) const override { return true; }
+    pathpolicy::Reach reach(size_t) const override { return pathpolicy::Reach::Removal; }
     // With -p the path becomes its first component (checked by the base); it must be a directory.
     void checkInput(size_t index) override;
+
+private:
+    // What is removed: the path, or with -p its first component.
+    paths::NormalPath target_;
 };

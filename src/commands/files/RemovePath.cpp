@@ -1,3 +1,5 @@
+#include "paths/LongPath.h"
+#include "app/Text.h"
 #include "commands/files/RemovePath.h"
 
 #include "app/Exceptions.h"
@@ -12,31 +14,31 @@
 namespace files {
 namespace {
 
-DWORD deleteItem(const std::wstring& path, bool directory) {
+DWORD deleteItem(const paths::NormalPath& path, bool directory) {
     platform::Platform& p = platform::current();
     return directory ? p.removeDirectory(path) : p.deleteFile(path);
 }
 
-[[noreturn]] void raiseRemoveError(DWORD error, const std::wstring& path) {
-    raiseRunTimeError(error, L"Unable to remove path (%s)", pathpolicy::displayPath(path));
+[[noreturn]] void raiseRemoveError(DWORD error, const paths::NormalPath& path) {
+    raiseRunTimeError(error, L"Unable to remove path (%s)", text::displayPath(path));
 }
 
 // Deletes the item moved into the trash. A read-only file, or a directory that was not empty
 // after all (something arrived after it was listed), is not deleted there: after one try without
 // the read-only attribute it goes back where it came from and the failure is raised.
-void deleteInTrash(const std::wstring& moved, const std::wstring& original, bool directory) {
+void deleteInTrash(const paths::NormalPath& moved, const paths::NormalPath& original, bool directory) {
     DWORD error = deleteItem(moved, directory);
     if (error == ERROR_SUCCESS) return;
     if (error == ERROR_ACCESS_DENIED && clearAttributes(moved, true)) error = deleteItem(moved, directory);
     if (error == ERROR_SUCCESS) return;
     if (platform::current().moveFile(moved, original, 0) != ERROR_SUCCESS)
-        raiseRunTimeError(0, L"Unable to remove path (%s): (%d) it stays in (%s)", pathpolicy::displayPath(original),
-                          static_cast<int>(error), pathpolicy::displayPath(moved));
+        raiseRunTimeError(0, L"Unable to remove path (%s): (%d) it stays in (%s)", text::displayPath(original),
+                          static_cast<int>(error), text::displayPath(moved));
     raiseRemoveError(error, original);
 }
 
 // Deletes the item where it is; on access denied the process takes it and tries again.
-void deleteInPlace(const std::wstring& path, bool directory, int attempts) {
+void deleteInPlace(const paths::NormalPath& path, bool directory, int attempts) {
     const int budget = std::max(attempts, 1);
     for (int attempt = 1;; ++attempt) {
         DWORD error = deleteItem(path, directory);
@@ -48,13 +50,13 @@ void deleteInPlace(const std::wstring& path, bool directory, int attempts) {
 }
 
 // removePath once the attributes are known.
-void removeKnown(const std::wstring& path, DWORD attributes, const std::wstring& trash, int attempts) {
+void removeKnown(const paths::NormalPath& path, DWORD attributes, const paths::NormalPath& trash, int attempts) {
     const bool directory = attributes & FILE_ATTRIBUTE_DIRECTORY;
     const int budget = std::max(attempts, 1);
     for (int attempt = 1;; ++attempt) {
         if (!trash.empty()) {
             try {
-                std::wstring moved = moveToTemporaryName(L"", path, trash, L"", budget);
+                paths::NormalPath moved = moveToTemporaryName(path, trash, L"", budget);
                 deleteInTrash(moved, path, directory);
                 return;
             } catch (const RunTime::AccessDeniedException&) {
@@ -70,7 +72,7 @@ void removeKnown(const std::wstring& path, DWORD attributes, const std::wstring&
 }
 
 // A listed entry that has disappeared meanwhile is already removed.
-template <class Removal> void unlessVanished(const std::wstring& path, Removal removal) {
+template <class Removal> void unlessVanished(const paths::NormalPath& path, Removal removal) {
     try {
         removal();
     } catch (const RunTime::PathNotFoundException&) {
@@ -82,10 +84,10 @@ template <class Removal> void unlessVanished(const std::wstring& path, Removal r
 // recovery. Reparse points are deleted as themselves.
 void purge(const DirectoryListing& listing, int attempts) {
     for (const DirectoryEntry& file : listing.files)
-        deleteInPlace(joinPath(listing.path, file.name), false, attempts);
+        deleteInPlace(listing.path.join(file.name), false, attempts);
     for (const DirectoryEntry& directory : listing.directories) {
         if (isDotEntry(directory)) continue;
-        std::wstring path = joinPath(listing.path, directory.name);
+        paths::NormalPath path = listing.path.join(directory.name);
         if (directory.isReparsePoint)
             deleteInPlace(path, true, attempts);
         else
@@ -98,11 +100,11 @@ void purge(const DirectoryListing& listing, int attempts) {
 // False when the move is refused (an open file inside it, say), or when a deletion inside the
 // trash fails: then what is left of the tree is back in its place, nothing of it stays in the
 // trash, and the caller removes it entry by entry (which names the failing entry by its own path).
-bool removeWhole(const DirectoryListing& listing, const std::wstring& trash, int attempts) {
-    if (trash.empty() || pathpolicy::isVolumeRoot(listing.path)) return false;
-    std::wstring moved;
+bool removeWhole(const DirectoryListing& listing, const paths::NormalPath& trash, int attempts) {
+    if (trash.empty() || paths::isVolumeRoot(listing.path)) return false;
+    paths::NormalPath moved;
     try {
-        moved = moveToTemporaryName(L"", listing.path, trash, L"", attempts);
+        moved = moveToTemporaryName(listing.path, trash, L"", attempts);
     } catch (const std::runtime_error&) {
         return false;
     }
@@ -113,7 +115,7 @@ bool removeWhole(const DirectoryListing& listing, const std::wstring& trash, int
     } catch (const std::runtime_error&) {
         if (platform::current().moveFile(moved, listing.path, 0) != ERROR_SUCCESS)
             raiseRunTimeError(0, L"Unable to remove path (%s): what is left of it stays in (%s)",
-                              pathpolicy::displayPath(listing.path), pathpolicy::displayPath(moved));
+                              text::displayPath(listing.path), text::displayPath(moved));
         return false;
     }
     return true;
@@ -121,34 +123,33 @@ bool removeWhole(const DirectoryListing& listing, const std::wstring& trash, int
 
 // Entry by entry, once moving the whole tree away failed: the first entry that cannot be removed
 // ends the walk with its own path.
-void removeEntries(const DirectoryListing& listing, const std::wstring& trash, int attempts) {
+void removeEntries(const DirectoryListing& listing, const paths::NormalPath& trash, int attempts) {
     // The listing's attributes stand for a query per entry: one enumeration per directory.
     for (const DirectoryEntry& file : listing.files) {
-        std::wstring path = joinPath(listing.path, file.name);
+        paths::NormalPath path = listing.path.join(file.name);
         unlessVanished(path, [&] { removeKnown(path, file.attributes, trash, attempts); });
     }
     for (const DirectoryEntry& directory : listing.directories) {
         if (isDotEntry(directory)) continue;
-        std::wstring path = joinPath(listing.path, directory.name);
+        paths::NormalPath path = listing.path.join(directory.name);
         if (directory.isReparsePoint)
             unlessVanished(path, [&] { removeKnown(path, directory.attributes, trash, attempts); });
         else
             removeEntries(listDirectory(path), trash, attempts);
     }
-    removePath(L"", listing.path, trash, attempts);
+    removePath(listing.path, trash, attempts);
 }
 
 } // namespace
 
-void removePath(const std::wstring& base, const std::wstring& name, const std::wstring& trash, int attempts) {
-    const std::wstring path = pathpolicy::normalizePath(L"", joinPath(base, name));
+void removePath(const paths::NormalPath& path, const paths::NormalPath& trash, int attempts) {
     DWORD attributes = getAttributes(path, attempts);
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     removeKnown(path, attributes, trash, attempts);
 }
 
 void removeTree(DirectoryListing listing, int attempts) {
-    const std::wstring trash = trashDirectory(listing.path);
+    const paths::NormalPath trash = trashDirectory(listing.path);
     if (removeWhole(listing, trash, attempts)) return;
     // Entries deleted before a failure are gone: list again what came back.
     if (!trash.empty()) listing = listDirectory(listing.path);

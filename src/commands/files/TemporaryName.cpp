@@ -1,7 +1,6 @@
 #include "commands/files/TemporaryName.h"
 
 #include "app/Exceptions.h"
-#include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 
 #include <algorithm>
@@ -42,14 +41,12 @@ std::wstring temporaryLeaf(const std::wstring& prefix, const std::wstring& guid)
     return p.empty() ? L"{" + guid + L"}" : L"{" + p + L"-" + guid + L"}";
 }
 
-std::wstring temporaryName(const std::wstring& directory, const std::wstring& prefix, int attempts) {
-    std::wstring base = pathpolicy::normalizePath(L"", directory);
-    if (base.back() != L'\\') base += L'\\';
+paths::NormalPath temporaryName(const paths::NormalPath& directory, const std::wstring& prefix, int attempts) {
     for (int i = std::max(attempts, 1); i > 0; --i) {
-        std::wstring candidate = base + temporaryLeaf(prefix, createGuidString(false));
+        paths::NormalPath candidate = directory.join(temporaryLeaf(prefix, createGuidString(false)));
         if (!exists(candidate)) return candidate;
     }
-    raiseRunTimeError(0, L"Unable to create temporary name in (%s)", pathpolicy::displayPath(directory));
+    raiseRunTimeError(0, L"Unable to create temporary name in (%s)", directory.display());
 }
 
 } // namespace files

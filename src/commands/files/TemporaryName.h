@@ -1,5 +1,7 @@
 // Fresh names inside a directory: "{GUID}" or "{prefix-GUID}".
 #pragma once
+#include "paths/NormalPath.h"
+
 #include <string>
 
 namespace files {
@@ -15,6 +17,6 @@ std::wstring temporaryLeaf(const std::wstring& prefix, const std::wstring& guid)
 
 // A full path directly in `directory` that did not exist when it was checked; `attempts`
 // candidates in all (0 counts as 1), then "Unable to create temporary name in (%s)".
-std::wstring temporaryName(const std::wstring& directory, const std::wstring& prefix, int attempts);
+paths::NormalPath temporaryName(const paths::NormalPath& directory, const std::wstring& prefix, int attempts);
 
 } // namespace files

@@ -1,7 +1,6 @@
 #include "commands/files/TrashDirectory.h"
 
 #include "app/Exceptions.h"
-#include "commands/PathPolicy.h"
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/FileHelpers.h"
 #include "security/Acl.h"
@@ -10,7 +9,6 @@
 namespace files {
 namespace {
 
-const wchar_t kPrefix[] = L"\\\\?\\";
 
 // The trash's DACL: administrators and LocalSystem hold everything (inherited by all below);
 // everyone may add to the trash and delete there, but neither list nor read what others put in.
@@ -39,7 +37,7 @@ private:
     SECURITY_ATTRIBUTES attributes_;
 };
 
-void ensureDirectory(const std::wstring& path, TrashSecurity& security) {
+void ensureDirectory(const paths::NormalPath& path, TrashSecurity& security) {
     if (isDirectory(path)) return;
     try {
         createDirectory(path, security.attributes(), 15);
@@ -50,22 +48,12 @@ void ensureDirectory(const std::wstring& path, TrashSecurity& security) {
 
 } // namespace
 
-std::wstring volumeRoot(const std::wstring& input) {
-    std::wstring path = pathpolicy::normalizePath(L"", input);
-    std::wstring rest = path.compare(0, 4, kPrefix) == 0 ? path.substr(4) : path;
-    if (rest.size() >= 2 && rest[1] == L':') return kPrefix + rest.substr(0, 2) + L"\\";
-    // "UNC\server\share\...": the share is the root.
-    size_t server = rest.find(L'\\', 0), share = server == std::wstring::npos ? server : rest.find(L'\\', server + 1);
-    size_t end = share == std::wstring::npos ? share : rest.find(L'\\', share + 1);
-    return kPrefix + (end == std::wstring::npos ? rest : rest.substr(0, end)) + L"\\";
-}
-
-std::wstring trashDirectory(const std::wstring& path) {
+paths::NormalPath trashDirectory(const paths::NormalPath& path) {
     try {
         TrashSecurity security;
-        std::wstring recycler = volumeRoot(path) + L"Recycler";
+        paths::NormalPath recycler = path.root().join(L"Recycler");
         ensureDirectory(recycler, security);
-        std::wstring trash = recycler + L"\\{86066D57-9347-46a7-B4DB-971D9EF36D29}";
+        paths::NormalPath trash = recycler.join(L"{86066D57-9347-46a7-B4DB-971D9EF36D29}");
         ensureDirectory(trash, security);
         return trash;
     } catch (const std::exception&) {

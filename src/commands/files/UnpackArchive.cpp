@@ -12,6 +12,7 @@
 #include "commands/files/RemovePath.h"
 #include "commands/files/TemporaryName.h"
 #include "identity/UserRecord.h"
+#include "paths/PathSyntax.h"
 #include "platform/Platform.h"
 
 #include <exception>
@@ -20,7 +21,7 @@ namespace {
 
 constexpr int kTemporaryNameTries = 15;
 
-bool isDirectory(const std::wstring& path) {
+bool isDirectory(const paths::NormalPath& path) {
     DWORD attributes = 0;
     return platform::current().getFileAttributes(path, &attributes) == 0 &&
            (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -28,13 +29,13 @@ bool isDirectory(const std::wstring& path) {
 
 // A reparse point anywhere in the tree: whatever the archiver was, the tree must not lead the
 // move, or the entries set afterwards, out of it.
-bool holdsReparsePoint(const std::wstring& directory) {
+bool holdsReparsePoint(const paths::NormalPath& directory) {
     files::DirectoryListing listing = files::listDirectory(directory);
     for (const files::DirectoryEntry& file : listing.files)
         if (file.isReparsePoint) return true;
     for (const files::DirectoryEntry& sub : listing.directories) {
         if (files::isDotEntry(sub)) continue;
-        if (sub.isReparsePoint || holdsReparsePoint(files::joinPath(directory, sub.name))) return true;
+        if (sub.isReparsePoint || holdsReparsePoint(directory.join(sub.name))) return true;
     }
     return false;
 }
@@ -48,9 +49,9 @@ UnpackArchive::UnpackArchive()
 void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
     size_t at = arguments.size() == 3 ? 1 : 0;
     if (at) type = arguments[0];
-    archive = pathpolicy::trimmed(arguments[at]);
-    destination = pathpolicy::trimmed(arguments[at + 1]);
-    inputs = {&archive, &destination};
+    archive = paths::trimmed(arguments[at]);
+    destination = paths::trimmed(arguments[at + 1]);
+    inputs = {archive, destination};
 }
 
 void UnpackArchive::checkInput(size_t index) {
@@ -59,23 +60,23 @@ void UnpackArchive::checkInput(size_t index) {
     RunTime::User::userInfoFromDB(targetName, nullptr, &home, nullptr, nullptr);
     // Without a home, or with a relative one, the temporary directory would land in whatever the
     // current directory is (another account's site, when the panel starts us inside the hosting area).
-    if (!pathpolicy::isAbsoluteFolderPath(home)) raiseRunTimeError(0, L"Unable to get user (%s) home", targetName);
-    std::wstring normal = pathpolicy::normalizePath(L"", home);
-    std::wstring privateFolder = files::joinPath(normal, L"private");
-    if (isDirectory(privateFolder)) normal = privateFolder;
+    if (!paths::isAbsoluteFolderPath(home)) raiseRunTimeError(0, L"Unable to get user (%s) home", targetName);
+    paths::NormalPath work(home);
+    paths::NormalPath privateFolder = work.join(L"private");
+    if (isDirectory(privateFolder)) work = privateFolder;
     // The unpacked tree is written there before it is moved: it must be a place this account may change.
-    checkDerivedPath(normal, true);
-    workDirectory = text::displayPath(normal);
+    workPath = checkDerivedPath(work, pathpolicy::Reach::WholeTree).normal;
+    workDirectory = workPath.display();
 }
 
-std::wstring UnpackArchive::unpackToTemporary() {
-    files::AnyArc& handler = files::chooseArchiveHandler(type, archive, workDirectory);
-    const std::wstring temporary = files::temporaryName(workDirectory, L"", kTemporaryNameTries);
+paths::NormalPath UnpackArchive::unpackToTemporary() {
+    files::AnyArc& handler = files::chooseArchiveHandler(type, normal(0), workDirectory);
+    const paths::NormalPath temporary = files::temporaryName(workPath, L"", kTemporaryNameTries);
     files::createDirectory(temporary, nullptr, 0);
     try {
-        if (handler.Test(archive, temporary) != 0 || handler.Extract(archive, temporary) != 0 ||
+        if (handler.Test(normal(0), temporary) != 0 || handler.Extract(normal(0), temporary) != 0 ||
             holdsReparsePoint(temporary))
-            raiseRunTimeError(0, L"Archive %s is invalid.", text::displayPath(archive));
+            raiseRunTimeError(0, L"Archive %s is invalid.", normal(0).display());
     } catch (...) {
         files::removeTree(files::listDirectory(temporary), 0);
         throw;
@@ -84,7 +85,8 @@ std::wstring UnpackArchive::unpackToTemporary() {
 }
 
 void UnpackArchive::operate() {
-    const std::wstring temporary = unpackToTemporary();
+    const paths::NormalPath temporary = unpackToTemporary();
+    const paths::NormalPath& destination = normal(1);
     try {
         files::moveTree(files::listDirectory(temporary), destination);
     } catch (...) {

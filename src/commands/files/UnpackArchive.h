@@ -11,14 +11,18 @@ public:
     std::wstring destination;
     // Where the temporary directory is made: the account's home, or its "private" folder.
     std::wstring workDirectory;
+    paths::NormalPath workPath;
 
     // Extracts the archive into a fresh directory in the work directory and gives its path; a
     // failed test or extraction removes it again and raises "Archive %s is invalid.".
-    std::wstring unpackToTemporary();
+    paths::NormalPath unpackToTemporary();
 
 protected:
     void takeArguments(const std::vector<std::wstring>& arguments) override;
     void checkInput(size_t index) override;
     void operate() override;
-    bool changes(size_t index) const override { return index == 1; } // unpacking merges into it
+    // Unpacking merges into its destination.
+    pathpolicy::Reach reach(size_t index) const override {
+        return index == 1 ? pathpolicy::Reach::WholeTree : pathpolicy::Reach::Within;
+    }
 };

@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/TemporaryName.h"
@@ -15,13 +16,13 @@ constexpr DWORD kPieceSize = 1 << 16;
 
 DocumentSpool::DocumentSpool() {
     const std::wstring directory = pathpolicy::temporaryDirectory();
-    const std::wstring path = files::joinPath(directory, L"quarn-" + files::createGuidString(true) + L".xml");
+    const paths::NormalPath path = paths::NormalPath(directory).join(L"quarn-" + files::createGuidString(true) + L".xml");
     // No sharing and a fresh name: nobody else can put anything in the document or read it, and
     // the file goes with the handle however the program ends.
     HANDLE handle = INVALID_HANDLE_VALUE;
     if (DWORD error = platform::current().createFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW,
                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, &handle))
-        raiseRunTimeError(error, L"Unable to create temporary file in (%s)", pathpolicy::displayPath(directory));
+        raiseRunTimeError(error, L"Unable to create temporary file in (%s)", text::displayPath(directory));
     file_.reset(handle);
 }
 

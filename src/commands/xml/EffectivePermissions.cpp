@@ -20,7 +20,7 @@ int EffectivePermissions::start(int argc, wchar_t** argv) {
     path = params.value(L"--path");
     if (params.has(L"--with-child-objects")) childMode |= WithChildObjects;
     if (params.has(L"--child-objects-only")) childMode |= ChildObjectsOnly;
-    inputs = {&path};
+    inputs = {path};
     runAsTarget();
     return 0;
 }
@@ -62,6 +62,7 @@ void EffectivePermissions::execute() {
     files::DirectoryListing listing;
     if (errorCode == 0) {
         try {
+            const paths::NormalPath& path = normal(0);
             caller_ = security::callerSids();
             if (!(childMode & ChildObjectsOnly)) rights = rightsOf(path);
             if (childMode != 0 && files::isDirectory(path)) listing = files::listDirectory(path);
@@ -82,7 +83,7 @@ void EffectivePermissions::execute() {
         document.addAttribute(L"Path", entry.name);
         std::optional<DWORD> childRights;
         try {
-            childRights = rightsOf(files::joinPath(listing.path, entry.name));
+            childRights = rightsOf(listing.path.join(entry.name));
         } catch (...) {
             addErrorAttributes(document);
         }

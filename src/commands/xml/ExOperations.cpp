@@ -43,7 +43,7 @@ ExPathOperation::ExPathOperation(std::wstring name, std::wstring usageText)
 void ExPathOperation::take(const Params& params) {
     path = params.value(L"--path");
     givenPath = path;
-    inputs = {&path};
+    inputs = {path};
 }
 
 ExPairOperation::ExPairOperation(std::wstring name, std::wstring usageText, std::wstring sourceName,
@@ -54,11 +54,11 @@ ExPairOperation::ExPairOperation(std::wstring name, std::wstring usageText, std:
 void ExPairOperation::take(const Params& params) {
     source = params.value(sourceName_);
     destination = params.value(destinationName_);
-    inputs = {&source, &destination};
+    inputs = {source, destination};
 }
 
 void ExPairOperation::checkInput(size_t index) {
-    if (index == 1) refuseSubPath(source, destination);
+    if (index == 1) refuseSubPath(checked(0), checked(1));
 }
 
 ExCopyPath::ExCopyPath()
@@ -81,6 +81,8 @@ ExCreateDirectory::ExCreateDirectory()
 ExTouch::ExTouch() : ExPathOperation(L"--ex-touch", L"Usage:\n--ex-touch --path={directory path}\n") {}
 
 void ExCopyPath::operate() {
+    const paths::NormalPath& source = normal(0);
+    const paths::NormalPath& destination = normal(1);
     if (isDirectory(files::getAttributes(source, 15)))
         files::copyTree(files::listDirectory(source), destination, 0, true);
     else
@@ -88,6 +90,8 @@ void ExCopyPath::operate() {
 }
 
 void ExRenamePath::operate() {
+    const paths::NormalPath& source = normal(0);
+    const paths::NormalPath& destination = normal(1);
     if (isDirectory(files::getAttributes(source, 15)))
         files::moveTree(files::listDirectory(source), destination);
     else
@@ -96,19 +100,20 @@ void ExRenamePath::operate() {
 }
 
 void ExRemove::operate() {
+    const paths::NormalPath& path = normal(0);
     DWORD attributes = files::getAttributes(path, 15);
     // A junction is removed as itself: listing it would empty the folder it leads to.
     if (isDirectory(attributes) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         files::removeTree(files::listDirectory(path), 0);
     else
-        files::removePath(L"", path, files::trashDirectory(path), 15);
+        files::removePath(path, files::trashDirectory(path), 15);
     if (DiskSecurity::governs(path)) {
         DiskSecurity::dropEntries(path);
         DiskSecurity::save();
     }
 }
 
-void ExCreateDirectory::operate() { files::createDirectories(path, nullptr, 0); }
+void ExCreateDirectory::operate() { files::createDirectories(normal(0), nullptr, 0); }
 
 void ExTouch::operate() {
     SYSTEMTIME now{};
@@ -116,7 +121,7 @@ void ExTouch::operate() {
     FILETIME when{};
     if (!SystemTimeToFileTime(&now, &when)) raiseRunTimeError(GetLastError(), L"Unable to convert system time to file time");
     platform::FileHandle file =
-        files::openFile(L"", path, FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        files::openFile(normal(0), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, 15);
     if (DWORD error = platform::current().setFileTime(file.get(), nullptr, nullptr, &when))
         raiseRunTimeError(error, L"Unable to set a timestamp to the file (%s)", givenPath);

@@ -53,7 +53,8 @@ public:
 
 protected:
     void operate() override;
-    bool changes(size_t) const override { return true; } // the copy reads all of one, merges into the other
+    // The copy reads all of one, merges into the other.
+    pathpolicy::Reach reach(size_t) const override { return pathpolicy::Reach::WholeTree; }
 };
 
 class ExRenamePath : public ExPairOperation {
@@ -62,7 +63,9 @@ public:
 
 protected:
     void operate() override;
-    bool changes(size_t) const override { return true; }
+    pathpolicy::Reach reach(size_t index) const override {
+        return index == 0 ? pathpolicy::Reach::Removal : pathpolicy::Reach::WholeTree;
+    }
 };
 
 class ExRemove : public ExPathOperation {
@@ -71,7 +74,7 @@ public:
 
 protected:
     void operate() override;
-    bool changes(size_t) const override { return true; }
+    pathpolicy::Reach reach(size_t) const override { return pathpolicy::Reach::Removal; }
 };
 
 class ExCreateDirectory : public ExPathOperation {

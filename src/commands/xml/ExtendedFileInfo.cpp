@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
+#include "app/Text.h"
 #include "commands/ErrorDocument.h"
 #include "commands/Params.h"
 #include "commands/PathPolicy.h"
@@ -22,7 +23,7 @@ constexpr DWORD kDeleteSubfoldersAndFiles = 0x100;
 std::wstring printed(std::wstring p) {
     while (!p.empty() && p.back() == L'\\')
         p.pop_back();
-    return pathpolicy::displayPath(p);
+    return text::displayPath(p);
 }
 
 } // namespace
@@ -35,7 +36,8 @@ int ExtendedFileInfo::start(int argc, wchar_t** argv) {
     Params params(argc, argv);
     params.check({L"--path"},
                  {L"--permissions", L"--short-path", L"--long-path", L"--delete-access", L"--sharing-access"});
-    path = pathpolicy::normalizePath(L"", params.value(L"--path"));
+    path = params.value(L"--path");
+    shownName = paths::NormalPath(path).display();
     withPermissions = params.has(L"--permissions");
     withShortPath = params.has(L"--short-path");
     withLongPath = params.has(L"--long-path");
@@ -43,25 +45,25 @@ int ExtendedFileInfo::start(int argc, wchar_t** argv) {
     withSharingAccess = params.has(L"--sharing-access");
     // The permission listing reads security in the program's own context.
     if (withPermissions) setRunAsFlag(false);
-    inputs = {&path};
+    inputs = {path};
     runAsTarget();
     return 0;
 }
 
 void ExtendedFileInfo::prepareChecked() {
     if (!withShortPath && !withLongPath) return;
-    const std::wstring resolved = files::resolvedJunction(path);
+    const paths::NormalPath resolved = files::resolvedJunction(normal(0));
     if (withShortPath) shortPath = files::shortPath(resolved);
     if (withLongPath) longPath = files::longPath(resolved);
 }
 
-void ExtendedFileInfo::canDelete(const std::wstring& itemPath) {
+void ExtendedFileInfo::canDelete(const paths::NormalPath& itemPath) {
     caller_ = security::callerSids();
     LoopGuard guard(itemPath);
     canDelete(itemPath, files::isDirectory(itemPath), true, guard);
 }
 
-void ExtendedFileInfo::canDelete(const std::wstring& itemPath, bool isFolder, bool descend, LoopGuard& guard) {
+void ExtendedFileInfo::canDelete(const paths::NormalPath& itemPath, bool isFolder, bool descend, LoopGuard& guard) {
     if (withDeleteAccess) {
         security::SecurityInfo info = security::readSecurity(itemPath);
         DWORD needed = isFolder ? kDelete | kDeleteSubfoldersAndFiles : kDelete;
@@ -71,13 +73,13 @@ void ExtendedFileInfo::canDelete(const std::wstring& itemPath, bool isFolder, bo
     // An open asking for no access is never checked against other handles' sharing: the test asks
     // for the access a deletion needs. One attempt: a query never changes the item's security.
     if (withSharingAccess)
-        files::openFile(L"", itemPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+        files::openFile(itemPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
                         isFolder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL, 1);
     if (!isFolder || !descend) return;
     const files::DirectoryListing listing = files::listDirectory(itemPath);
     for (const files::DirectoryEntry& entry : listing.directories) {
         if (files::isDotEntry(entry)) continue;
-        const std::wstring child = files::joinPath(itemPath, entry.name);
+        const paths::NormalPath child = itemPath.join(entry.name);
         // A reparse point that leads back into the tested tree is judged as itself only.
         if (!guard.enter(child, entry)) {
             canDelete(child, true, false, guard);
@@ -87,22 +89,22 @@ void ExtendedFileInfo::canDelete(const std::wstring& itemPath, bool isFolder, bo
         guard.leave();
     }
     for (const files::DirectoryEntry& entry : listing.files)
-        canDelete(files::joinPath(itemPath, entry.name), false, false, guard);
+        canDelete(itemPath.join(entry.name), false, false, guard);
 }
 
 void ExtendedFileInfo::execute() {
     xmldoc::Document document(L"<PathInfo/>");
     IXMLDOMElement* root = document.root().get();
-    xmldoc::setAttribute(root, L"Name", pathpolicy::displayPath(path));
+    xmldoc::setAttribute(root, L"Name", shownName);
     if (errorCode == 0) {
         try {
             if (withShortPath) xmldoc::setAttribute(root, L"ShortPath", printed(shortPath));
             if (withLongPath) xmldoc::setAttribute(root, L"LongPath", printed(longPath));
-            if (withPermissions) permissionListing.write(root, path);
+            if (withPermissions) permissionListing.write(root, normal(0));
             if (withDeleteAccess || withSharingAccess) {
                 std::wstring answer = L"Enabled";
                 try {
-                    canDelete(path);
+                    canDelete(normal(0));
                 } catch (...) {
                     xmlerror::Failure f = xmlerror::fromCurrentException();
                     if (f.number != xmlerror::AccessIsDenied && f.number != xmlerror::SharingViolation) throw;

@@ -13,6 +13,8 @@ public:
     void execute() override;
 
     std::wstring path;
+    // The Name the document shows, also when the check fails: the display form of the path.
+    std::wstring shownName;
     bool withPermissions = false;
     bool withShortPath = false;
     bool withLongPath = false;
@@ -25,13 +27,13 @@ public:
 
     // Returns when the path (and everything below a folder) may be deleted now; raises an
     // access-denied or sharing-violation failure when not.
-    void canDelete(const std::wstring& itemPath);
+    void canDelete(const paths::NormalPath& itemPath);
 
 protected:
     void prepareChecked() override;
 
 private:
-    void canDelete(const std::wstring& itemPath, bool isFolder, bool descend, LoopGuard& guard);
+    void canDelete(const paths::NormalPath& itemPath, bool isFolder, bool descend, LoopGuard& guard);
 
     std::vector<security::CallerSid> caller_;
 };

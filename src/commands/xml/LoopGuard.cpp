@@ -1,6 +1,7 @@
 #include "commands/xml/LoopGuard.h"
 
 #include "app/Exceptions.h"
+#include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/Junction.h"
 #include "commands/files/OpenDirectory.h"
@@ -10,7 +11,7 @@
 namespace {
 
 std::wstring placeKey(const std::wstring& path) {
-    std::wstring key = pathpolicy::displayPath(pathpolicy::trimmed(path));
+    std::wstring key = text::displayPath(paths::trimmed(path));
     while (key.size() > 3 && key.back() == L'\\') key.pop_back();
     if (!key.empty())
         CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
@@ -25,15 +26,15 @@ bool contains(const std::wstring& outer, const std::wstring& inner) {
 
 } // namespace
 
-LoopGuard::LoopGuard(const std::wstring& start) { places_.push_back(placeKey(start)); }
+LoopGuard::LoopGuard(const paths::NormalPath& start) { places_.push_back(placeKey(start)); }
 
-std::wstring LoopGuard::targetOf(const std::wstring& path) {
+std::wstring LoopGuard::targetOf(const paths::NormalPath& path) {
     try {
         platform::FileHandle handle = files::openTreeDirectory(path, files::Disposition::OpenExisting, 1);
         std::wstring target = files::readJunctionTarget(handle.get());
         // A relative symbolic link names no place by itself: treated as unreadable.
         if (target.rfind(L"\\\\?\\", 0) != 0 && target.rfind(L"\\??\\", 0) != 0) return {};
-        return pathpolicy::normalizePath(L"", L"\\\\?\\" + target.substr(4));
+        return paths::normalizePath(L"", L"\\\\?\\" + target.substr(4));
     } catch (const std::exception&) {
         return {};
     } catch (const vexception&) {
@@ -41,7 +42,7 @@ std::wstring LoopGuard::targetOf(const std::wstring& path) {
     }
 }
 
-bool LoopGuard::enter(const std::wstring& path, const files::DirectoryEntry& entry) {
+bool LoopGuard::enter(const paths::NormalPath& path, const files::DirectoryEntry& entry) {
     std::wstring place;
     if (entry.isReparsePoint) {
         std::wstring target = targetOf(path);

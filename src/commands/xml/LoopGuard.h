@@ -13,16 +13,16 @@
 // chain, and between two reparse points the walk only goes down: every walk ends.
 class LoopGuard {
 public:
-    explicit LoopGuard(const std::wstring& start);
+    explicit LoopGuard(const paths::NormalPath& start);
 
     // Whether the walk may enter `entry` of the folder it is in (`path` is the entry's full path).
     // True pushes the entry's place: call `leave` when done with it. A reparse point whose target
     // cannot be read is not entered.
-    bool enter(const std::wstring& path, const files::DirectoryEntry& entry);
+    bool enter(const paths::NormalPath& path, const files::DirectoryEntry& entry);
     void leave();
 
     // The place a reparse point leads to ("\\?\" form), or empty when it cannot be read.
-    static std::wstring targetOf(const std::wstring& path);
+    static std::wstring targetOf(const paths::NormalPath& path);
 
 private:
     std::vector<std::wstring> places_; // comparison keys: upper case, no "\\?\", no trailing "\"

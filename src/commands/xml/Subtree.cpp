@@ -26,10 +26,10 @@ bool inList(const std::vector<std::wstring>& names, const std::wstring& name) {
 }
 
 // The full path of a relative path ("/a/b") below the root.
-std::wstring fullPathOf(const std::wstring& root, const std::wstring& relativePath) {
-    std::wstring relative = relativePath;
+paths::NormalPath fullPathOf(const paths::NormalPath& root, const std::wstring& relativePath) {
+    std::wstring relative = relativePath.substr(1);
     std::replace(relative.begin(), relative.end(), L'/', L'\\');
-    return root + relative;
+    return root.join(relative);
 }
 
 // The message of the failure being handled, or `fallback` for one without a message.
@@ -51,34 +51,34 @@ XMlDirTree::XMlDirTree() : OnePathCommand(L"subtree", L"Usage:\nsubtree path\n")
 
 void XMlDirTree::reportWarning(const std::wstring& message) { LogManager::instance().reportEvent(1, message); }
 
-files::DirectoryListing XMlDirTree::listOrWarn(const std::wstring& fullPath) {
+files::DirectoryListing XMlDirTree::listOrWarn(const paths::NormalPath& fullPath) {
     try {
         return files::listDirectory(fullPath);
     } catch (...) {
         reportWarning(failureText(
-            format(L"Unable to read directory (%s): Unhandled exception", pathpolicy::displayPath(fullPath))));
+            format(L"Unable to read directory (%s): Unhandled exception", text::displayPath(fullPath))));
         return {};
     }
 }
 
-bool XMlDirTree::isFolderVisible(const std::wstring& fullPath) {
+bool XMlDirTree::isFolderVisible(const paths::NormalPath& fullPath) {
     try {
         security::SecurityInfo info = security::readSecurity(fullPath);
         return (security::effectiveRights(info.dacl, info.owner, caller_) & kVisibleRights) != 0;
     } catch (...) {
         reportWarning(failureText(
-            format(L"Unable to get directory (%s) access: Unhandled exception", pathpolicy::displayPath(fullPath))));
+            format(L"Unable to get directory (%s) access: Unhandled exception", text::displayPath(fullPath))));
         return false;
     }
 }
 
 void XMlDirTree::collectSubfolders(const std::wstring& relativePath, int depth, LoopGuard& guard,
                                    std::vector<std::wstring>& out) {
-    const files::DirectoryListing listing = listOrWarn(fullPathOf(path, relativePath));
+    const files::DirectoryListing listing = listOrWarn(fullPathOf(normal(0), relativePath));
     for (const files::DirectoryEntry& entry : listing.directories) {
         if (files::isDotEntry(entry)) continue;
         const std::wstring childPath = relativePath + L"/" + entry.name;
-        const std::wstring fullPath = fullPathOf(path, childPath);
+        const paths::NormalPath fullPath = fullPathOf(normal(0), childPath);
         if (!isFolderVisible(fullPath)) continue;
         if (!virtDirShowAll && depth <= 1 && inList(kSecondLevelHiddenNames, entry.name)) continue;
         out.push_back(childPath);
@@ -91,13 +91,13 @@ void XMlDirTree::collectSubfolders(const std::wstring& relativePath, int depth, 
 
 std::vector<std::wstring> XMlDirTree::walk() {
     std::vector<std::wstring> out;
-    LoopGuard guard(path);
-    const files::DirectoryListing listing = listOrWarn(path);
+    LoopGuard guard(normal(0));
+    const files::DirectoryListing listing = listOrWarn(normal(0));
     for (const files::DirectoryEntry& entry : listing.directories) {
         if (files::isDotEntry(entry)) continue;
         if (!virtDirShowAll && inList(kTopLevelHiddenNames, entry.name)) continue;
         out.push_back(L"/" + entry.name);
-        if (guard.enter(files::joinPath(path, entry.name), entry)) {
+        if (guard.enter(normal(0).join(entry.name), entry)) {
             collectSubfolders(L"/" + entry.name, 1, guard, out);
             guard.leave();
         }

@@ -24,7 +24,7 @@ public:
 
     // The caller holds ListFolderOrReadData, ReadAttributes, ReadExtendedAttributes or
     // ReadPermissions on the folder; a failure is a warning in the event log and means no.
-    bool isFolderVisible(const std::wstring& fullPath);
+    bool isFolderVisible(const paths::NormalPath& fullPath);
     // A warning in the event log; nothing is printed.
     static void reportWarning(const std::wstring& message);
 
@@ -34,7 +34,7 @@ private:
     void collectSubfolders(const std::wstring& relativePath, int depth, LoopGuard& guard,
                            std::vector<std::wstring>& out);
     // The listing of a folder; a failure is a warning and gives nothing.
-    files::DirectoryListing listOrWarn(const std::wstring& fullPath);
+    files::DirectoryListing listOrWarn(const paths::NormalPath& fullPath);
 
     std::vector<security::CallerSid> caller_;
 };

@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Log.h"
+#include "app/Text.h"
 #include "commands/Params.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/xml/DocumentSpool.h"
@@ -37,12 +38,12 @@ int TreeXML::start(int argc, wchar_t** argv) {
     if (params.has(L"--files")) listingKind = FilesOnly; // wins over --folders
     // The permission listing reads security in the program's own context.
     if (withPermissions) setRunAsFlag(false);
-    inputs = {&rootPath};
+    inputs = {rootPath};
     runAsTarget();
     return 0;
 }
 
-files::DirectoryEntry TreeXML::queryEntry(const std::wstring& path) {
+files::DirectoryEntry TreeXML::queryEntry(const paths::NormalPath& path) {
     WIN32_FIND_DATAW data{};
     platform::FindScope find;
     DWORD error = platform::current().findFirstFile(path, &data, find.receive());
@@ -57,10 +58,10 @@ files::DirectoryEntry TreeXML::queryEntry(const std::wstring& path) {
             return entry;
         }
     }
-    raiseRunTimeError(error, L"Unable to get file information for the (%s)", pathpolicy::displayPath(path));
+    raiseRunTimeError(error, L"Unable to get file information for the (%s)", text::displayPath(path));
 }
 
-const filetype::Detection& TreeXML::detection(const std::wstring& path, const std::wstring& name) {
+const filetype::Detection& TreeXML::detection(const paths::NormalPath& path, const std::wstring& name) {
     size_t dot = name.rfind(L'.');
     if (dot == std::wstring::npos) return uncached_ = filetype::detectFile(path);
     std::wstring key = name.substr(dot + 1);
@@ -71,7 +72,7 @@ const filetype::Detection& TreeXML::detection(const std::wstring& path, const st
     return fileTypeCache_.emplace(std::move(key), filetype::detectFile(path)).first->second;
 }
 
-void TreeXML::addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, LoopGuard& guard) {
+void TreeXML::addFolderContents(const paths::NormalPath& path, const files::DirectoryEntry& entry, LoopGuard& guard) {
     files::DirectoryListing listing = files::listDirectory(path);
     if (listingKind != FilesOnly) {
         for (const files::DirectoryEntry& child : listing.directories) {
@@ -91,10 +92,10 @@ void TreeXML::addFolderContents(const std::wstring& path, const files::Directory
             addNode(path, child, guard);
 }
 
-void TreeXML::addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, LoopGuard& guard) {
+void TreeXML::addNode(const paths::NormalPath& parentPath, const files::DirectoryEntry& entry, LoopGuard& guard) {
     ++depth_;
     const bool isRoot = parentPath.empty();
-    const std::wstring path = isRoot ? rootPath : files::joinPath(parentPath, entry.name);
+    const paths::NormalPath path = isRoot ? normal(0) : parentPath.join(entry.name);
     // The enumeration's attributes tell a folder from a file: no query per entry.
     const bool folder = entry.attributes & FILE_ATTRIBUTE_DIRECTORY;
     const wchar_t* element = folder ? L"Folder" : L"File";
@@ -140,10 +141,10 @@ void TreeXML::prepare() {
 void TreeXML::execute() {
     SaxDocument document(spool_->stream(), false);
     document_ = &document;
-    LoopGuard guard(rootPath);
+    LoopGuard guard(normal(0));
     document.clearAttributes();
     document.startElement(L"Tree");
-    addNode(L"", queryEntry(rootPath), guard);
+    addNode({}, queryEntry(normal(0)), guard);
     document.endElement(L"Tree");
     document.end();
     document_ = nullptr;

@@ -36,15 +36,15 @@ public:
 
     // The entry of one path as FindFirstFileW gives it; a volume root (which has none) gets its
     // attributes and zero times and size. Otherwise "Unable to get file information for the (%s)".
-    static files::DirectoryEntry queryEntry(const std::wstring& path);
+    static files::DirectoryEntry queryEntry(const paths::NormalPath& path);
 
 private:
     // The element of `entry` (found in `parentPath`, or the requested path itself when
     // `parentPath` is empty), with what lies below it.
-    void addNode(const std::wstring& parentPath, const files::DirectoryEntry& entry, LoopGuard& guard);
-    void addFolderContents(const std::wstring& path, const files::DirectoryEntry& entry, LoopGuard& guard);
+    void addNode(const paths::NormalPath& parentPath, const files::DirectoryEntry& entry, LoopGuard& guard);
+    void addFolderContents(const paths::NormalPath& path, const files::DirectoryEntry& entry, LoopGuard& guard);
     // The detection for a file, once per extension (ignoring case); always for a name without one.
-    const filetype::Detection& detection(const std::wstring& path, const std::wstring& name);
+    const filetype::Detection& detection(const paths::NormalPath& path, const std::wstring& name);
 
     std::wstring givenPath_;
     int depth_ = -1;

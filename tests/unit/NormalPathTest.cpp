@@ -1,6 +1,8 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
+#include "paths/NormalPath.h"
+#include "paths/PathSyntax.h"
 #include "support/PolicyFixtures.h"
 #include "support/SubstitutePlatform.h"
 
@@ -11,6 +13,13 @@
 namespace {
 
 using namespace pathpolicy;
+using namespace paths;
+
+std::vector<std::wstring> configured(const std::vector<Root>& roots) {
+    std::vector<std::wstring> out;
+    for (const Root& root : roots) out.push_back(root.configured);
+    return out;
+}
 
 std::string failureOf(const std::wstring& base, const std::wstring& input) {
     try {
@@ -21,7 +30,7 @@ std::string failureOf(const std::wstring& base, const std::wstring& input) {
     return "(no failure)";
 }
 
-TEST(PathPolicyNormalize, DrivePathsFoldSeparatorsAndDots) {
+TEST(NormalPath, DrivePathsFoldSeparatorsAndDots) {
     EXPECT_EQ(normalizePath(L"", L"C:/inetpub//vhosts/./a/../b"), L"\\\\?\\C:\\inetpub\\vhosts\\b");
     EXPECT_EQ(normalizePath(L"", L"C:\\a\\.."), L"\\\\?\\C:\\");
     EXPECT_EQ(normalizePath(L"", L"C:"), L"\\\\?\\C:\\");
@@ -39,14 +48,14 @@ TEST(PathPolicyNormalize, DrivePathsFoldSeparatorsAndDots) {
     EXPECT_EQ(normalizePath(L"", L"C:\\w\\site. \\f ."), L"\\\\?\\C:\\w\\site. \\f .");
 }
 
-TEST(PathPolicyNormalize, ParentAboveTheRootIsRefused) {
+TEST(NormalPath, ParentAboveTheRootIsRefused) {
     EXPECT_EQ(failureOf(L"", L"C:\\.."), "Invalid input path () + (C:\\..)");
     EXPECT_EQ(failureOf(L"", L"C:\\a\\..\\..\\x"), "Invalid input path () + (C:\\a\\..\\..\\x)");
     EXPECT_EQ(failureOf(L"\\\\?\\C:\\base", L"..\\.."), "Invalid input path (C:\\base) + (..\\..)");
     EXPECT_EQ(failureOf(L"", L"").rfind("Empty input path: (87) ", 0), 0u);
 }
 
-TEST(PathPolicyNormalize, PrefixedConsoleAndRelativeForms) {
+TEST(NormalPath, PrefixedConsoleAndRelativeForms) {
     EXPECT_EQ(normalizePath(L"", L"CONOUT$"), L"CONOUT$");
     EXPECT_EQ(normalizePath(L"", L"conin$"), L"conin$");
     EXPECT_EQ(normalizePath(L"", L"\\\\server\\share\\x\\"), L"\\\\server\\share\\x");
@@ -66,16 +75,50 @@ TEST(PathPolicyNormalize, PrefixedConsoleAndRelativeForms) {
     EXPECT_EQ(up, L"\\\\?\\" + tree.root().substr(0, tree.root().rfind(L'\\')) + L"\\other");
 }
 
-TEST(PathPolicyNormalize, TrimDisplayAndParent) {
+TEST(NormalPath, TrimDisplayAndParent) {
     EXPECT_EQ(trimmed(L"\\\\?\\C:\\a\\.\\"), L"\\\\?\\C:\\a");
     EXPECT_EQ(trimmed(L"\\"), L"\\");
     EXPECT_EQ(trimmed(L"a\\.."), L"a\\..");
-    EXPECT_EQ(displayPath(L"\\\\?\\C:\\a"), L"C:\\a");
-    EXPECT_EQ(displayPath(L"\\\\server\\s"), L"\\\\server\\s");
-    EXPECT_EQ(parentPath(L"\\\\?\\C:\\a\\b\\"), L"\\\\?\\C:\\a");
-    EXPECT_EQ(parentPath(L"C:\\a"), L"\\\\?\\C:\\");
-    EXPECT_EQ(parentPath(L"\\\\?\\C:\\"), L"");
-    EXPECT_EQ(parentPath(L"CONOUT$"), L"");
+    EXPECT_EQ(NormalPath(L"\\\\?\\C:\\a").display(), L"C:\\a");
+    EXPECT_EQ(NormalPath(L"\\\\server\\s").display(), L"\\\\server\\s");
+    EXPECT_EQ(NormalPath(L"\\\\?\\C:\\a\\b\\").parent().str(), L"\\\\?\\C:\\a");
+    EXPECT_EQ(NormalPath(L"C:\\a").parent().str(), L"\\\\?\\C:\\");
+    EXPECT_TRUE(NormalPath(L"\\\\?\\C:\\").parent().empty());
+    EXPECT_TRUE(NormalPath(L"CONOUT$").parent().empty());
+}
+
+TEST(NormalPath, TheValueJoinsNamesAndFindsItsRoot) {
+    NormalPath site(L"C:/inetpub//vhosts/site/");
+    EXPECT_EQ(site.str(), L"\\\\?\\C:\\inetpub\\vhosts\\site");
+    EXPECT_EQ(site.name(), L"site");
+    EXPECT_EQ(site.join(L"a.txt").str(), L"\\\\?\\C:\\inetpub\\vhosts\\site\\a.txt");
+    EXPECT_EQ(site.root().str(), L"\\\\?\\C:\\");
+    EXPECT_EQ(site.root().join(L"Recycler").str(), L"\\\\?\\C:\\Recycler");
+    EXPECT_EQ(site.components(), (std::vector<std::wstring>{L"C:", L"inetpub", L"vhosts", L"site"}));
+    EXPECT_TRUE(site.root().isRootForm());
+    EXPECT_EQ(site.root().name(), L"");
+    NormalPath share(L"\\\\?\\UNC\\server\\share\\dir\\f");
+    EXPECT_EQ(share.root().str(), L"\\\\?\\UNC\\server\\share\\");
+    EXPECT_EQ(NormalPath(L"\\\\server\\share\\dir").root().str(), L"\\\\server\\share\\");
+    // A value already in normal form is taken as it stands.
+    EXPECT_EQ(NormalPath::fromNormal(L"\\\\?\\C:\\a\\..\\b").str(), L"\\\\?\\C:\\a\\..\\b");
+}
+
+TEST(NormalPath, ADriveRelativeInputIsInThatDrivesCurrentFolder) {
+    testsupport::ScratchTree tree;
+    wchar_t old[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, old);
+    ASSERT_TRUE(SetCurrentDirectoryW(tree.root().c_str()));
+    const std::wstring drive = tree.root().substr(0, 2);
+    std::wstring here = normalizePath(L"", drive + L"sub\\f");
+    std::wstring up = normalizePath(L"", drive + L"..\\x");
+    SetCurrentDirectoryW(old);
+    EXPECT_EQ(here, L"\\\\?\\" + tree.root() + L"\\sub\\f");
+    EXPECT_EQ(up, L"\\\\?\\" + tree.root().substr(0, tree.root().rfind(L'\\')) + L"\\x");
+    // Another drive without a current folder of its own: its root, as the system answers.
+    wchar_t full[MAX_PATH] = {};
+    ASSERT_GT(GetFullPathNameW(L"Q:name", MAX_PATH, full, nullptr), 0u);
+    EXPECT_EQ(normalizePath(L"", L"Q:name"), L"\\\\?\\" + std::wstring(full));
 }
 
 TEST(PathPolicyWithin, ComponentBoundariesAndCase) {
@@ -127,17 +170,17 @@ TEST(PathPolicyRoots, ListsFromTheSettings) {
                         {L"HTTPD_VHOSTS_D", L"C:\\inetpub\\vhosts\\"}, {L"DUMP_D", L"E:\\dumps"}};
     settings.frontpage = L"C:/Program Files//Common/./FrontPage/bin/../";
     RootLists roots = buildRootLists(settings);
-    EXPECT_EQ(roots.allowed, (std::vector<std::wstring>{L"C:\\Tarnis", L"C:\\Tarnis\\tmp", L"D:/data\\var",
+    EXPECT_EQ(configured(roots.allowed), (std::vector<std::wstring>{L"C:\\Tarnis", L"C:\\Tarnis\\tmp", L"D:/data\\var",
                                                           L"C:\\inetpub\\vhosts", L"E:\\dumps",
                                                           L"C:\\Program Files\\Common\\FrontPage", L"C:\\systemp",
                                                           L"C:\\t1"}));
-    EXPECT_EQ(roots.denied, std::vector<std::wstring>{L"C:\\Tarnis\\admin\\bin"});
+    EXPECT_EQ(configured(roots.denied), std::vector<std::wstring>{L"C:\\Tarnis\\admin\\bin"});
 
     // Missing product and data directories allow nothing and deny nothing built on them.
     settings.strings = {{L"PRODUCT_ROOT_D", L""}, {L"PRODUCT_DATA_D", L"\\"}, {L"HTTPD_VHOSTS_D", L"C:\\v"}};
     settings.frontpage.clear();
     roots = buildRootLists(settings);
-    EXPECT_EQ(roots.allowed, (std::vector<std::wstring>{L"C:\\v", L"C:\\systemp", L"C:\\t1"}));
+    EXPECT_EQ(configured(roots.allowed), (std::vector<std::wstring>{L"C:\\v", L"C:\\systemp", L"C:\\t1"}));
     EXPECT_TRUE(roots.denied.empty());
 }
 
