@@ -33,5 +33,5 @@ protected:
 private:
     void canDelete(const std::wstring& itemPath, bool isFolder, bool descend, LoopGuard& guard);
 
-    std::vector<security::CallerSid> caller_;
+    security::Caller caller_;
 };
