@@ -1,4 +1,4 @@
-// The named file rights a caller holds through a DACL.
+// The named file rights a caller holds through a DACL, as the system's access check decides them.
 #pragma once
 #include "security/Acl.h"
 #include "security/Token.h"
@@ -7,19 +7,31 @@
 
 namespace security {
 
-// One identity of the caller: the token user or a group with its deny-only mark.
-struct CallerSid {
-    Sid sid;
-    bool denyOnly = false;
+// How the access check uses one SID of the caller's token.
+enum class SidUse {
+    enabled,  // matches allow and deny entries
+    denyOnly, // matches deny entries only (SE_GROUP_USE_FOR_DENY_ONLY)
+    disabled, // matches nothing
 };
 
-// The caller's identities from the thread token, or the process token when the thread has none:
-// the user first, then every group in order, disabled and deny-only groups included.
-std::vector<CallerSid> callerSids();
+// One identity of the caller: the token user or a group.
+struct CallerSid {
+    Sid sid;
+    SidUse use = SidUse::enabled;
+};
 
-// Right bits (FileRights) the caller holds. The owner starts with ReadPermissions and
-// ChangePermissions; INHERIT_ONLY entries are skipped; a deny entry removes its rights wherever it
-// stands. A deny-only group matches deny entries only: the system never grants through it.
-DWORD effectiveRights(const Acl& dacl, const Sid& owner, const std::vector<CallerSid>& caller);
+// What the access check knows of the caller: its SIDs and whether SeTakeOwnershipPrivilege is
+// enabled.
+struct Caller {
+    std::vector<CallerSid> sids;
+    bool takeOwnership = false;
+};
+
+// The caller from the thread token, or the process token when the thread has none: the user
+// first, then every group in order, each with its use.
+Caller callerSids();
+
+// Right bits (FileRights) whose whole Windows mask the access check grants the caller.
+DWORD effectiveRights(const Acl& dacl, const Sid& owner, const Caller& caller);
 
 } // namespace security

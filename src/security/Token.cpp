@@ -69,9 +69,14 @@ std::vector<BYTE> Token::information(TOKEN_INFORMATION_CLASS cls, const wchar_t*
 }
 
 Sid Token::user() const {
+    return userEntry().sid;
+}
+
+TokenGroup Token::userEntry() const {
     std::vector<BYTE> buffer = information(TokenUser, L"Unable to get token information");
     requireInside(buffer, buffer.data(), sizeof(TOKEN_USER));
-    return sidInside(buffer, reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+    const SID_AND_ATTRIBUTES& user = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User;
+    return {sidInside(buffer, user.Sid), user.Attributes};
 }
 
 std::vector<TokenGroup> Token::groups() const {
@@ -112,12 +117,23 @@ LUID privilegeValue(const wchar_t* privilege) {
     return luid;
 }
 
-bool Token::holds(const wchar_t* privilege) const {
-    LUID luid = privilegeValue(privilege);
+std::optional<TokenPrivilege> Token::privilege(const wchar_t* name) const {
+    LUID luid = privilegeValue(name);
     std::vector<TokenPrivilege> held = privileges();
-    return std::any_of(held.begin(), held.end(), [&](const TokenPrivilege& p) {
+    auto found = std::find_if(held.begin(), held.end(), [&](const TokenPrivilege& p) {
         return p.luid.LowPart == luid.LowPart && p.luid.HighPart == luid.HighPart;
     });
+    if (found == held.end()) return std::nullopt;
+    return *found;
+}
+
+bool Token::holds(const wchar_t* privilege) const {
+    return this->privilege(privilege).has_value();
+}
+
+bool Token::holdsEnabled(const wchar_t* privilege) const {
+    std::optional<TokenPrivilege> held = this->privilege(privilege);
+    return held && held->enabled();
 }
 
 void Token::enable(const wchar_t* privilege) {

@@ -4,22 +4,27 @@
 #include "platform/Handle.h"
 #include "security/Sid.h"
 
+#include <optional>
 #include <vector>
 
 #include <windows.h>
 
 namespace security {
 
+// A SID of the token with its attributes (the user's as well as a group's).
 struct TokenGroup {
     Sid sid;
     DWORD attributes = 0;
-    // SE_GROUP_USE_FOR_DENY_ONLY: the group only ever matches access-denied entries.
+    // SE_GROUP_USE_FOR_DENY_ONLY: the SID only ever matches access-denied entries.
     bool denyOnly() const { return (attributes & SE_GROUP_USE_FOR_DENY_ONLY) != 0; }
+    // SE_GROUP_ENABLED: the group takes part in access checks.
+    bool enabled() const { return (attributes & SE_GROUP_ENABLED) != 0; }
 };
 
 struct TokenPrivilege {
     LUID luid{};
     DWORD attributes = 0;
+    bool enabled() const { return (attributes & SE_PRIVILEGE_ENABLED) != 0; }
 };
 
 class Token {
@@ -36,6 +41,8 @@ public:
     HANDLE get() const { return handle_.get(); }
 
     Sid user() const;
+    // The user SID with its attributes: a restricted token may make it deny-only.
+    TokenGroup userEntry() const;
     std::vector<TokenGroup> groups() const;
     std::vector<TokenPrivilege> privileges() const;
     // The token user, then every group in order, whatever its attributes.
@@ -43,6 +50,8 @@ public:
 
     // The token lists the privilege (enabled or not).
     bool holds(const wchar_t* privilege) const;
+    // The token lists the privilege and it is enabled.
+    bool holdsEnabled(const wchar_t* privilege) const;
     // Enables the privilege ("Unable to find privilege (%s)", "Unable to adjust privilege (%s)").
     void enable(const wchar_t* privilege);
     // Enables the privilege when the token lists it; a privilege not held is left alone.
@@ -52,6 +61,8 @@ private:
     explicit Token(platform::Handle handle) : handle_(std::move(handle)) {}
     // The size-then-fill query of one information class; `failure` names a refused query.
     std::vector<BYTE> information(TOKEN_INFORMATION_CLASS cls, const wchar_t* failure) const;
+    // The token's entry for a privilege, when it lists it.
+    std::optional<TokenPrivilege> privilege(const wchar_t* name) const;
 
     platform::Handle handle_;
 };

@@ -66,11 +66,11 @@ TEST_F(EffectivePermissionsCommand, ChildrenOneLevelDeepFoldersFirst) {
     setDacl(site(L"dir"), testsupport::otherUserSid(), {Ace::allowed(FILE_GENERIC_READ, tokenUser())});
     setDacl(site(L"dir\\a.txt"), tokenUser(), {});
     setDacl(site(L"dir\\sub"), testsupport::otherUserSid(),
-            {Ace::allowed(FILE_ALL_ACCESS, testsupport::usersGroupSid()), Ace::denied(FILE_GENERIC_READ, tokenUser())});
+            {Ace::denied(FILE_GENERIC_READ, tokenUser()), Ace::allowed(FILE_ALL_ACCESS, testsupport::usersGroupSid())});
     substitute.token().groups.push_back({testsupport::usersGroupSid()});
     const std::string children = "  Child Path=\"sub\"\n"
                                  "    AccessMask Path=\"sub\"\n"
-                                 "      AccessMask" + std::string(mask("1000111111011")) + "\n"
+                                 "      AccessMask" + std::string(mask("0000000001011")) + "\n"
                                  "  Child Path=\"a.txt\"\n"
                                  "    AccessMask Path=\"a.txt\"\n"
                                  "      AccessMask" + mask(kOwner) + "\n";
@@ -113,13 +113,21 @@ TEST_F(EffectivePermissionsCommand, ARefusedPathGivesTheDocumentWithItsError) {
                                           {"ErrorDetails", text::toUtf8(file) + ": Path is not allowed"}}));
 }
 
-TEST_F(EffectivePermissionsCommand, DenyEntriesWinWhereverTheyStand) {
+TEST_F(EffectivePermissionsCommand, ADenyEntryCountsOnlyBeforeTheAllowThatGrants) {
     std::wstring file = tree.file(L"vhosts\\f.txt", "f");
     substitute.token().groups.push_back({testsupport::usersGroupSid()});
-    setDacl(file, tokenUser(),
-            {Ace::allowed(FILE_ALL_ACCESS, tokenUser()), Ace::denied(READ_CONTROL | WRITE_DAC, testsupport::usersGroupSid())});
+    const Ace allowAll = Ace::allowed(FILE_ALL_ACCESS, tokenUser());
+    const Ace denyDacl = Ace::denied(READ_CONTROL | WRITE_DAC, testsupport::usersGroupSid());
+    setDacl(file, testsupport::otherUserSid(), {denyDacl, allowAll});
     EXPECT_EQ(streamed({L"--effective-permissions", L"--path=" + file}),
               "EffectivePermissions\n  AccessMask\n    AccessMask" + mask("1111111111001") + "\n");
+    // Once every bit is granted the walk stops; and the owner's rights outlive any deny entry.
+    setDacl(file, testsupport::otherUserSid(), {allowAll, denyDacl});
+    EXPECT_EQ(streamed({L"--effective-permissions", L"--path=" + file}),
+              "EffectivePermissions\n  AccessMask\n    AccessMask" + mask("1111111111111") + "\n");
+    setDacl(file, tokenUser(), {denyDacl, allowAll});
+    EXPECT_EQ(streamed({L"--effective-permissions", L"--path=" + file}),
+              "EffectivePermissions\n  AccessMask\n    AccessMask" + mask("1111111111111") + "\n");
     setDacl(file, testsupport::otherUserSid(), {});
     EXPECT_EQ(streamed({L"--effective-permissions", L"--path=" + file}),
               "EffectivePermissions\n  AccessMask\n    AccessMask" + mask(kNone) + "\n");

@@ -68,6 +68,7 @@ TEST_F(Subtree, AccessDecidesBelowTheFirstLevelOnly) {
     tree.folder(L"vhosts\\root\\a\\readOnlyData");
     tree.folder(L"vhosts\\root\\a\\owned");
     tree.folder(L"vhosts\\root\\a\\ownedButDenied");
+    tree.folder(L"vhosts\\root\\a\\ownerRightsDenied");
     tree.folder(L"vhosts\\root\\a\\synchronized");
     setDacl(root(L"\\denied"), other, {Ace::denied(GENERIC_ALL, tokenUser())});
     setDacl(root(L"\\denied\\below"), other, {Ace::denied(GENERIC_ALL, tokenUser())});
@@ -75,10 +76,14 @@ TEST_F(Subtree, AccessDecidesBelowTheFirstLevelOnly) {
     // FILE_READ_DATA alone does not hold ListFolderOrReadData, which needs SYNCHRONIZE too.
     setDacl(root(L"\\a\\readOnlyData"), other, {Ace::allowed(FILE_READ_DATA, tokenUser())});
     setDacl(root(L"\\a\\synchronized"), other, {Ace::allowed(FILE_READ_DATA | SYNCHRONIZE, tokenUser())});
-    // Ownership alone grants ReadPermissions, unless a deny entry takes it away.
+    // Ownership alone grants ReadPermissions, which no deny entry takes away; only an OWNER RIGHTS
+    // entry replaces what the owner holds.
     setDacl(root(L"\\a\\owned"), tokenUser(), {});
     setDacl(root(L"\\a\\ownedButDenied"), tokenUser(), {Ace::denied(READ_CONTROL, tokenUser())});
-    EXPECT_EQ(names(run({L"subtree", root()})), (Names{"/a", "/a/owned", "/a/synchronized", "/denied"}));
+    setDacl(root(L"\\a\\ownerRightsDenied"), tokenUser(),
+            {Ace::denied(READ_CONTROL, security::Sid::fromString(L"S-1-3-4"))});
+    EXPECT_EQ(names(run({L"subtree", root()})),
+              (Names{"/a", "/a/owned", "/a/ownedButDenied", "/a/synchronized", "/denied"}));
     // Nothing below an invisible folder was looked at.
     EXPECT_EQ(substitute.calls(Call::findFirstFile, root(L"\\a\\closed\\*.*")), 0);
     EXPECT_EQ(substitute.calls(Call::getNamedSecurityInfo, root(L"\\a\\closed\\inner")), 0);

@@ -1,11 +1,14 @@
 #include "security/Token.h"
 
 #include "app/Exceptions.h"
+#include "platform/Handle.h"
 #include "support/FailureOf.h"
 #include "support/SecurityFixtures.h"
 #include "support/SubstitutePlatform.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,6 +52,10 @@ TEST_F(TokenTest, PrivilegesHeldAndEnabled) {
     ASSERT_EQ(privileges.size(), 2u);
     EXPECT_EQ(privileges[0].attributes, 0u);
     EXPECT_EQ(privileges[1].attributes, DWORD(SE_PRIVILEGE_ENABLED));
+    Token token = Token::caller(TOKEN_QUERY);
+    EXPECT_TRUE(token.holdsEnabled(SE_BACKUP_NAME));
+    EXPECT_FALSE(token.holdsEnabled(SE_TAKE_OWNERSHIP_NAME)); // held, not enabled
+    EXPECT_FALSE(token.holdsEnabled(SE_DEBUG_NAME));
 }
 
 TEST_F(TokenTest, FailuresCarryTheirMessages) {
@@ -80,6 +87,27 @@ TEST(TokenUnderWine, TheProcessTokenIsAnElevatedAdministrator) {
     }));
     EXPECT_FALSE(token.privileges().empty());
     EXPECT_FALSE(token.user().empty());
+    EXPECT_FALSE(token.userEntry().denyOnly());
+}
+
+TEST(TokenUnderWine, ARestrictedTokenMarksItsDenyOnlyGroups) {
+    platform::Handle process, restricted, impersonation;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, process.receive()));
+    // Wine keeps the user SID enabled even when it is listed here, so only a group is tested.
+    SID_AND_ATTRIBUTES denyOnly{administratorsGroup().get(), 0};
+    ASSERT_TRUE(
+        CreateRestrictedToken(process.get(), 0, 1, &denyOnly, 0, nullptr, 0, nullptr, restricted.receive()));
+    ASSERT_TRUE(DuplicateTokenEx(restricted.get(), TOKEN_QUERY | TOKEN_IMPERSONATE, nullptr,
+                                 SecurityImpersonation, TokenImpersonation, impersonation.receive()));
+    ASSERT_TRUE(SetThreadToken(nullptr, impersonation.get()));
+    Token token = Token::caller(TOKEN_QUERY);
+    std::vector<TokenGroup> groups = token.groups();
+    RevertToSelf();
+    auto administrators = std::find_if(groups.begin(), groups.end(),
+                                       [](const TokenGroup& g) { return g.sid == administratorsGroup(); });
+    ASSERT_NE(administrators, groups.end());
+    EXPECT_TRUE(administrators->denyOnly());
+    EXPECT_FALSE(administrators->enabled());
 }
 
 } // namespace

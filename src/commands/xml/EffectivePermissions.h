@@ -28,5 +28,5 @@ private:
     void addErrorAttributes(SaxDocument& document, int number, const std::wstring& message);
     void addErrorAttributes(SaxDocument& document);
 
-    std::vector<security::CallerSid> caller_;
+    security::Caller caller_;
 };

@@ -35,5 +35,5 @@ protected:
 private:
     void canDelete(const paths::NormalPath& itemPath, bool isFolder, bool descend, LoopGuard& guard);
 
-    std::vector<security::CallerSid> caller_;
+    security::Caller caller_;
 };

@@ -36,5 +36,5 @@ private:
     // The listing of a folder; a failure is a warning and gives nothing.
     files::DirectoryListing listOrWarn(const paths::NormalPath& fullPath);
 
-    std::vector<security::CallerSid> caller_;
+    security::Caller caller_;
 };
