@@ -1,8 +1,11 @@
 #include "permissions/XmlDocument.h"
 
 #include "app/Exceptions.h"
+#include "platform/Handle.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace permissions {
 namespace {
@@ -15,6 +18,13 @@ void setOptionalProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIAN
     HRESULT hr = document->setProperty(com::Bstr(name).get(), value);
     if (hr != E_FAIL) com::check(hr);
 }
+
+struct SafeArrayDestroyer {
+    void operator()(SAFEARRAY* array) const { SafeArrayDestroy(array); }
+};
+using SafeArray = std::unique_ptr<SAFEARRAY, SafeArrayDestroyer>;
+
+[[noreturn]] void wrongXml(const std::wstring& shown) { throwRunTimeError(0, L"Wrong XML " + shown); }
 
 void checkSize(uint64_t bytes, const std::wstring& shown) {
     if (bytes > XmlDocument::kMaxXmlSizeKilobytes * 1024ull)
@@ -76,6 +86,8 @@ XmlElement XmlElement::append(const std::wstring& name) {
     return XmlElement(created);
 }
 
+std::wstring XmlElement::name() const { return nameOf(element_.get()); }
+
 std::vector<XmlElement> XmlElement::children(const std::wstring& name) const {
     std::vector<XmlElement> found;
     com::forEachElement(element_.get(), [&](IXMLDOMNode* node) {
@@ -118,7 +130,7 @@ XmlDocument::XmlDocument() {
 void XmlDocument::requireRoot(const std::wstring& shown) const {
     com::Ptr<IXMLDOMElement> root;
     HRESULT hr = document_->get_documentElement(root.receive());
-    if (FAILED(hr) || !root) throwRunTimeError(0, L"Wrong XML " + shown);
+    if (FAILED(hr) || !root) wrongXml(shown);
 }
 
 void XmlDocument::loadText(const std::wstring& text, const std::wstring& shown) {
@@ -128,13 +140,32 @@ void XmlDocument::loadText(const std::wstring& text, const std::wstring& shown) 
     requireRoot(shown);
 }
 
+// MSXML's load() takes a path as a URL: it decodes %XX escapes (so "..%5C" climbs a folder past
+// the checked path) and would fetch http: names. The file is read here, as the file the policy
+// checked, and its bytes are handed over; the parser still detects their encoding.
 void XmlDocument::loadFile(const std::wstring& path, const std::wstring& shown) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        checkSize((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow, shown);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    if (platform::current().createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                       &handle))
+        wrongXml(shown);
+    platform::FileHandle file(handle);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) wrongXml(shown);
+    checkSize(static_cast<uint64_t>(size.QuadPart), shown);
+    SafeArray bytes(SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size.QuadPart)));
+    if (!bytes) throwRunTimeError(ERROR_NOT_ENOUGH_MEMORY, L"Wrong XML " + shown);
+    void* data = nullptr;
+    com::check(SafeArrayAccessData(bytes.get(), &data));
+    DWORD read = 0;
+    const BOOL done = ReadFile(file.get(), data, static_cast<DWORD>(size.QuadPart), &read, nullptr);
+    SafeArrayUnaccessData(bytes.get());
+    if (!done || read != static_cast<DWORD>(size.QuadPart)) wrongXml(shown);
+    VARIANT source;
+    VariantInit(&source);
+    source.vt = VT_ARRAY | VT_UI1;
+    source.parray = bytes.get();
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    com::Variant source(path);
-    document_->load(source.get(), &loaded);
+    document_->load(source, &loaded);
     requireRoot(shown);
 }
 
@@ -147,6 +178,12 @@ XmlElement XmlDocument::root() const {
     com::Ptr<IXMLDOMElement> root;
     com::check(document_->get_documentElement(root.receive()));
     return XmlElement(root);
+}
+
+XmlElement XmlDocument::root(const std::wstring& name, const std::wstring& shown) const {
+    XmlElement element = root();
+    if (element.name() != name) wrongXml(shown);
+    return element;
 }
 
 std::wstring XmlDocument::xml() const {
