@@ -1,22 +1,37 @@
-#include "commands/files/MappedFile.h"
+#include "commands/files/FilePrefix.h"
 
 #include "app/Exceptions.h"
 
-namespace files {
+#include <algorithm>
 
-MappedFile::MappedFile(HANDLE file) {
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size)) raiseRunTimeError(GetLastError(), L"Unable to read file");
-    if (size.QuadPart == 0) return; // a mapping of nothing cannot be made
-    mapping_.reset(CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping_) raiseRunTimeError(GetLastError(), L"Unable to read file");
-    view_ = static_cast<const unsigned char*>(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
-    if (view_ == nullptr) raiseRunTimeError(GetLastError(), L"Unable to read file");
-    size_ = static_cast<size_t>(size.QuadPart);
+namespace files {
+namespace {
+
+constexpr DWORD kPieceSize = 4096;
+
+// One read of at most `size` bytes; 0 at the end of the file.
+DWORD readPiece(HANDLE file, unsigned char* into, DWORD size) {
+    DWORD read = 0;
+    if (ReadFile(file, into, size, &read, nullptr)) return read;
+    DWORD error = GetLastError();
+    if (error == ERROR_BROKEN_PIPE) return 0;
+    raiseRunTimeError(error, L"Unable to read file");
 }
 
-MappedFile::~MappedFile() {
-    if (view_) UnmapViewOfFile(view_);
+} // namespace
+
+FilePrefix::FilePrefix(HANDLE file, size_t limit) {
+    // One byte past the limit tells a file of exactly `limit` bytes from a longer one.
+    bytes_.resize(limit + 1);
+    size_t filled = 0;
+    while (filled < bytes_.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(kPieceSize, bytes_.size() - filled));
+        const DWORD read = readPiece(file, bytes_.data() + filled, want);
+        if (read == 0) break;
+        filled += read;
+    }
+    truncated_ = filled > limit;
+    bytes_.resize(std::min(filled, limit));
 }
 
 } // namespace files

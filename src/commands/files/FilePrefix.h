@@ -1,29 +1,33 @@
-// A whole file mapped read-only into the address space: its content without copying it into the
-// heap, so that a file of any size can be examined with bounded memory.
+// The first bytes of a file, read into a buffer of bounded size: what the content tests judge.
+// A departure from reading (or mapping) the whole file: that made one large file cost gigabytes
+// of memory and seconds of I/O. Like the Unix file utility, a file longer than the prefix is
+// judged by its prefix.
 #pragma once
-#include "platform/Handle.h"
-
+#include <cstddef>
 #include <span>
+#include <vector>
 
 #include <windows.h>
 
 namespace files {
 
-class MappedFile {
+class FilePrefix {
 public:
-    // Maps the file open on `file` (it needs read access). Raises "Unable to read file" with the
-    // error when it cannot be mapped. An empty file maps to an empty content.
-    explicit MappedFile(HANDLE file);
-    ~MappedFile();
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    // 1 MiB, the Unix file utility's default read.
+    static constexpr size_t kDefaultLimit = size_t(1) << 20;
 
-    std::span<const unsigned char> content() const { return {view_, size_}; }
+    // Reads from the current position of `file` (it needs read access) until the end or `limit`
+    // bytes. "Unable to read file" with the error when a read fails (a broken pipe ends the
+    // content instead).
+    explicit FilePrefix(HANDLE file, size_t limit = kDefaultLimit);
+
+    std::span<const unsigned char> content() const { return bytes_; }
+    // The file goes on past the prefix.
+    bool truncated() const { return truncated_; }
 
 private:
-    platform::Handle mapping_;
-    const unsigned char* view_ = nullptr;
-    size_t size_ = 0;
+    std::vector<unsigned char> bytes_;
+    bool truncated_ = false;
 };
 
 } // namespace files
