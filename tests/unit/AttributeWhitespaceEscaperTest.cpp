@@ -25,7 +25,9 @@ TEST(AttributeWhitespaceEscaper, PiecesMayEndAnywhere) {
     const std::string whole = escaped(document);
     for (size_t cut = 0; cut <= document.size(); ++cut) {
         AttributeWhitespaceEscaper escaper;
-        EXPECT_EQ(escaper.escape(document.substr(0, cut)) + escaper.escape(document.substr(cut)), whole) << cut;
+        std::string pieces = escaper.escape(document.substr(0, cut));
+        pieces += escaper.escape(document.substr(cut));
+        EXPECT_EQ(pieces, whole) << cut;
     }
     AttributeWhitespaceEscaper escaper;
     std::string byByte;
