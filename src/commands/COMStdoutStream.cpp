@@ -29,13 +29,19 @@ ULONG COMStdoutStream::Release() {
 
 HRESULT COMStdoutStream::Write(const void* data, ULONG size, ULONG* written) {
     try {
+        std::string filtered;
+        if (filter_) {
+            filtered = filter_(std::string_view(static_cast<const char*>(data), size));
+            data = filtered.data();
+        }
+        const DWORD count = filter_ ? static_cast<DWORD>(filtered.size()) : size;
         DWORD done = 0;
-        if (!WriteFile(file_ ? file_ : GetStdHandle(STD_OUTPUT_HANDLE), data, size, &done, nullptr))
+        if (!WriteFile(file_ ? file_ : GetStdHandle(STD_OUTPUT_HANDLE), data, count, &done, nullptr))
             raiseOsError(L"Unable to write into " + shown_, GetLastError(), {L"", "COMStdoutStream::Write", 100});
-        if (done < size)
-            raisePlainError(format(L"Unable to write %d bytes into %s", size, shown_),
+        if (done < count)
+            raisePlainError(format(L"Unable to write %d bytes into %s", count, shown_),
                             {L"", "COMStdoutStream::Write", 102});
-        if (written) *written = done;
+        if (written) *written = size;
         return S_OK;
     } catch (...) {
         failure_ = std::current_exception();

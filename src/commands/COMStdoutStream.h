@@ -1,11 +1,13 @@
-// An IStream whose Write puts the bytes unchanged on the process's standard output handle (or on
-// a spool file); for documents streamed through the MSXML SAX writer. Reference-counted, deleted
-// at count zero.
+// An IStream whose Write puts the bytes on the process's standard output handle (or on a spool
+// file), unchanged unless a filter is set; for documents streamed through the MSXML SAX writer.
+// Reference-counted, deleted at count zero.
 #pragma once
 #include <objidl.h>
 
 #include <exception>
+#include <functional>
 #include <string>
+#include <string_view>
 
 class COMStdoutStream : public IStream {
 public:
@@ -17,6 +19,10 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
+
+    // Applied to every piece before it is written; the writer is told the piece's own size.
+    using Filter = std::function<std::string(std::string_view)>;
+    void setFilter(Filter filter) { filter_ = std::move(filter); }
 
     HRESULT STDMETHODCALLTYPE Read(void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) override;
@@ -47,4 +53,5 @@ private:
     std::wstring shown_;
     LONG references_ = 1;
     std::exception_ptr failure_;
+    Filter filter_;
 };

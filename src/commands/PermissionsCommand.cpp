@@ -12,6 +12,9 @@ using namespace permissions;
 
 namespace {
 
+// The root element of every permission document.
+const std::wstring kRoot = L"Permissions";
+
 struct ModeParameters {
     const wchar_t* name;
     Permissions::Mode mode;
@@ -23,9 +26,10 @@ struct ModeParameters {
 const ModeParameters& modeParameters(const std::wstring& argument) {
     static const NameList flags{L"--inherit-from-parent", L"--replace-on-children"};
     static const ModeParameters table[] = {
-        {L"--list", Permissions::List, {L"--file"}, {}},
-        {L"--list-common", Permissions::ListCommon, {L"--file"}, {}},
-        {L"--list-advanced", Permissions::ListAdvanced, {L"--file"}, {}},
+        // A listing without --file is refused later, by prepare.
+        {L"--list", Permissions::List, {}, {L"--file"}},
+        {L"--list-common", Permissions::ListCommon, {}, {L"--file"}},
+        {L"--list-advanced", Permissions::ListAdvanced, {}, {L"--file"}},
         {L"--set", Permissions::Set, {L"--file", L"--xml"}, {}},
         {L"--set-common", Permissions::SetCommon, {L"--file", L"--xml"}, flags},
         {L"--set-advanced", Permissions::SetAdvanced, {L"--file", L"--xml"}, flags},
@@ -49,7 +53,7 @@ int Permissions::start(int argc, wchar_t** argv) {
     Params params(argc - 1, argv + 1);
     params.check(entry.required, entry.optional);
     mode = entry.mode;
-    // A bare "--file" in a listing mode leaves the path empty; prepare refuses it.
+    // An absent or bare "--file" in a listing mode leaves the path empty; prepare refuses it.
     file = params.value(L"--file", false);
     xml = params.value(L"--xml", false);
     inheritFromParent = params.has(L"--inherit-from-parent");
@@ -110,10 +114,11 @@ void Permissions::setPermissions() {
     bool inherit = false;
     if (mode == Set) {
         document.loadText(xml, xml);
-        acl = simpleAcl(readSimpleAcl(document.root()));
+        acl = simpleAcl(readSimpleAcl(document.root(kRoot, xml)));
     } else {
-        document.loadFile(xmlFile(), xmlFile().display());
-        std::vector<AdvancedEntry> entries = requestedEntries(document.root(), fileObject);
+        const std::wstring shown = xmlFile().display();
+        document.loadFile(xmlFile(), shown);
+        std::vector<AdvancedEntry> entries = requestedEntries(document.root(kRoot, shown), fileObject);
         if (inheritFromParent) {
             // Inherited entries stay with inheritance; the explicit ones are written beside them.
             std::erase_if(entries, [](const AdvancedEntry& e) { return e.inherited(); });
@@ -130,9 +135,10 @@ void Permissions::setPermissions() {
 
 void Permissions::convertCommon() {
     XmlDocument document;
-    document.loadFile(xmlFile(), xmlFile().display());
+    const std::wstring shown = xmlFile().display();
+    document.loadFile(xmlFile(), shown);
+    XmlElement root = document.root(kRoot, shown);
     if (debugflag::query()) LogManager::instance().log(0, L"Converting common permissions %s", document.xml());
-    XmlElement root = document.root();
     const bool fileDocument = isFileDocument(root);
     LogManager::instance().log(0, fileDocument ? L"Converting file permissions." : L"Converting folder permissions.");
     std::vector<AdvancedEntry> entries = entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), fileDocument);

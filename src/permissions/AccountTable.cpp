@@ -42,6 +42,23 @@ bool beginsWithTrue(const std::wstring& value) {
     return value.size() >= 4 && text::equalNoCase(value.substr(0, 4), L"true");
 }
 
+// The kind LookupAccountNameW gives for the name as it stands (the key is already qualified);
+// nothing when no account has the name.
+std::optional<SID_NAME_USE> useOfName(const std::wstring& qualified) {
+    platform::Platform& p = platform::current();
+    DWORD sidSize = 0, domainSize = 0;
+    SID_NAME_USE use = SidTypeUnknown;
+    DWORD error = p.lookupAccountName(qualified, nullptr, &sidSize, nullptr, &domainSize, &use);
+    if (error == ERROR_INSUFFICIENT_BUFFER) {
+        std::vector<BYTE> sid(sidSize);
+        std::wstring domain(domainSize, L'\0');
+        error = p.lookupAccountName(qualified, sid.data(), &sidSize, domain.data(), &domainSize, &use);
+    }
+    if (error == ERROR_NONE_MAPPED) return std::nullopt;
+    if (error) raiseRunTimeError(error, L"Unable to lookup SID for name %s", qualified);
+    return use;
+}
+
 } // namespace
 
 std::wstring cutTo(const std::wstring& text, size_t length) {
@@ -82,6 +99,9 @@ void AccountTable::store(const security::Sid& sid, bool permanent, const std::ws
                          const std::wstring& descInfo) {
     std::optional<security::AccountName> resolved = sid.lookupIfMapped();
     const std::wstring key = resolved ? resolved->qualified() : sid.toString();
+    // Looked up before the record changes: a failure leaves no half-stored account behind.
+    std::optional<SID_NAME_USE> byName;
+    if (resolved && resolved->use == SidTypeUnknown) byName = useOfName(key);
     auto it = std::find_if(accounts_.begin(), accounts_.end(),
                            [&](const AccountRecord& a) { return text::equalNoCase(a.key, key); });
     if (it == accounts_.end()) {
@@ -93,12 +113,8 @@ void AccountTable::store(const security::Sid& sid, bool permanent, const std::ws
     if (record.domain.empty() && resolved) {
         record.domain = resolved->domain;
         record.use = resolved->use;
-        if (record.use == SidTypeUnknown) {
-            // Some SIDs answer "unknown" by SID and their real kind by name.
-            security::Sid again = identity::resolveAccount(key);
-            if (std::optional<security::AccountName> byName = again.lookupIfMapped())
-                record.use = byName->use;
-        }
+        // Some SIDs answer "unknown" by SID and their real kind by name.
+        if (byName) record.use = *byName;
         record.permanent = permanent;
     }
     if (record.descType.empty()) {
@@ -157,12 +173,9 @@ void AccountTable::prepare(const std::wstring& path, const std::wstring& vhostsR
     setAccount(security::administratorsGroup(), true, L"admins", L"");
     setAccount(security::localSystem(), true, L"system", L"");
     const std::wstring domain = domainOf(path, vhostsRoot);
-    if (domain.empty()) return;
-    try {
-        prepareDomain(domain);
-    } catch (...) {
-        warn("Permissions::prepare", currentFailure());
-    }
+    // A database failure ends the command: a listing without the domain's accounts would show
+    // them as system accounts. Failures of single accounts stay warnings (setAccount).
+    if (!domain.empty()) prepareDomain(domain);
 }
 
 void AccountTable::prepareDomain(const std::wstring& domain) {
@@ -229,44 +242,42 @@ std::wstring AccountTable::poolAccount(const std::wstring& escapedDomain) {
     return kDefaultPoolAccount;
 }
 
+// Database failures are not caught: a listing that silently described accounts as system
+// accounts would mislead the panel. Storing the answer is setAccount's, whose failures are warnings.
 void AccountTable::classify(const security::Sid& sid) {
-    try {
-        std::optional<security::AccountName> resolved = sid.lookupIfMapped();
-        // The first description wins: an account already described (a listing meets the same
-        // accounts on every entry of a walk) is not asked about again.
-        const AccountRecord* known = find(resolved ? resolved->qualified() : sid.toString());
-        if (known && !known->descType.empty() && !(known->use == SidTypeUser && known->fullName.empty())) return;
-        std::wstring login;
-        if (resolved && text::equalNoCase(resolved->domain, localComputer())) login = resolved->name;
-        if (login.empty()) return store(sid, false, L"sysaccount", L"");
-        const bool anonymous = login.size() >= kAnonymousPrefix.size() &&
-                               text::equalNoCase(login.substr(0, kAnonymousPrefix.size()), kAnonymousPrefix);
-        const std::wstring an = anonymous ? L"an" : L"";
-        const std::wstring escaped =
-            database_.escape(anonymous ? login.substr(kAnonymousPrefix.size()) : login);
-        VRecordSet domain = database_.query(
-            L"SELECT d.name FROM `hosting` h, `domains` d, `sys_users` su WHERE d.id = h.dom_id AND "
-            L"h.sys_user_id=su.id AND su.login='" +
-            escaped + L"'");
-        if (domain.hasRow()) return store(sid, false, an + L"domusr", domain.get(L"name"));
-        VRecordSet subdomain = database_.query(
-            L"SELECT s.name, d.name from subdomains s, domains d, sys_users u where s.dom_id = d.id AND "
-            L"s.sys_user_id=u.id AND u.login='" +
-            escaped + L"'");
-        if (subdomain.hasRow()) {
-            // Both columns are called "name": the first is the subdomain's, the second the domain's.
-            return store(sid, false, an + L"subdomusr",
-                         subdomain.valueAt(0).value_or(L"") + L"." + subdomain.valueAt(1).value_or(L""));
-        }
-        VRecordSet web =
-            database_.query(L"SELECT d.name from web_users w, domains d, sys_users u where w.dom_id = "
-                            L"d.id AND w.sys_user_id=u.id AND u.login='" +
-                            escaped + L"'");
-        if (web.hasRow()) return store(sid, false, an + L"webusr", web.get(L"name"));
-        store(sid, false, text::equalNoCase(login, L"ASPNET") ? L"aspnet" : L"sysaccount", L"");
-    } catch (...) {
-        warn("Permissions::setAccount", currentFailure());
+    std::optional<security::AccountName> resolved = sid.lookupIfMapped();
+    // The first description wins: an account already described (a listing meets the same
+    // accounts on every entry of a walk) is not asked about again.
+    const AccountRecord* known = find(resolved ? resolved->qualified() : sid.toString());
+    if (known && !known->descType.empty() && !(known->use == SidTypeUser && known->fullName.empty())) return;
+    std::wstring login;
+    if (resolved && text::equalNoCase(resolved->domain, localComputer())) login = resolved->name;
+    if (login.empty()) return setAccount(sid, false, L"sysaccount", L"");
+    const bool anonymous = login.size() >= kAnonymousPrefix.size() &&
+                           text::equalNoCase(login.substr(0, kAnonymousPrefix.size()), kAnonymousPrefix);
+    const std::wstring an = anonymous ? L"an" : L"";
+    const std::wstring escaped =
+        database_.escape(anonymous ? login.substr(kAnonymousPrefix.size()) : login);
+    VRecordSet domain = database_.query(
+        L"SELECT d.name FROM `hosting` h, `domains` d, `sys_users` su WHERE d.id = h.dom_id AND "
+        L"h.sys_user_id=su.id AND su.login='" +
+        escaped + L"'");
+    if (domain.hasRow()) return setAccount(sid, false, an + L"domusr", domain.get(L"name"));
+    VRecordSet subdomain = database_.query(
+        L"SELECT s.name, d.name from subdomains s, domains d, sys_users u where s.dom_id = d.id AND "
+        L"s.sys_user_id=u.id AND u.login='" +
+        escaped + L"'");
+    if (subdomain.hasRow()) {
+        // Both columns are called "name": the first is the subdomain's, the second the domain's.
+        return setAccount(sid, false, an + L"subdomusr",
+                          subdomain.valueAt(0).value_or(L"") + L"." + subdomain.valueAt(1).value_or(L""));
     }
+    VRecordSet web =
+        database_.query(L"SELECT d.name from web_users w, domains d, sys_users u where w.dom_id = "
+                        L"d.id AND w.sys_user_id=u.id AND u.login='" +
+                        escaped + L"'");
+    if (web.hasRow()) return setAccount(sid, false, an + L"webusr", web.get(L"name"));
+    setAccount(sid, false, text::equalNoCase(login, L"ASPNET") ? L"aspnet" : L"sysaccount", L"");
 }
 
 void AccountTable::write(XmlElement& root) const {

@@ -38,8 +38,10 @@ public:
                     const std::wstring& descInfo);
 
     // The built-in accounts and, for a path under the virtual-hosts root, its domain's accounts.
+    // A failing database query ends the command.
     void prepare(const std::wstring& path, const std::wstring& vhostsRoot);
-    // Describes a SID the preparation did not register (the first description wins).
+    // Describes a SID the preparation did not register (the first description wins). A failing
+    // database query ends the command.
     void classify(const security::Sid& sid);
 
     const std::vector<AccountRecord>& accounts() const { return accounts_; }

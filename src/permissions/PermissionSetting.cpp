@@ -142,7 +142,9 @@ std::vector<AdvancedEntry> entriesFromCommon(const std::vector<CommonEntry>& req
     std::vector<AdvancedEntry> explicitListed;
     for (const AdvancedEntry& e : listed)
         if (!e.inherited()) explicitListed.push_back(e);
-    const std::vector<CommonEntry> current = foldToCommon(explicitListed, file);
+    // The view the caller was shown (--list-common folds every entry, inherited ones included):
+    // an account whose common sets are as listed is unchanged.
+    const std::vector<CommonEntry> current = foldToCommon(listed, file);
     for (const CommonEntry& wanted : requested) {
         auto same = std::find_if(current.begin(), current.end(), [&](const CommonEntry& c) {
             return c.account == wanted.account && c.allow == wanted.allow && c.deny == wanted.deny;

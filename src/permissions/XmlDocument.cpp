@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace permissions {
 namespace {
@@ -17,6 +18,8 @@ void setOptionalProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIAN
     HRESULT hr = document->setProperty(com::Bstr(name).get(), value);
     if (hr != E_FAIL) com::check(hr);
 }
+
+[[noreturn]] void wrongXml(const std::wstring& shown) { throwRunTimeError(0, L"Wrong XML " + shown); }
 
 void checkSize(uint64_t bytes, const std::wstring& shown) {
     if (bytes > XmlDocument::kMaxXmlSizeKilobytes * 1024ull)
@@ -78,6 +81,8 @@ XmlElement XmlElement::append(const std::wstring& name) {
     return XmlElement(created);
 }
 
+std::wstring XmlElement::name() const { return nameOf(element_.get()); }
+
 std::vector<XmlElement> XmlElement::children(const std::wstring& name) const {
     std::vector<XmlElement> found;
     com::forEachElement(element_.get(), [&](IXMLDOMNode* node) {
@@ -120,7 +125,7 @@ XmlDocument::XmlDocument() {
 void XmlDocument::requireRoot(const std::wstring& shown) const {
     com::Ptr<IXMLDOMElement> root;
     HRESULT hr = document_->get_documentElement(root.receive());
-    if (FAILED(hr) || !root) throwRunTimeError(0, L"Wrong XML " + shown);
+    if (FAILED(hr) || !root) wrongXml(shown);
 }
 
 void XmlDocument::loadText(const std::wstring& text, const std::wstring& shown) {
@@ -137,7 +142,7 @@ void XmlDocument::loadFile(const paths::NormalPath& path, const std::wstring& sh
     platform::FileHandle file;
     if (platform::current().createFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, file.receive()))
-        throwRunTimeError(0, L"Wrong XML " + shown);
+        wrongXml(shown);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) raiseRunTimeError(GetLastError(), L"Unable to read file (%s)", shown);
     checkSize(uint64_t(size.QuadPart), shown);
@@ -161,6 +166,12 @@ XmlElement XmlDocument::root() const {
     com::Ptr<IXMLDOMElement> root;
     com::check(document_->get_documentElement(root.receive()));
     return XmlElement(root);
+}
+
+XmlElement XmlDocument::root(const std::wstring& name, const std::wstring& shown) const {
+    XmlElement element = root();
+    if (element.name() != name) wrongXml(shown);
+    return element;
 }
 
 std::wstring XmlDocument::xml() const {

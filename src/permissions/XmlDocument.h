@@ -25,6 +25,7 @@ public:
     // The element children with the name, in document order.
     std::vector<XmlElement> children(const std::wstring& name) const;
     std::optional<XmlElement> child(const std::wstring& name) const;
+    std::wstring name() const;
     IXMLDOMElement* get() const { return element_.get(); }
 
 private:
@@ -50,6 +51,9 @@ public:
     XmlElement createRoot(const std::wstring& name);
 
     XmlElement root() const;
+    // The root of a caller's document, which must be the element `name`: "Wrong XML %s" with
+    // `shown` otherwise (an HTML page or a document of another vocabulary is not read as one).
+    XmlElement root(const std::wstring& name, const std::wstring& shown) const;
     std::wstring xml() const;
 
     // What the loader was set to, read back from the document.

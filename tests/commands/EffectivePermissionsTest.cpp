@@ -1,6 +1,8 @@
 #include "app/Text.h"
+#include "permissions/XmlDocument.h"
 #include "security/Ace.h"
 #include "support/FileFixtures.h"
+#include "support/InProcess.h"
 #include "support/SecurityFixtures.h"
 #include "support/XmlOutline.h"
 
@@ -101,6 +103,40 @@ TEST_F(EffectivePermissionsCommand, AFailureShowsOnTheElementOfItsItem) {
     EXPECT_EQ(outline[5].attributes, (testsupport::XmlAttributes{{"Path", "good.txt"}}));
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].level, 3);
+}
+
+TEST_F(EffectivePermissionsCommand, AFolderWhoseListingFailsKeepsItsRights) {
+    tree.file(L"vhosts\\dir\\a.txt", "a");
+    setDacl(site(L"dir"), testsupport::otherUserSid(), {Ace::allowed(FILE_GENERIC_READ, tokenUser())});
+    substitute.failNext(testsupport::Call::findFirstFile, site(L"dir\\*.*"), ERROR_INVALID_FUNCTION, 1000);
+    auto outline = xmlOutline(
+        (streamed({L"--effective-permissions", L"--path=" + site(L"dir"), L"--with-child-objects"}), raw));
+    ASSERT_EQ(outline.size(), 3u) << raw;
+    EXPECT_EQ(outline[0].name, "EffectivePermissions");
+    EXPECT_EQ(testsupport::attributeOf(outline[0], "ErrorCode"), "unknown");
+    EXPECT_NE(testsupport::attributeOf(outline[0], "ErrorDetails"), "");
+    EXPECT_EQ(outline[1].name, "AccessMask");
+    EXPECT_TRUE(outline[1].attributes.empty()) << raw;
+    EXPECT_EQ(outline[2].attributes.size(), 13u);
+    EXPECT_EQ(testsupport::attributeOf(outline[2], "ListFolderOrReadData"), "True");
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].level, 3);
+}
+
+// In debug mode the details carry their context lines: a parser reads them back with their
+// line feeds.
+TEST_F(EffectivePermissionsCommand, DebugDetailsKeepTheirLineFeeds) {
+    testsupport::ScopedConfigDword debug(L"Debug", 1);
+    tree.file(L"vhosts\\dir\\bad.txt", "b");
+    setDacl(site(L"dir"), testsupport::otherUserSid(), {});
+    substitute.failNext(testsupport::Call::getNamedSecurityInfo, site(L"dir\\bad.txt"), ERROR_ACCESS_DENIED, 1000);
+    streamed({L"--effective-permissions", L"--path=" + site(L"dir"), L"--child-objects-only"});
+    ASSERT_NE(raw.find("&#10;   at "), std::string::npos) << raw;
+    permissions::XmlDocument reread;
+    reread.loadText(text::fromUtf8(raw), L"streamed");
+    std::optional<permissions::XmlElement> child = reread.root().child(L"Child");
+    ASSERT_TRUE(child);
+    EXPECT_NE(child->text(L"ErrorDetails").find(L"\n   at "), std::wstring::npos);
 }
 
 TEST_F(EffectivePermissionsCommand, ARefusedPathGivesTheDocumentWithItsError) {

@@ -1,6 +1,7 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/ErrorDocument.h"
+#include "permissions/XmlDocument.h"
 #include "support/InProcess.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +73,19 @@ TEST(ErrorDocument, DebugModeDetailsCarryTheContexts) {
     testsupport::ScopedConfigDword debug(L"Debug", std::nullopt);
     EXPECT_EQ(mapped([] { raisePlainError(L"library failure", {L"ctx", "Lib::call", 12}); }).message,
               L"library failure");
+}
+
+// The context lines of debug-mode details come back from a parser as they were.
+TEST(ErrorDocument, DetailsWithLineFeedsReadBackWhole) {
+    const std::wstring message = L"library failure\n   at ctx(Lib::call line 12)\r\n\tend";
+    const std::wstring xml = errorDocument(9, message);
+    EXPECT_NE(xml.find(L"ErrorDetails=\"library failure&#10;   at ctx(Lib::call line 12)&#13;&#10;&#9;end\""),
+              std::wstring::npos)
+        << text::toUtf8(xml);
+    permissions::XmlDocument reread;
+    reread.loadText(xml, L"error");
+    EXPECT_EQ(reread.root().text(L"ErrorDetails"), message);
+    EXPECT_EQ(reread.root().text(L"Error"), message);
 }
 
 TEST(ErrorDocument, ForeignExceptionsAreNotMapped) {

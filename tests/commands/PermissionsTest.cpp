@@ -4,6 +4,8 @@
 
 #include "app/Text.h"
 #include "permissions/XmlDocument.h"
+#include "platform/Platform.h"
+#include "security/AclDump.h"
 #include "support/DatabaseFixtures.h"
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
@@ -80,11 +82,7 @@ protected:
                            ? std::nullopt
                            : std::optional<std::vector<RunTime::InheritanceEntry>>(it->second);
             };
-            command->openDatabase = [] {
-                static testsupport::TableSettingsSource source =
-                    testsupport::TableSettingsSource::testServer();
-                return std::make_unique<db::DatabaseConnection>(false, &source);
-            };
+            command->openDatabase = [this] { return std::make_unique<db::DatabaseConnection>(false, &database); };
             list.push_back(std::move(command));
             return list;
         });
@@ -102,6 +100,7 @@ protected:
     testsupport::ScopedEnvironment tmp{L"tmp", std::nullopt}, temp{L"temp", std::nullopt};
     std::wstring site;
     std::map<std::wstring, std::vector<RunTime::InheritanceEntry>> sources;
+    testsupport::TableSettingsSource database = testsupport::TableSettingsSource::testServer();
 };
 
 TEST_F(PermissionsCommand, ListNamesEveryAccountWithItsThreeRights) {
@@ -297,7 +296,7 @@ TEST_F(PermissionsCommand, BadDocumentsFailAndChangeNothing) {
         {"<Permissions><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"nobody\" Allow=\"True\"/></AdvancedAcl>"
          "</Permissions>",
          "Unable to lookup SID for name WEB01\\nobody"},
-        {"<Wrong><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"nobody\"/></AdvancedAcl></Wrong>", ""},
+        {"<Wrong><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"nobody\"/></AdvancedAcl></Wrong>", "Wrong XML "},
     };
     int i = 0;
     for (const auto& [document, message] : corpus) {
@@ -310,6 +309,101 @@ TEST_F(PermissionsCommand, BadDocumentsFailAndChangeNothing) {
             EXPECT_EQ(r.exitCode, 1) << document.substr(0, 60);
             EXPECT_NE(r.out.find(message), std::string::npos) << r.out;
             EXPECT_EQ(substitute.security(site)->dacl, before) << document.substr(0, 60);
+        }
+    }
+}
+
+// A page or a document of another vocabulary is no permission document, whatever it holds.
+TEST_F(PermissionsCommand, DocumentsWhoseRootIsNotPermissionsAreRefusedBeforeAnyWrite) {
+    const auto before = substitute.security(site);
+    const int writes = substitute.calls(testsupport::Call::setNamedSecurityInfo);
+    const std::string everyone = "<Ace Domain=\"\" Name=\"S-1-1-0\" Read=\"allow\" Write=\"allow\" Execute=\"allow\"/>";
+    const std::string fullEntry =
+        "<Entry Domain=\"\" Name=\"S-1-1-0\" InheritedFrom=\"\" Allow=\"True\"><AccessMask "
+        "TraverseFolderOrExecuteFile=\"True\" ListFolderOrRead=\"True\" CreateFilesOrWrite=\"True\" "
+        "ChangePermissions=\"True\"/><ApplyOnto Files=\"True\" Subfolders=\"True\" ThisObject=\"True\"/></Entry>";
+    const std::string common = "<CommonAcl><Entry Domain=\"\" Name=\"S-1-1-0\"><AllowAccessMask "
+                               "FullControl=\"True\"/></Entry></CommonAcl>";
+    const std::wstring tree = L"<Tree><Folder Name=\"site\"><Acl>" + text::fromUtf8(everyone) + L"</Acl></Folder></Tree>";
+    auto r = run({L"--set", L"--file=" + site, L"--xml=" + tree});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Wrong XML " + text::toUtf8(tree));
+    r = run({L"--set", L"--file=" + site, L"--xml=<Tree><Acl>" + text::fromUtf8(everyone) + L"</Acl></Tree>"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("Wrong XML <Tree>", 0), 0u) << r.out;
+    const std::vector<std::pair<std::string, std::string>> documents = {
+        {"--set-advanced", "<html><head><title>Permissions</title></head><body><AdvancedAcl>" + fullEntry +
+                               "</AdvancedAcl></body></html>"},
+        {"--set-advanced", "<Tree Type=\"Folder\"><AdvancedAcl>" + fullEntry + "</AdvancedAcl></Tree>"},
+        {"--set-common", "<Tree Type=\"Folder\">" + common + "</Tree>"},
+        {"--set-common", "<permissions Type=\"Folder\">" + common + "</permissions>"},
+    };
+    int i = 0;
+    for (const auto& [mode, document] : documents) {
+        SCOPED_TRACE(document.substr(0, 40));
+        std::wstring doc = writeDocument(document, L"foreign" + std::to_wstring(i++) + L".xml");
+        r = run({text::fromUtf8(mode), L"--file=" + site, L"--xml=" + doc});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "Wrong XML " + text::toUtf8(doc));
+    }
+    EXPECT_EQ(substitute.calls(testsupport::Call::setNamedSecurityInfo), writes);
+    EXPECT_EQ(substitute.security(site)->dacl, before->dacl);
+    EXPECT_EQ(substitute.security(site)->protectedDacl, before->protectedDacl);
+    // Converting prints nothing for such a document.
+    std::wstring doc = writeDocument("<Tree Type=\"File\">" + common + "</Tree>", L"convert.xml");
+    r = run({L"--convert-common", L"--xml=" + doc});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Wrong XML " + text::toUtf8(doc));
+}
+
+// The common view the caller edits folds every listed entry, inherited ones included: handed
+// back unchanged, it adds no explicit entries for accounts whose rights are all inherited.
+TEST_F(PermissionsCommand, SetCommonOfTheUnchangedListingAddsNoEntries) {
+    sources[site] = {{1, L"vhosts"}, {1, L"vhosts"}, {0, L""}};
+    auto listed = run({L"--list-common", L"--file=" + site});
+    ASSERT_EQ(listed.exitCode, 0) << listed.out;
+    std::wstring doc = writeDocument(listed.out);
+    auto r = run({L"--set-common", L"--file=" + site, L"--xml=" + doc, L"--inherit-from-parent"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    Acl acl = stored(site);
+    std::vector<Ace> explicitAces;
+    for (const Ace& ace : acl.aces())
+        if (!(ace.flags() & INHERITED_ACE)) explicitAces.push_back(ace);
+    ASSERT_EQ(explicitAces.size(), 1u) << text::toUtf8(security::aclDump(acl));
+    EXPECT_EQ(explicitAces[0].sid(), kUser);
+    EXPECT_FALSE(storedProtected(site));
+}
+
+// Without --file the listing modes are refused by the preparation, not by the parser.
+TEST_F(PermissionsCommand, ListingsWithoutAPathAreRefusedByThePreparation) {
+    for (const wchar_t* mode : {L"--list", L"--list-common", L"--list-advanced"}) {
+        auto r = run({mode});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.out, "Unable to prepare get permission") << text::toUtf8(mode);
+    }
+    // The setting modes still demand it when they parse.
+    auto r = run({L"--set", L"--xml=<Permissions/>"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out, "Unable to prepare get permission");
+}
+
+// With the database down a listing that must describe a local account ends with the database's
+// message: it does not answer with the account left out.
+TEST_F(PermissionsCommand, ListingsEndWhenTheDatabaseFails) {
+    std::wstring local;
+    ASSERT_EQ(platform::current().computerName(&local), 0u);
+    const Sid hosting = Sid::fromString(L"S-1-5-21-7-8-9-1003");
+    substitute.addAccount({local, L"hostinguser", hosting});
+    std::wstring outside = tree.file(L"product\\notes.txt", "n");
+    store(outside, aclOf({Ace::allowed(0x1200A9, hosting, 0)}));
+    database.environmentValues[L"TARNIS_DB_PORT"] = L"1";
+    for (const std::wstring& path : {outside, site}) {
+        for (const wchar_t* mode : {L"--list", L"--list-common", L"--list-advanced"}) {
+            SCOPED_TRACE(text::toUtf8(mode) + " " + text::toUtf8(path));
+            auto r = run({mode, L"--file=" + path});
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_NE(r.out.find("Failed to connect to database"), std::string::npos) << r.out;
+            EXPECT_EQ(r.out.find("<Permissions"), std::string::npos);
         }
     }
 }

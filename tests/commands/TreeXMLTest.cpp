@@ -1,6 +1,7 @@
 #include "commands/xml/TreeXML.h"
 
 #include "app/Text.h"
+#include "permissions/XmlDocument.h"
 #include "security/Ace.h"
 #include "support/ListingSources.h"
 #include "support/FileFixtures.h"
@@ -109,6 +110,22 @@ TEST_F(Tree, FileInfoIsDetectedOncePerExtensionIgnoringCase) {
     // Files without an extension are each examined.
     EXPECT_NE(testsupport::attributeOf(files["noext1"], "Type"), testsupport::attributeOf(files["noext2"], "Type"));
     EXPECT_EQ(substitute.calls(Call::getBinaryType), 3);
+}
+
+// Kinds that end in a line feed keep it: as a character reference in the text, as a line feed
+// when a parser reads the document back.
+TEST_F(Tree, ALineFeedInAnAttributeSurvivesTheRoundTrip) {
+    tree.file(L"vhosts\\G\\p.gif", "GIF89a");
+    auto r = run({L"--tree", L"--path=" + site(L"G\\p.gif"), L"--file-info"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("<File Code=\"\" Type=\"GIF image&#10;\" Subtype=\"\" Size=\"6\""), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find('\n'), std::string::npos) << r.out;
+    permissions::XmlDocument reread;
+    reread.loadText(text::fromUtf8(r.out), L"tree");
+    std::optional<permissions::XmlElement> file = reread.root().child(L"File");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->text(L"Type"), L"GIF image\n");
 }
 
 TEST_F(Tree, MissingOrRefusedPathsEndWithAMessage) {

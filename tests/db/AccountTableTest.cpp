@@ -2,12 +2,15 @@
 // hosting accounts supplied by the substitute platform (Wine knows only its own user).
 #include "permissions/AccountTable.h"
 
+#include "app/Exceptions.h"
 #include "app/Text.h"
 #include "platform/Platform.h"
 #include "support/DatabaseFixtures.h"
 #include "support/SubstitutePlatform.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -179,6 +182,42 @@ TEST_F(AccountTableTest, TheFirstDescriptionWinsAndAPathOutsideListsTheBuiltinsO
     table.classify(sidOf(L"exampleuser"));
     EXPECT_EQ(record(L"exampleuser").descType, L"domusr");
     EXPECT_EQ(record(L"exampleuser").descInfo, L""); // the preparation's, not the classification's
+}
+
+TEST_F(AccountTableTest, AKindUnknownBySidIsAskedOfTheNameAsItStands) {
+    const Sid group = Sid::fromString(L"S-1-5-21-7-7-7-5000");
+    substitute.addAccount({local, L"webgroup", group, SidTypeAlias, SidTypeUnknown});
+    table.classify(group);
+    EXPECT_EQ(record(L"webgroup").use, SidTypeAlias);
+    EXPECT_EQ(record(L"webgroup").descType, L"sysaccount");
+    EXPECT_GE(substitute.calls(testsupport::Call::lookupAccountName, local + L"\\webgroup"), 1);
+}
+
+// A failing query ends the classification (and the listing that asked for it); an account that
+// needs no query is still described.
+TEST_F(AccountTableTest, DatabaseFailuresAreNotWarnings) {
+    testsupport::TableSettingsSource down = source;
+    down.environmentValues[L"TARNIS_DB_PORT"] = L"1";
+    db::DatabaseConnection unreachable(false, &down);
+    AccountTable failing(unreachable);
+    auto messageOfCall = [](const std::function<void()>& call) {
+        try {
+            call();
+        } catch (...) {
+            return messageOf(std::current_exception());
+        }
+        return std::wstring(L"(nothing raised)");
+    };
+    const std::wstring classified = messageOfCall([&] { failing.classify(sidOf(L"webexample")); });
+    EXPECT_EQ(classified.rfind(L"Failed to connect to database: ", 0), 0u) << text::toUtf8(classified);
+    const std::wstring prepared =
+        messageOfCall([&] { failing.prepare(L"C:\\inetpub\\vhosts\\example.com\\httpdocs", kVhosts); });
+    EXPECT_EQ(prepared.rfind(L"Failed to connect to database: ", 0), 0u) << text::toUtf8(prepared);
+    Sid foreign = add(L"exampleuser", 3000, L"OTHERDOM");
+    failing.classify(foreign);
+    const AccountRecord* other = failing.find(L"OTHERDOM\\exampleuser");
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->descType, L"sysaccount");
 }
 
 TEST_F(AccountTableTest, FullNameFailuresAreWarnings) {

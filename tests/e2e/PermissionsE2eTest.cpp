@@ -2,6 +2,7 @@
 #include "app/Text.h"
 #include "permissions/XmlDocument.h"
 #include "security/Sid.h"
+#include "support/DatabaseFixtures.h"
 #include "support/PolicyFixtures.h"
 #include "support/Process.h"
 #include "support/Standin.h"
@@ -16,7 +17,8 @@ TEST(PermissionsE2e, ListOfARealFolderNamesTheUserSystemAndEveryone) {
     testsupport::PanelStandin standin("[strings]\nPRODUCT_ROOT_D=" + text::toUtf8(tree.path(L"product")) +
                                       "\nPRODUCT_DATA_D=" + text::toUtf8(tree.path(L"data")) +
                                       "\nHTTPD_VHOSTS_D=" + text::toUtf8(tree.path(L"vhosts")) +
-                                      "\nCATALINA_HOME=\nDUMP_D=\n[components]\nfrontpage:2=\n");
+                                      "\nCATALINA_HOME=\nDUMP_D=\n" + testsupport::testDatabaseStrings() +
+                                      testsupport::testDatabasePasswords() + "[components]\nfrontpage:2=\n");
     auto r = testsupport::runQuarn(
         {L"ROOT", L"--permissions", L"--list", L"--file=" + tree.path(L"vhosts\\site")});
     ASSERT_EQ(r.exitCode, 0u) << r.out;

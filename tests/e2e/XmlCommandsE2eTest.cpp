@@ -1,4 +1,5 @@
 #include "app/Text.h"
+#include "support/DatabaseFixtures.h"
 #include "support/PolicyFixtures.h"
 #include "support/Process.h"
 #include "support/Standin.h"
@@ -38,7 +39,8 @@ protected:
         return "[strings]\nPRODUCT_ROOT_D=" + text::toUtf8(tree.path(L"product")) +
                "\nPRODUCT_DATA_D=" + text::toUtf8(tree.path(L"data")) +
                "\nHTTPD_VHOSTS_D=" + text::toUtf8(tree.path(L"vhosts")) +
-               "\nCATALINA_HOME=\nDUMP_D=\n[components]\nfrontpage:2=\n";
+               "\nCATALINA_HOME=\nDUMP_D=\n" + testsupport::testDatabaseStrings() + testsupport::testDatabasePasswords() +
+               "[components]\nfrontpage:2=\n";
     }
     std::wstring site(const std::wstring& relative) const { return tree.path(L"vhosts\\example.com" + relative); }
     testsupport::ScratchTree tree;

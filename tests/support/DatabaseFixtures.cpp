@@ -1,5 +1,6 @@
 #include "support/DatabaseFixtures.h"
 
+#include "app/Text.h"
 #include "db/DatabaseConnection.h"
 
 #include <cstdlib>
@@ -39,6 +40,15 @@ unsigned testDatabasePort() {
     // The same override as scripts/mariadb's, for a server started on another port.
     const char* port = std::getenv("QUARN_MARIADB_PORT");
     return port && *port ? static_cast<unsigned>(std::strtoul(port, nullptr, 10)) : kTestDatabasePort;
+}
+
+std::string testDatabaseStrings() {
+    return "TARNIS_DATABASE_PROVIDER_NAME=MySQL\nMySQL_DB_HOST=127.0.0.1\nMySQL_DB_PORT=" +
+           std::to_string(testDatabasePort()) + "\nTARNIS_DATABASE_LOGIN=admin\nmySQLDBName=tna\n";
+}
+
+std::string testDatabasePasswords() {
+    return "[passwords]\npwd=" + text::toUtf8(kTestDatabasePassword) + "\n";
 }
 
 TableSettingsSource TableSettingsSource::testServer() {

@@ -21,6 +21,11 @@ inline constexpr const wchar_t* kTestDatabasePassword = L"setup";
 // kTestDatabasePort, or QUARN_MARIADB_PORT when it is set.
 unsigned testDatabasePort();
 
+// For a stand-in's settings file: the lines of its [strings] section that name the private test
+// server as the panel database, and the [passwords] section with its password.
+std::string testDatabaseStrings();
+std::string testDatabasePasswords();
+
 // Settings answered from tables; a name not in a table is "not there".
 class TableSettingsSource : public db::SettingsSource {
 public:

@@ -589,7 +589,7 @@ DWORD answerAccount(const LocalAccount& a, wchar_t* name, DWORD* nameSize, wchar
     name[a.name.size()] = L'\0';
     std::copy(a.domain.begin(), a.domain.end(), domain);
     domain[a.domain.size()] = L'\0';
-    *use = a.use;
+    *use = a.useBySid.value_or(a.use);
     return ERROR_SUCCESS;
 }
 

@@ -57,6 +57,9 @@ struct LocalAccount {
     std::wstring name;
     security::Sid sid;
     SID_NAME_USE use = SidTypeUser;
+    // What a look-up by SID answers when it differs from `use` (some SIDs answer "unknown" by
+    // SID and their kind only by name).
+    std::optional<SID_NAME_USE> useBySid = std::nullopt;
 };
 
 // The security of one path as the substitute keeps it.

@@ -139,6 +139,19 @@ TEST(ContentType, TextEncodingsInTheirOrder) {
     EXPECT_NE(encodingOf("h\xC3\xA9\x01llo\n"), L"UTF-8 Unicode");
 }
 
+// The prefix of a longer file may end inside a character: only there does a cut sequence count.
+TEST(ContentType, APrefixMayEndInsideAUtf8Sequence) {
+    for (std::string_view cut : {"h\xC3", "h\xE2\x82", "h\xF0\x9F\x98"}) {
+        auto b = bytes(cut);
+        EXPECT_TRUE(contenttype::isUtf8(b, true));
+        EXPECT_FALSE(contenttype::isUtf8(b, false));
+        EXPECT_EQ(classify(b, true).encoding, L"UTF-8 Unicode");
+    }
+    // A sequence broken before the end is no UTF-8, prefix or not.
+    auto broken = bytes("h\xC3llo\xC3");
+    EXPECT_FALSE(contenttype::isUtf8(broken, true));
+}
+
 TEST(ContentType, Utf16ByByteOrderMark) {
     std::string big("\xFE\xFF", 2);
     for (char c : std::string("Hi there\n"))

@@ -75,6 +75,38 @@ TEST(XmlDocument, HostileDocumentsExpandNothingAndEndQuickly) {
     }
 }
 
+// A file name is a file name: "%41" is no "A", "%5C" no backslash.
+TEST(XmlDocument, AFileIsReadAsTheFileItNames) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"quarn-xmldoc-test";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    auto write = [](const std::wstring& path, const std::string& content) {
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+    };
+    write(folder + L"\\a%41.xml", "<Permissions Type=\"Percent\"/>");
+    write(folder + L"\\aA.xml", "<Permissions Type=\"Decoded\"/>");
+    write(folder + L"\\utf16.xml", std::string("\xFF\xFE<\0P\0/\0>\0", 10));
+    XmlDocument percent;
+    percent.loadFile(paths::NormalPath(folder + L"\\a%41.xml"), L"a%41.xml");
+    EXPECT_EQ(percent.root().text(L"Type"), L"Percent");
+    XmlDocument utf16;
+    utf16.loadFile(paths::NormalPath(folder + L"\\utf16.xml"), L"utf16.xml");
+    EXPECT_EQ(utf16.root().name(), L"P");
+    // "..%5C" names a folder called so, which does not exist: nothing above is read.
+    XmlDocument climbing;
+    auto e = failureOf<std::runtime_error>(
+        [&] { climbing.loadFile(paths::NormalPath(folder + L"\\sub\\..%5Ca%41.xml"), L"climbing"); });
+    EXPECT_STREQ(e.what(), "Wrong XML climbing");
+    for (const wchar_t* name : {L"a%41.xml", L"aA.xml", L"utf16.xml"})
+        DeleteFileW((folder + L"\\" + name).c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 TEST(XmlDocument, OversizedTextIsRefusedBeforeParsing) {
     std::wstring text = L"<Permissions>" + std::wstring(3 * 1024 * 1024, L' ') + L"</Permissions>";
     XmlDocument document;

@@ -144,7 +144,7 @@ bool isXbm(Bytes content) {
     return isXbmDefine(text.substr(0, first)) && isXbmDefine(text.substr(first + 1, second - first - 1));
 }
 
-bool isUtf8(Bytes c) {
+bool isUtf8(Bytes c, bool truncated) {
     for (size_t i = 0; i < c.size();) {
         unsigned char b = c[i++];
         if (b < 0x80) {
@@ -164,8 +164,10 @@ bool isUtf8(Bytes c) {
             following = 5;
         else
             return false;
-        for (; following > 0; --following)
-            if (i >= c.size() || (c[i++] & 0xC0) != 0x80) return false;
+        for (; following > 0; --following) {
+            if (i >= c.size()) return truncated;
+            if ((c[i++] & 0xC0) != 0x80) return false;
+        }
     }
     return true;
 }
@@ -207,13 +209,13 @@ std::wstring utf16Encoding(Bytes c) {
     return little ? L"Little-endian UTF-16 Unicode" : L"Big-endian UTF-16 Unicode";
 }
 
-Answer classify(Bytes content) {
+Answer classify(Bytes content, bool truncated) {
     if (std::wstring kind = tarKind(content); !kind.empty()) return {L"", kind, false};
     if (std::wstring kind = imageKind(content); !kind.empty()) return {L"", kind, false};
     const unsigned text = bit(CharClass::T), iso = text | bit(CharClass::I),
                    extended = iso | bit(CharClass::X);
     if (allOf(content, text)) return {L"ASCII", L"text", true};
-    if (isUtf8(content)) return {L"UTF-8 Unicode", L"text", true};
+    if (isUtf8(content, truncated)) return {L"UTF-8 Unicode", L"text", true};
     if (std::wstring encoding = utf16Encoding(content); !encoding.empty())
         return {encoding, L"character data", true};
     if (allOf(content, iso)) return {L"ISO-8859", L"text", true};

@@ -26,11 +26,14 @@ std::wstring tarKind(Bytes content);
 // An image signature at the start: "GIF image\n" and the like, or empty.
 std::wstring imageKind(Bytes content);
 bool isXbm(Bytes content);
-bool isUtf8(Bytes content);
+// Valid UTF-8; for a `truncated` content (the prefix of a longer file) a sequence that the end
+// of the prefix cuts off counts as valid.
+bool isUtf8(Bytes content, bool truncated = false);
 // The UTF-16 encoding name ("Microsoft Unicode ...", "Little-endian UTF-16 Unicode", ...) or empty.
 std::wstring utf16Encoding(Bytes content);
 
-// All content tests in their order; the answer always has a kind.
-Answer classify(Bytes content);
+// All content tests in their order; the answer always has a kind. `truncated`: the content is
+// the prefix of a longer file.
+Answer classify(Bytes content, bool truncated = false);
 
 } // namespace contenttype

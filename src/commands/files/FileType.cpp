@@ -3,7 +3,7 @@
 #include "app/Log.h"
 #include "commands/files/ContentType.h"
 #include "commands/files/FileHelpers.h"
-#include "commands/files/MappedFile.h"
+#include "commands/files/FilePrefix.h"
 #include "commands/files/OpenFile.h"
 #include "platform/Platform.h"
 
@@ -69,8 +69,8 @@ Detection detectFile(const paths::NormalPath& path) {
         platform::FileHandle file =
             files::openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                             FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, 1);
-        files::MappedFile mapped(file.get());
-        contenttype::Answer answer = contenttype::classify(mapped.content());
+        files::FilePrefix prefix(file.get());
+        contenttype::Answer answer = contenttype::classify(prefix.content(), prefix.truncated());
         d.encoding = answer.encoding;
         d.kind = answer.kind;
         if (answer.named) d.extension = extensionOf(path);

@@ -55,7 +55,8 @@ void EffectivePermissions::addErrorAttributes(SaxDocument& document) {
 
 // A failure is shown on the element of the item that failed: the document element for the
 // requested path, its Child element for an entry. So each item's rights (and the requested
-// folder's listing) are read before its element starts.
+// folder's listing) are read before its element starts. Rights already read are written even
+// when the folder's listing then fails.
 void EffectivePermissions::execute() {
     SaxDocument document;
     std::optional<DWORD> rights;
@@ -67,7 +68,6 @@ void EffectivePermissions::execute() {
             if (!(childMode & ChildObjectsOnly)) rights = rightsOf(path);
             if (childMode != 0 && files::isDirectory(path)) listing = files::listDirectory(path);
         } catch (...) {
-            rights.reset();
             listing = {};
             addErrorAttributes(document);
         }

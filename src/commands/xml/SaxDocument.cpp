@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "app/Format.h"
+#include "commands/xml/AttributeWhitespaceEscaper.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ com::Ptr<COMStdoutStream> standardOutput() {
 SaxDocument::SaxDocument() : SaxDocument(standardOutput(), true) {}
 
 SaxDocument::SaxDocument(com::Ptr<COMStdoutStream> stream, bool declaration) : stream_(std::move(stream)) {
+    // A parser reads back the white space of attribute values as the document held it.
+    stream_->setFilter([escaper = AttributeWhitespaceEscaper()](std::string_view piece) mutable {
+        return escaper.escape(piece);
+    });
     writer_ = create<IMXWriter>(L"Msxml2.MXXMLWriter.3.0");
     attributes_ = create<IMXAttributes>(L"Msxml2.SAXAttributes.3.0");
     com::check(attributes_->QueryInterface(__uuidof(ISAXAttributes), list_.receiveVoid()));
