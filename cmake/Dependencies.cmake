@@ -57,7 +57,7 @@ debian_source_library(idn libidn-build
 debian_source_library(mariadb mariadb-build
   PACKAGE mariadb SOURCE libmariadb-src SUBTREE libmariadb
   LIBRARY ${DEPS_PREFIX}/lib/mariadb/libmariadbclient.a INCLUDE ${DEPS_PREFIX}/include/mariadb
-  LINK "ws2_32;advapi32;shlwapi;crypt32;bcrypt;secur32"
+  LINK "${DELAYED_ws2_32};advapi32;${DELAYED_shlwapi};${DELAYED_crypt32};${DELAYED_bcrypt};${DELAYED_secur32}"
   CMAKE_ARGS
     -G Ninja
     -DCMAKE_TOOLCHAIN_FILE=${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake

@@ -89,6 +89,10 @@ VectoredException::VectoredException() {
     }
     ++recorders;
     TlsSetValue(slot, this);
+    // dbghelp is delay-loaded: load it here, on the program's own identity and outside any
+    // exception handler, rather than at the first failure, which may come while the thread
+    // impersonates an account (whose own device map would then resolve the DLL's path).
+    std::call_once(symbolsReady, initSymbols);
 }
 
 VectoredException::~VectoredException() {
@@ -104,7 +108,6 @@ VectoredException::~VectoredException() {
 }
 
 void VectoredException::capture(const CONTEXT& original) {
-    std::call_once(symbolsReady, initSymbols);
     CONTEXT context = original;
     STACKFRAME64 frame{};
     frame.AddrPC.Offset = context.Rip;

@@ -1,10 +1,9 @@
 #include "commands/Quarn.h"
 
-#include "identity/Account.h"
 #include "app/Guard.h"
 #include "app/Log.h"
-
-#include <objbase.h>
+#include "identity/Account.h"
+#include "ipc/TarnisSrvClient.h"
 
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 
@@ -44,6 +43,7 @@ int Quarn::start(int argc, wchar_t** argv) {
     }
     account_ = argv[0];
     command_ = argv[1];
+    TarnisSrvClient::SettingsMemo settings; // one request of the panel: its settings hold still
     return guarded({format(L"execute command %s", command_), "Quarn::start", 4032},
                    [&] { return go(argc - 1, argv + 1); });
 }
@@ -53,7 +53,8 @@ int Quarn::go(int argc, wchar_t** argv) {
     for (wchar_t& c : upper) c = RtlUpcaseUnicodeChar(c);
     security::Sid target = (upper == L"ROOT" || upper == L"POPUSER") ? identity::builtinAdministrator()
                                                                       : identity::resolveAccount(account_);
-    CoInitialize(nullptr);
+    // No CoInitialize here: COM is set up where an MSXML or ADO object is made (com::initialize),
+    // so a command that makes none never loads ole32 (delay-loaded, with user32 behind it).
     commands_ = factory_();
     for (auto& command : commands_)
         if (command->name() == command_) {

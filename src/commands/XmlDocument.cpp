@@ -6,6 +6,7 @@
 namespace xmldoc {
 
 Document::Document(const std::wstring& rootText) {
+    com::initialize();
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument", &clsid);
     if (SUCCEEDED(hr))

@@ -1,10 +1,13 @@
 #include "db/Dispatch.h"
 
+#include "app/ComApartment.h"
+
 #include <vector>
 
 namespace db {
 
 Dispatch Dispatch::create(const wchar_t* progId) {
+    com::initialize();
     CLSID clsid;
     if (FAILED(CLSIDFromProgID(progId, &clsid))) return Dispatch();
     IDispatchPtr object;

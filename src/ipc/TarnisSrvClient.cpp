@@ -13,6 +13,9 @@ namespace {
 const char* const kQueryOrigin = "vpipechannel::client::query";
 constexpr DWORD kPipeAccess = GENERIC_READ | GENERIC_WRITE | FILE_READ_DATA | FILE_WRITE_DATA;
 
+std::mutex memoLock;
+TarnisSrvClient::SettingsMemo* activeMemo = nullptr;
+
 } // namespace
 
 TarnisSrvClient& TarnisSrvClient::getInstance() {
@@ -76,19 +79,52 @@ std::string TarnisSrvClient::query(const GUID& operation, const std::string& arg
     std::lock_guard<std::mutex> hold(lock_);
     std::string payload = vserializer::writer().putGuid(operation).putBytes(arguments).bytes();
     try {
+        ++requestsSent_;
         return transfer(payload);
     } catch (...) {
         // The service may have restarted: one more try over a new connection.
     }
     pipe_->close();
     ensureConnected(5);
+    ++requestsSent_;
     return transfer(payload);
+}
+
+TarnisSrvClient::SettingsMemo::SettingsMemo() {
+    std::lock_guard<std::mutex> hold(memoLock);
+    outer_ = activeMemo;
+    activeMemo = this;
+}
+
+TarnisSrvClient::SettingsMemo::~SettingsMemo() {
+    std::lock_guard<std::mutex> hold(memoLock);
+    activeMemo = outer_;
+}
+
+template <class Ask>
+std::wstring TarnisSrvClient::remembered(const std::wstring& operation, const std::wstring& question,
+                                         Ask ask) {
+    auto key = std::make_pair(operation, question);
+    {
+        std::lock_guard<std::mutex> hold(memoLock);
+        if (activeMemo) {
+            auto found = activeMemo->answers_.find(key);
+            if (found != activeMemo->answers_.end()) return found->second;
+        }
+    }
+    std::wstring answer = ask();
+    std::lock_guard<std::mutex> hold(memoLock);
+    if (activeMemo) activeMemo->answers_.emplace(std::move(key), answer);
+    return answer;
 }
 
 std::wstring TarnisSrvClient::getString(const std::wstring& name) {
     return guarded(ErrorContext{format(L"getString(%s)", name), "TarnisSrvClient::getString", __LINE__}, [&] {
-        return vserializer::reader(query(tarnissrv::kGetString, vserializer::writer().putText(name).bytes()))
-            .readText();
+        return remembered(L"getString", name, [&] {
+            return vserializer::reader(
+                       query(tarnissrv::kGetString, vserializer::writer().putText(name).bytes()))
+                .readText();
+        });
     });
 }
 
@@ -119,10 +155,13 @@ void TarnisSrvClient::setPassword(const std::wstring& name, const std::wstring& 
 }
 
 std::wstring TarnisSrvClient::componentInfo(const std::wstring& package, int kind) {
-    return guarded(ErrorContext{format(L"componentInfo for package '%s'", package), "TarnisSrvClient::componentInfo",
-                                __LINE__},
+    return guarded(ErrorContext{format(L"componentInfo for package '%s'", package),
+                                "TarnisSrvClient::componentInfo", __LINE__},
                    [&] {
-                       std::string arguments = vserializer::writer().putText(package).putInt(kind).bytes();
-                       return vserializer::reader(query(tarnissrv::kComponentInfo, arguments)).readText();
+                       return remembered(L"componentInfo", package + L":" + std::to_wstring(kind), [&] {
+                           std::string arguments =
+                               vserializer::writer().putText(package).putInt(kind).bytes();
+                           return vserializer::reader(query(tarnissrv::kComponentInfo, arguments)).readText();
+                       });
                    });
 }

@@ -4,9 +4,11 @@
 #pragma once
 #include "ipc/Pipe.h"
 
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 class TarnisSrvClient {
 public:
@@ -27,7 +29,30 @@ public:
     // a failed first try is repeated once over a new connection.
     std::string query(const GUID& operation, const std::string& arguments);
 
+    // Requests this client has sent, repeats over a new connection included.
+    size_t requestsSent() const { return requestsSent_; }
+
+    // While one exists, the answers of getString and componentInfo are kept (by any client) and a
+    // repeated question is answered from them: the panel's settings do not change within one
+    // request, and every question is a round trip to the service. Failures are not kept. The
+    // program holds one for its whole run; tests that change the service's settings between
+    // runs in one process hold none.
+    class SettingsMemo {
+    public:
+        SettingsMemo();
+        ~SettingsMemo();
+        SettingsMemo(const SettingsMemo&) = delete;
+        SettingsMemo& operator=(const SettingsMemo&) = delete;
+
+    private:
+        friend class TarnisSrvClient;
+        std::map<std::pair<std::wstring, std::wstring>, std::wstring> answers_; // by operation, question
+        SettingsMemo* outer_;
+    };
+
 private:
+    template <class Ask>
+    std::wstring remembered(const std::wstring& operation, const std::wstring& question, Ask ask);
     std::string transfer(const std::string& payload);
     void ensureConnected(int attempts);
     void checkNotFinished();
@@ -35,4 +60,5 @@ private:
     std::wstring pipeName_;
     std::unique_ptr<Con::ClientOverlappedPipe> pipe_;
     std::mutex lock_;
+    size_t requestsSent_ = 0;
 };

@@ -34,28 +34,37 @@ Ace::Ace(const void* raw) {
 
 Ace Ace::make(BYTE type, BYTE flags, DWORD mask, const Sid& sid, std::optional<GUID> objectType,
               std::optional<GUID> inheritedObjectType) {
-    std::vector<BYTE> out(kHeaderAndMask);
-    if (isObject(type)) {
-        DWORD objectFlags = (objectType ? ACE_OBJECT_TYPE_PRESENT : 0) |
-                            (inheritedObjectType ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0);
-        out.insert(out.end(), reinterpret_cast<BYTE*>(&objectFlags),
-                   reinterpret_cast<BYTE*>(&objectFlags) + 4);
-        for (const auto& guid : {objectType, inheritedObjectType})
-            if (guid)
-                out.insert(out.end(), reinterpret_cast<const BYTE*>(&*guid),
-                           reinterpret_cast<const BYTE*>(&*guid) + 16);
-    }
-    const auto* s = static_cast<const BYTE*>(sid.get());
-    out.insert(out.end(), s, s + sid.length());
-    out.resize((out.size() + 3) & ~size_t(3));
-    auto* h = reinterpret_cast<ACE_HEADER*>(out.data());
-    h->AceType = type;
-    h->AceFlags = flags;
-    h->AceSize = static_cast<WORD>(out.size());
-    std::memcpy(out.data() + sizeof(ACE_HEADER), &mask, sizeof mask);
+    // The size is known before anything is written: the entry is allocated once, in its DWORD
+    // storage, and filled field by field (growing a byte vector piecewise made GCC's -O3 see
+    // writes past a buffer it could not size).
+    bool object = isObject(type);
+    std::optional<GUID> guids[] = {object ? objectType : std::nullopt,
+                                   object ? inheritedObjectType : std::nullopt};
+    size_t size = kHeaderAndMask + (object ? sizeof(DWORD) : 0) + sid.length();
+    for (const auto& guid : guids)
+        if (guid) size += sizeof(GUID);
+    size = (size + 3) & ~size_t(3);
+    if (size > MAXWORD) raisePlainError(L"ACE too large", {L"", kOrigin, __LINE__});
+
     Ace ace;
-    ace.bytes_.resize(out.size() / 4);
-    std::memcpy(ace.bytes_.data(), out.data(), out.size());
+    ace.bytes_.assign(size / sizeof(DWORD), 0);
+    auto* out = reinterpret_cast<BYTE*>(ace.bytes_.data());
+    size_t at = 0;
+    auto put = [&](const void* field, size_t length) {
+        if (length) std::memcpy(out + at, field, length);
+        at += length;
+    };
+    ACE_HEADER header{type, flags, static_cast<WORD>(size)};
+    put(&header, sizeof header);
+    put(&mask, sizeof mask);
+    if (object) {
+        DWORD objectFlags =
+            (guids[0] ? ACE_OBJECT_TYPE_PRESENT : 0) | (guids[1] ? ACE_INHERITED_OBJECT_TYPE_PRESENT : 0);
+        put(&objectFlags, sizeof objectFlags);
+        for (const auto& guid : guids)
+            if (guid) put(&*guid, sizeof(GUID));
+    }
+    put(sid.get(), sid.length());
     return ace;
 }
 

@@ -193,6 +193,38 @@ TEST(TarnisSrvClient, RepeatsARequestOnceOverANewConnection) {
     EXPECT_EQ(gone.contexts().back().message, L"getString(C)");
 }
 
+TEST(TarnisSrvClient, SettingsMemoAsksEachSettingOnceWhileItLasts) {
+    std::string refusal = vserializer::writer().putError(L"Unknown setting B").bytes();
+    std::vector<std::string> answers = {text(L"a"),   refusal,     refusal,     text(L"fp2"),
+                                        text(L"fp3"), text(L"p1"), text(L"p2"), text(L"a again")};
+    std::vector<std::string> seen;
+    ScriptedService service(uniquePipeName(), {[&](ScriptedService::Connection& c) {
+                                for (const std::string& answer : answers) {
+                                    seen.push_back(c.request());
+                                    c.answer(answer);
+                                }
+                            }});
+    TarnisSrvClient client(service.name());
+    {
+        TarnisSrvClient::SettingsMemo memo;
+        EXPECT_EQ(client.getString(L"A"), L"a");
+        EXPECT_EQ(client.getString(L"A"), L"a");
+        // A refusal is no answer to keep: the question goes to the service again.
+        EXPECT_THROW(client.getString(L"B"), vexception);
+        EXPECT_THROW(client.getString(L"B"), vexception);
+        EXPECT_EQ(client.componentInfo(L"frontpage", 2), L"fp2");
+        EXPECT_EQ(client.componentInfo(L"frontpage", 3), L"fp3");
+        EXPECT_EQ(client.componentInfo(L"frontpage", 2), L"fp2");
+        // Passwords can be changed by the run itself: never kept.
+        EXPECT_EQ(client.getPassword(L"A"), L"p1");
+        EXPECT_EQ(client.getPassword(L"A"), L"p2");
+        EXPECT_EQ(client.requestsSent(), 7u);
+    }
+    EXPECT_EQ(client.getString(L"A"), L"a again"); // the run is over
+    EXPECT_EQ(client.requestsSent(), 8u);
+    EXPECT_EQ(seen.size(), 8u);
+}
+
 TEST(TarnisSrvClient, MissingServiceFailsAtOnce) {
     std::wstring name = uniquePipeName();
     ULONGLONG start = GetTickCount64();

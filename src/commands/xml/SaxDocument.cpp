@@ -7,6 +7,7 @@
 namespace {
 
 template <class T> com::Ptr<T> create(const wchar_t* progId) {
+    com::initialize();
     CLSID clsid{};
     com::Ptr<T> object;
     HRESULT hr = CLSIDFromProgID(progId, &clsid);
