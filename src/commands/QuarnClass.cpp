@@ -40,6 +40,10 @@ void PathCommand::checkDerivedPath(const std::wstring& path, bool changed) {
     if (changed) pathpolicy::checkNotAboveDenied(roots_, path);
 }
 
+std::function<void(const std::wstring&)> PathCommand::linkTargetCheck() {
+    return [this](const std::wstring& target) { checkDerivedPath(target, true); };
+}
+
 void XmlCommand::prepare() {
     try {
         checkInputs();

@@ -5,6 +5,7 @@
 #include "commands/PathPolicy.h"
 #include "security/Sid.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ protected:
     // Checks a further path the command derived from its inputs (inside checkInput) against the
     // same roots; `changed` as for `changes`.
     void checkDerivedPath(const std::wstring& path, bool changed);
+    // The check of the places a copied junction may lead to, for the tree helpers: the same roots,
+    // judged as a changed path (a link to the folders above the denied root would reach it).
+    std::function<void(const std::wstring&)> linkTargetCheck();
 
 private:
     pathpolicy::RootLists roots_;

@@ -1,6 +1,7 @@
 // Copy of a directory tree that recreates junctions instead of following them.
 #pragma once
 #include "commands/files/DirectoryListing.h"
+#include "commands/files/Junction.h"
 
 #include <string>
 
@@ -10,7 +11,10 @@ namespace files {
 // when it exists; files there are overwritten). All files of a directory are copied before its
 // subdirectories are made, and all subdirectories of a level are made before the first is entered.
 // With `recursive` the subdirectories are filled too; a junction is recreated with the same target
-// and its contents are not copied.
-void copyTree(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive);
+// (one that exists and passes `checkTarget`) and its contents are not copied. The copy never
+// writes through a junction or symbolic link that stands in the destination: it fails there with
+// "Path (%s) is a reparse point".
+void copyTree(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive,
+              const LinkTargetCheck& checkTarget);
 
 } // namespace files

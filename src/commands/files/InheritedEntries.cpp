@@ -15,7 +15,7 @@ void reapplyBelow(const std::wstring& directory, const security::Acl& dacl) {
     const security::Acl forDirectories = security::inheritedAcl(dacl, true);
     DirectoryListing listing = listDirectory(directory);
     for (const DirectoryEntry& file : listing.files)
-        security::writeCleanDaclInherited(joinPath(directory, file.name), forFiles);
+        if (!file.isReparsePoint) security::writeCleanDaclInherited(joinPath(directory, file.name), forFiles);
     for (const DirectoryEntry& sub : listing.directories) {
         if (isDotEntry(sub) || sub.isReparsePoint) continue;
         std::wstring path = joinPath(directory, sub.name);

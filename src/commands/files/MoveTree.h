@@ -1,6 +1,7 @@
 // Move of a directory tree: a rename when the file system allows it, else copy, then remove.
 #pragma once
 #include "commands/files/DirectoryListing.h"
+#include "commands/files/Junction.h"
 
 #include <string>
 
@@ -10,7 +11,9 @@ namespace files {
 // existing destination), the tree is copied (junctions recreated) and the source removed only
 // after everything has arrived. A failure before that leaves the source whole; a destination
 // this call created is removed again, one that existed keeps what arrived. A failed removal of
-// the partial destination raises "At %s\n rollback failed: Unable to remove file: (%s)".
-void moveTree(const DirectoryListing& listing, const std::wstring& destination);
+// the partial destination raises "At %s\n rollback failed: Unable to remove file: (%s)". Junctions
+// are made again only to places `checkTarget` lets through; a junction or symbolic link standing in
+// the destination is never written through (copyTree).
+void moveTree(const DirectoryListing& listing, const std::wstring& destination, const LinkTargetCheck& checkTarget);
 
 } // namespace files

@@ -64,7 +64,7 @@ std::wstring resolvedJunction(const std::wstring& path) {
     platform::FileHandle directory =
         files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              files::Disposition::OpenExisting, false, true, 15);
-    std::wstring target = files::readJunctionTarget(directory.get());
+    std::wstring target = files::readJunctionTarget(directory.get(), path);
     while (!target.empty() && target.back() == L'\\')
         target.pop_back();
     return target;

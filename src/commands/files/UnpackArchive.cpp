@@ -86,7 +86,7 @@ std::wstring UnpackArchive::unpackToTemporary() {
 void UnpackArchive::operate() {
     const std::wstring temporary = unpackToTemporary();
     try {
-        files::moveTree(files::listDirectory(temporary), destination);
+        files::moveTree(files::listDirectory(temporary), destination, linkTargetCheck());
     } catch (...) {
         // Every failure of the move, not only those of the standard library, must take the
         // temporary tree away.

@@ -82,14 +82,14 @@ ExTouch::ExTouch() : ExPathOperation(L"--ex-touch", L"Usage:\n--ex-touch --path=
 
 void ExCopyPath::operate() {
     if (isDirectory(files::getAttributes(source, 15)))
-        files::copyTree(files::listDirectory(source), destination, 0, true);
+        files::copyTree(files::listDirectory(source), destination, 0, true, linkTargetCheck());
     else
         files::copyFile(source, destination, 0);
 }
 
 void ExRenamePath::operate() {
     if (isDirectory(files::getAttributes(source, 15)))
-        files::moveTree(files::listDirectory(source), destination);
+        files::moveTree(files::listDirectory(source), destination, linkTargetCheck());
     else
         files::moveFile(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH,
                         0);
