@@ -388,8 +388,9 @@ TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesLinksAndWhatTheyLeadToAlone) {
     substitute.addJunction(site + L"\\junction", tree.path(L"outside"));
     substitute.addSymbolicLink(site + L"\\sub\\folderlink", tree.path(L"outside"), true);
     substitute.addSymbolicLink(site + L"\\filelink.txt", tree.path(L"outside\\secret.txt"), false);
-    const auto files = testsupport::snapshot(tree.root());
+    auto files = testsupport::snapshot(tree.root());
     auto r = readOnlyForQuarnOnChildren();
+    files[L"vhosts\\doc.xml"] = testsupport::readFile(tree.path(L"vhosts\\doc.xml"));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_FALSE(substitute.securityWrites().empty());
     const std::wstring outsideKey = testsupport::SubstitutePlatform::key(tree.path(L"outside"));

@@ -111,18 +111,20 @@ TEST_F(TreeDestination, SourceJunctionsLeadOnlyToExistingPlacesInsideTheRoots) {
         substitute.addJunction(site(L"src\\sub\\link"), target);
         auto before = all();
         // (A plain rename by mv moves a junction as it stands: no link is made, nothing is asked.)
-        for (const std::wstring& command : {L"cp", L"--ex-copy"}) {
+        for (const std::wstring command : {L"cp", L"--ex-copy"}) {
             SCOPED_TRACE(u8(command));
             const std::wstring destination = site(L"dst" + std::to_wstring(n++));
             auto r = run(command == L"cp" ? std::vector<std::wstring>{L"cp", L"-r", site(L"src"), destination}
                                           : copies(site(L"src"), destination)[2]);
             expectFailed(r, message);
             // No junction was made anywhere, no missing target created; a copy keeps what it copied.
-            TreeSnapshot after = all();
-            for (auto it = after.begin(); it != after.end();)
-                it = it->first.rfind(L"vhosts\\dst", 0) == 0 && it->second != "<junction>" ? after.erase(it)
-                                                                                          : std::next(it);
-            EXPECT_EQ(after, before);
+            auto withoutCopies = [](TreeSnapshot shot) {
+                for (auto it = shot.begin(); it != shot.end();)
+                    it = it->first.rfind(L"vhosts\\dst", 0) == 0 && it->second != "<junction>" ? shot.erase(it)
+                                                                                              : std::next(it);
+                return shot;
+            };
+            EXPECT_EQ(withoutCopies(all()), withoutCopies(before));
         }
         ASSERT_EQ(substitute.removeDirectory(site(L"src\\sub\\link")), 0u);
     }
