@@ -7,6 +7,7 @@
 #include "commands/Params.h"
 #include "permissions/PermissionSetting.h"
 #include "security/DaclWrite.h"
+#include "security/SecurityHandle.h"
 
 using namespace permissions;
 
@@ -103,8 +104,19 @@ std::vector<AdvancedEntry> Permissions::requestedEntries(const XmlElement& root,
 }
 
 void Permissions::setPermissions() {
-    // A caller who may not change the permissions is told so; nothing is read or written.
+    // What prepare judged is what is written: the path is judged again now that the command runs
+    // as the target account, and the object is held open as itself until the last write, so that
+    // it can be neither renamed away nor replaced by a link in between.
     const paths::NormalPath& file = target();
+    checkDerivedPath(file, reach(0));
+    platform::FileHandle object;
+    if (DWORD error = security::openAsItself(file, FILE_READ_ATTRIBUTES, &object, true))
+        raiseRunTimeError(error, L"Unable to change the permissions of %s", file.display());
+    // A junction or symbolic link stands for another place: its own entries are not what the
+    // document describes, and its target was never judged.
+    if (security::isReparsePoint(object.get(), file))
+        raiseRunTimeError(0, L"Unable to change the permissions of %s", file.display());
+    // A caller who may not change the permissions is told so; nothing is read or written.
     if (!mayChangePermissions(file))
         raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to change the permissions of %s", file.display());
     const bool fileObject = !isFolder(file);

@@ -40,6 +40,10 @@ paths::CheckedPath PathCommand::checkDerivedPath(const std::wstring& path, pathp
     return checked;
 }
 
+std::function<void(const std::wstring&)> PathCommand::linkTargetCheck() {
+    return [this](const std::wstring& target) { checkDerivedPath(target, pathpolicy::Reach::WholeTree); };
+}
+
 void XmlCommand::prepare() {
     try {
         checkInputs();

@@ -5,6 +5,7 @@
 #include "commands/PathPolicy.h"
 #include "security/Sid.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ protected:
     // Checks a further path the command derived from its inputs (inside checkInput) against the
     // same roots.
     paths::CheckedPath checkDerivedPath(const std::wstring& path, pathpolicy::Reach reach);
+    // The check of the places a copied junction may lead to, for the tree helpers: the same roots,
+    // judged as a tree the copy writes into (a link to the folders above the denied root would reach it).
+    std::function<void(const std::wstring&)> linkTargetCheck();
 
 private:
     pathpolicy::RootLists roots_;

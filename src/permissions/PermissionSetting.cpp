@@ -10,11 +10,13 @@
 #include "permissions/CommonRights.h"
 #include "permissions/InheritedAces.h"
 #include "permissions/PermissionListing.h"
+#include "platform/Handle.h"
 #include "platform/Platform.h"
 #include "security/AclDump.h"
 #include "security/DaclWrite.h"
 #include "security/EffectiveRights.h"
 #include "security/FileRights.h"
+#include "security/SecurityHandle.h"
 #include "security/SecurityInfo.h"
 
 #include <algorithm>
@@ -73,6 +75,16 @@ std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, boo
     return rest;
 }
 
+// The folder at `path` opened as itself and held; an empty handle when it has become a reparse
+// point since it was enumerated.
+platform::FileHandle openUnchanged(const std::wstring& path) {
+    platform::FileHandle folder;
+    if (DWORD error = security::openAsItself(path, FILE_READ_ATTRIBUTES, &folder, true))
+        raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(path));
+    if (security::isReparsePoint(folder.get(), path)) folder.reset();
+    return folder;
+}
+
 // `handed` is clean (dropUnresolvableAces): it is written to every object as it is.
 void walk(const std::wstring& folder, const Acl& handed, size_t& written) {
     WIN32_FIND_DATAW data{};
@@ -84,16 +96,23 @@ void walk(const std::wstring& folder, const Acl& handed, size_t& written) {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         const std::wstring child = folder + L"\\" + name;
+        // A junction or symbolic link is neither written nor entered: its security is the place
+        // it leads to, which is not this folder's to hand down to.
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
             security::writeCleanDaclInherited(child, handed);
             ++written;
             continue;
         }
+        // The folder entered is the one judged: what the enumeration showed is checked again on a
+        // handle of the item itself, which keeps it in place while the walk is inside.
+        platform::FileHandle entered = openUnchanged(child);
+        if (!entered) continue;
         security::SecurityInfo info = security::readSecurity(child);
         if (!identity::accessCheck(info.owner, info.group, info.dacl, WRITE_DAC)) continue;
         security::writeCleanDaclInherited(child, handed);
         ++written;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) walk(child, handed, written);
+        walk(child, handed, written);
     } while ((error = platform::current().findNextFile(find.get(), &data)) == ERROR_SUCCESS);
     if (error != ERROR_NO_MORE_FILES)
         raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(folder));
@@ -183,6 +202,9 @@ void smartSetRights(const std::wstring& path, const Acl& acl, bool file) {
 }
 
 size_t replaceOnChildren(const std::wstring& folder) {
+    // Listing a junction or symbolic link would hand the entries down to the place it leads to.
+    platform::FileHandle held = openUnchanged(folder);
+    if (!held) return 0;
     security::SecurityInfo info = security::readSecurity(folder);
     Acl handed = Acl::emptyList();
     if (!info.dacl.absent())

@@ -31,8 +31,9 @@ std::vector<AdvancedEntry> entriesFromCommon(const std::vector<CommonEntry>& req
 void smartSetRights(const std::wstring& path, const security::Acl& acl, bool file);
 
 // Every file and subfolder below the folder inherits from it with no explicit entries; subfolders
-// the caller may not change (WRITE_DAC) are neither written nor entered, reparse points are
-// written but not entered. The number of objects written.
+// the caller may not change (WRITE_DAC) and reparse points (junctions, symbolic links) are neither
+// written nor entered, and a folder that is itself a reparse point hands nothing down. The number
+// of objects written.
 size_t replaceOnChildren(const std::wstring& folder);
 
 // Whether the caller may change the permissions of the path (ChangePermissions of its rights).

@@ -46,6 +46,9 @@ public:
     // The file system's index of an open file (NtQueryInformationFile, FileInternalInformation),
     // the status turned into a Win32 code.
     virtual DWORD fileIndex(HANDLE handle, LARGE_INTEGER* index) = 0;
+    // The attributes of an open file (GetFileInformationByHandle): for a handle opened with
+    // FILE_FLAG_OPEN_REPARSE_POINT, those of the reparse point itself.
+    virtual DWORD handleAttributes(HANDLE handle, DWORD* attributes) = 0;
 
     // --- file times and types
     virtual DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
@@ -58,6 +61,11 @@ public:
                                        PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) = 0;
     virtual DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
                                        PACL dacl) = 0;
+    // GetSecurityInfo / SetSecurityInfo on SE_FILE_OBJECT: the object the handle was opened on,
+    // whatever its name now leads to.
+    virtual DWORD getSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
+                                  PSECURITY_DESCRIPTOR* descriptor) = 0;
+    virtual DWORD setSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID owner, PSID group, PACL dacl) = 0;
 
     // --- accounts
     // The machine's account-domain SID (NetUserModalsGet level 2) and its name.

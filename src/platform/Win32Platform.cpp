@@ -97,6 +97,12 @@ public:
         LONG result = query(handle, &status, index, sizeof *index, kFileInternalInformation);
         return result < 0 ? toDos(result) : ERROR_SUCCESS;
     }
+    DWORD handleAttributes(HANDLE handle, DWORD* attributes) override {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!GetFileInformationByHandle(handle, &info)) return lastErrorUnless(FALSE);
+        *attributes = info.dwFileAttributes;
+        return ERROR_SUCCESS;
+    }
     DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
                       const FILETIME* lastWrite) override {
         return lastErrorUnless(SetFileTime(file, creation, lastAccess, lastWrite));
@@ -113,6 +119,14 @@ public:
                                PACL dacl) override {
         return SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, what, owner, group, dacl,
                                      nullptr);
+    }
+
+    DWORD getSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
+                          PSECURITY_DESCRIPTOR* descriptor) override {
+        return GetSecurityInfo(handle, SE_FILE_OBJECT, what, owner, group, dacl, nullptr, descriptor);
+    }
+    DWORD setSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID owner, PSID group, PACL dacl) override {
+        return SetSecurityInfo(handle, SE_FILE_OBJECT, what, owner, group, dacl, nullptr);
     }
 
     DWORD accountDomain(std::vector<BYTE>* sid, std::wstring* name) override {

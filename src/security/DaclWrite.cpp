@@ -3,19 +3,28 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "platform/Platform.h"
+#include "security/SecurityHandle.h"
 #include "security/SecurityInfo.h"
 #include "security/Token.h"
 
 namespace security {
 namespace {
 
+// Writes on a handle of the object itself: SetNamedSecurityInfoW would follow a junction or
+// symbolic link at the name and rewrite whatever it leads to (and the system may pass the new
+// entries on through that tree).
+DWORD writeAsItself(const std::wstring& path, DWORD access, SECURITY_INFORMATION what, PSID owner, PACL dacl) {
+    platform::FileHandle object;
+    if (DWORD error = openAsItself(path, READ_CONTROL | access, &object)) return error;
+    return platform::current().setSecurityInfo(object.get(), what, owner, nullptr, dacl);
+}
+
 void writeCleanDacl(const std::wstring& path, const Acl& cleaned, SECURITY_INFORMATION protection) {
-    platform::Platform& p = platform::current();
     const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | protection;
-    DWORD error = p.setNamedSecurityInfo(path, what, nullptr, nullptr, cleaned.get());
+    DWORD error = writeAsItself(path, WRITE_DAC, what, nullptr, cleaned.get());
     if (error == ERROR_ACCESS_DENIED) {
         takeOwnership(path);
-        error = p.setNamedSecurityInfo(path, what, nullptr, nullptr, cleaned.get());
+        error = writeAsItself(path, WRITE_DAC, what, nullptr, cleaned.get());
     }
     if (error)
         raiseOsError(format(L"Unable to set the object (%s) security info", text::displayPath(path)), error,
@@ -39,8 +48,7 @@ void writeCleanDaclInherited(const std::wstring& path, const Acl& cleaned) {
 void takeOwnership(const std::wstring& path) {
     Token::caller(TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES).enableIfHeld(SE_TAKE_OWNERSHIP_NAME);
     Sid user = Token::process(TOKEN_QUERY).user();
-    if (DWORD error = platform::current().setNamedSecurityInfo(path, OWNER_SECURITY_INFORMATION, user.get(),
-                                                               nullptr, nullptr))
+    if (DWORD error = writeAsItself(path, WRITE_OWNER, OWNER_SECURITY_INFORMATION, user.get(), nullptr))
         raiseOsError(format(L"Unable to set the object (%s) owner", text::displayPath(path)), error,
                      {L"", "security::takeOwnership", __LINE__});
 }

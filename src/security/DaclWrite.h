@@ -1,5 +1,6 @@
 // Writing a file's DACL: entries of deleted accounts are dropped first, and a refusal is met
-// once by taking ownership of the object.
+// once by taking ownership of the object. Every write reaches the object at the path itself: a
+// junction or symbolic link there gets the new security, never the place it leads to.
 #pragma once
 #include "security/Acl.h"
 

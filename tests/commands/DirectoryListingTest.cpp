@@ -82,7 +82,7 @@ TEST(DirectoryListing, AccessDeniedIsRetriedAfterAGrantAndBounded) {
     substitute.failNext(Call::findFirstFile, pattern, ERROR_ACCESS_DENIED, 2);
     auto listing = listDirectory(paths::NormalPath(tree.root()));
     EXPECT_EQ(names(listing.files), std::vector<std::wstring>{L"f.txt"});
-    EXPECT_EQ(substitute.calls(Call::setNamedSecurityInfo), 4); // owner and DACL, twice
+    EXPECT_EQ(substitute.calls(Call::setSecurityInfo), 4); // owner and DACL, twice
 
     substitute.failNext(Call::findFirstFile, pattern, ERROR_ACCESS_DENIED, 100);
     try {

@@ -110,7 +110,7 @@ TEST_F(FileExistCommand, AccessDeniedThatStaysIsReportedNotTakenForMissing) {
 
     // A grant that is itself refused ends the attempts at once.
     substitute.failNext(Call::getFileAttributes, file, ERROR_ACCESS_DENIED, 1 + 15);
-    substitute.failNext(Call::setNamedSecurityInfo, file, ERROR_ACCESS_DENIED, 1);
+    substitute.failNext(Call::setSecurityInfo, file, ERROR_ACCESS_DENIED, 1);
     r = fileExists(file);
     EXPECT_NE(r.out.find("ErrorCode=\"access_is_denied\""), std::string::npos) << r.out;
 }
@@ -183,7 +183,7 @@ TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {
     substitute.failNext(Call::setFileAttributes, file, ERROR_ACCESS_DENIED);
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_SYSTEM));
     EXPECT_FALSE(files::clearAttributes(paths::NormalPath(file), true));
-    substitute.failNext(Call::setNamedSecurityInfo, file, ERROR_ACCESS_DENIED);
+    substitute.failNext(Call::setSecurityInfo, file, ERROR_ACCESS_DENIED);
     EXPECT_FALSE(files::grantSelfAccess(paths::NormalPath(file), GENERIC_ALL));
     EXPECT_THROW(files::requireAttributes(paths::NormalPath(tree.path(L"missing")), 0), RunTime::PathNotFoundException);
     EXPECT_EQ(files::getAttributes(paths::NormalPath(tree.path(L"missing")), 0), INVALID_FILE_ATTRIBUTES);

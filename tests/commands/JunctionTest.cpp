@@ -23,14 +23,18 @@ TEST_F(Junction, IsWrittenAndReadBackWithTheMountPointLayout) {
     }
     EXPECT_EQ(substitute.junctionTarget(site(L"link")), L"\\\\?\\" + site(L"target"));
     auto link = files::openTreeDirectory(paths::NormalPath(site(L"link")), Disposition::OpenExisting, 0);
-    EXPECT_EQ(files::readJunctionTarget(link.get()), L"\\\\?\\" + site(L"target"));
+    EXPECT_EQ(files::readJunctionTarget(link.get(), paths::NormalPath(site(L"link"))), L"\\\\?\\" + site(L"target"));
 }
 
-TEST_F(Junction, MissingTargetIsCreatedTheDirectoryItselfIsRefused) {
+// Making a junction never creates the folder it is to lead to: a missing target fails, and nothing
+// is made anywhere.
+TEST_F(Junction, MissingTargetIsRefusedTheDirectoryItselfToo) {
     tree.folder(L"vhosts\\link");
+    auto before = testsupport::snapshot(tree.root());
     auto link = files::openTreeDirectory(paths::NormalPath(site(L"link")), Disposition::OpenExisting, 0);
-    files::makeJunction(link.get(), paths::NormalPath(site(L"made")), 0);
-    EXPECT_TRUE(testsupport::snapshot(site(L"")).count(L"made"));
+    EXPECT_THROW(files::makeJunction(link.get(), paths::NormalPath(tree.path(L"elsewhere\\made")), 0), std::runtime_error);
+    EXPECT_EQ(testsupport::snapshot(tree.root()), before);
+    EXPECT_FALSE(substitute.junctionTarget(site(L"link")));
 
     tree.folder(L"vhosts\\self");
     auto self = files::openTreeDirectory(paths::NormalPath(site(L"self")), Disposition::OpenExisting, 0);
@@ -48,7 +52,7 @@ TEST_F(Junction, NonEmptyDirectoryAndFailuresAreReported) {
     tree.folder(L"vhosts\\target");
     auto full = files::openTreeDirectory(paths::NormalPath(site(L"full")), Disposition::OpenExisting, 0);
     EXPECT_THROW(files::makeJunction(full.get(), paths::NormalPath(site(L"target")), 0), RunTime::DirectoryNotEmptyException);
-    EXPECT_THROW(files::readJunctionTarget(full.get()), std::runtime_error); // not a reparse point
+    EXPECT_THROW(files::readJunctionTarget(full.get(), paths::NormalPath(site(L"full"))), std::runtime_error); // not a reparse point
     substitute.failNext(Call::fileIndex, L"", ERROR_INVALID_FUNCTION);
     tree.folder(L"vhosts\\empty");
     auto empty = files::openTreeDirectory(paths::NormalPath(site(L"empty")), Disposition::OpenExisting, 0);
@@ -83,6 +87,29 @@ TEST_F(Junction, OpenDirectoryDispositions) {
                                                                           {L"empty", "<dir>"},
                                                                           {L"full", "<dir>"},
                                                                           {L"full\\content.txt", "c"}}));
+}
+
+// A symbolic link reads as where it leads: a full target as it stands, a relative one from the
+// link's own folder, never from the current directory.
+TEST_F(Junction, SymbolicLinksLeadFromTheirOwnFolder) {
+    tree.folder(L"vhosts\\site\\target");
+    tree.folder(L"vhosts\\site\\deep\\er");
+    substitute.addSymbolicLink(site(L"site\\deep\\er\\up"), L"..\\..\\target", true);
+    substitute.addSymbolicLink(site(L"site\\full"), site(L"site\\target"), true);
+    substitute.addSymbolicLink(site(L"site\\rooted"), site(L"site\\target").substr(2), true);
+    auto read = [&](const std::wstring& link) {
+        return files::readJunctionTarget(files::openTreeDirectory(paths::NormalPath(link), Disposition::OpenExisting, 0).get(), paths::NormalPath(link));
+    };
+    const std::wstring target = L"\\\\?\\" + site(L"site\\target");
+    EXPECT_EQ(read(site(L"site\\deep\\er\\up")), target);
+    EXPECT_EQ(read(site(L"site\\full")), target);
+    EXPECT_EQ(read(site(L"site\\rooted")), target); // "\\x" is the root of the link's volume
+    // The current directory plays no part.
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(site(L"site\\deep").c_str());
+    EXPECT_EQ(read(site(L"site\\deep\\er\\up")), target);
+    SetCurrentDirectoryW(current);
 }
 
 TEST_F(Junction, HardLinkOfADirectoryIsUndoneWhenTheJunctionFails) {

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "security/AclDump.h"
 #include "support/DatabaseFixtures.h"
+#include "support/FileFixtures.h"
 #include "support/InProcess.h"
 #include "support/PolicyFixtures.h"
 #include "support/SecurityFixtures.h"
@@ -89,6 +90,15 @@ protected:
     }
     std::wstring writeDocument(const std::string& xml, const std::wstring& name = L"doc.xml") {
         return tree.file(L"vhosts\\" + name, xml);
+    }
+    // --set-advanced of the site with read for quarn on everything below, --replace-on-children.
+    testsupport::InProcessResult readOnlyForQuarnOnChildren() {
+        std::wstring doc =
+            writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl><Entry Domain=\"WEB01\" "
+                          "Name=\"quarn\" Allow=\"True\"><AccessMask ListFolderOrRead=\"True\"/><ApplyOnto "
+                          "Files=\"True\" Subfolders=\"True\" ThisObject=\"True\"/></Entry></AdvancedAcl>"
+                          "</Permissions>");
+        return run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc, L"--replace-on-children"});
     }
 
     testsupport::ScratchTree tree;
@@ -470,12 +480,7 @@ TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesEveryChildInheriting) {
     const Acl lockedAcl = aclOf({Ace::allowed(0x1200A9, kUser, kBelow)});
     substitute.setSecurity(site + L"\\locked", {kOther, kAdministrators, bytesOf(lockedAcl), true});
     store(site + L"\\locked\\inner", aclOf({Ace::allowed(0x1F01FF, kOther, kBelow)}), true);
-    std::wstring doc =
-        writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl><Entry Domain=\"WEB01\" "
-                      "Name=\"quarn\" Allow=\"True\"><AccessMask ListFolderOrRead=\"True\"/><ApplyOnto "
-                      "Files=\"True\" Subfolders=\"True\" ThisObject=\"True\"/></Entry></AdvancedAcl>"
-                      "</Permissions>");
-    auto r = run({L"--set-advanced", L"--file=" + site, L"--xml=" + doc, L"--replace-on-children"});
+    auto r = readOnlyForQuarnOnChildren();
     ASSERT_EQ(r.exitCode, 0) << r.out;
     for (const std::wstring& child : {sub, deeper, site + L"\\sub\\a.txt", site + L"\\index.html"}) {
         SCOPED_TRACE(text::toUtf8(child));
@@ -496,6 +501,66 @@ TEST_F(PermissionsCommand, ModesAndTheirMessages) {
     r = run({L"--list", L"--file"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "Unable to prepare get permission");
+}
+
+} // namespace
+
+namespace {
+
+// Links below the folder are neither written nor entered, whichever kind they are and wherever
+// they lead; every write that is made goes to the object itself on a handle.
+TEST_F(PermissionsCommand, ReplaceOnChildrenLeavesLinksAndWhatTheyLeadToAlone) {
+    const std::wstring outside = tree.folder(L"outside\\inner");
+    tree.file(L"outside\\secret.txt", "s");
+    const Acl outsideAcl = aclOf({Ace::allowed(0x1F01FF, kOther, kBelow)});
+    for (const std::wstring& path : {tree.path(L"outside"), outside, tree.path(L"outside\\secret.txt")})
+        store(path, outsideAcl, true);
+    substitute.addJunction(site + L"\\junction", tree.path(L"outside"));
+    substitute.addSymbolicLink(site + L"\\sub\\folderlink", tree.path(L"outside"), true);
+    substitute.addSymbolicLink(site + L"\\filelink.txt", tree.path(L"outside\\secret.txt"), false);
+    auto files = testsupport::snapshot(tree.root());
+    auto r = readOnlyForQuarnOnChildren();
+    files[L"vhosts\\doc.xml"] = testsupport::readFile(tree.path(L"vhosts\\doc.xml"));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_FALSE(substitute.securityWrites().empty());
+    const std::wstring outsideKey = testsupport::SubstitutePlatform::key(tree.path(L"outside"));
+    for (const testsupport::SecurityWrite& w : substitute.securityWrites()) {
+        SCOPED_TRACE(text::toUtf8(w.object));
+        EXPECT_TRUE(w.byHandle);
+        EXPECT_FALSE(w.followedLink);
+        EXPECT_NE(w.object.rfind(outsideKey, 0), 0u);
+        for (const wchar_t* link : {L"\\junction", L"\\sub\\folderlink", L"\\filelink.txt"})
+            EXPECT_NE(w.object, testsupport::SubstitutePlatform::key(site + link));
+    }
+    for (const std::wstring& path : {tree.path(L"outside"), outside, tree.path(L"outside\\secret.txt")}) {
+        EXPECT_EQ(stored(path).at(0), outsideAcl.at(0));
+        EXPECT_TRUE(storedProtected(path));
+    }
+    EXPECT_EQ(testsupport::snapshot(tree.root()), files);
+}
+
+// The path named for a change of permissions is judged on the object itself when the command runs:
+// a junction or symbolic link there (planted after the check, say) is refused, nothing is written.
+TEST_F(PermissionsCommand, SetOnALinkIsRefusedAndWritesNothing) {
+    tree.folder(L"outside");
+    store(tree.path(L"outside"), aclOf({Ace::allowed(0x1F01FF, kOther, kBelow)}), true);
+    substitute.addJunction(site + L"\\junction", tree.path(L"outside"));
+    substitute.addSymbolicLink(site + L"\\link", tree.path(L"outside"), true);
+    const auto before = substitute.security(tree.path(L"outside"))->dacl;
+    std::wstring doc = writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl/></Permissions>");
+    for (const wchar_t* name : {L"\\junction", L"\\link"}) {
+        const std::wstring link = site + name;
+        for (auto args : {std::vector<std::wstring>{L"--set", L"--file=" + link,
+                                                    L"--xml=<Permissions><Acl/></Permissions>"},
+                          {L"--set-advanced", L"--file=" + link, L"--xml=" + doc, L"--replace-on-children"}}) {
+            auto r = run(args);
+            EXPECT_EQ(r.exitCode, 1) << r.out;
+            EXPECT_NE(r.out.find("Unable to change the permissions of " + text::toUtf8(link)), std::string::npos)
+                << r.out;
+        }
+    }
+    EXPECT_TRUE(substitute.securityWrites().empty());
+    EXPECT_EQ(substitute.security(tree.path(L"outside"))->dacl, before);
 }
 
 } // namespace

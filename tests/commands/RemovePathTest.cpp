@@ -112,7 +112,7 @@ TEST_F(RemovalHelpers, CreateDirectoryRecoversOnTheParent) {
     EXPECT_TRUE(substitute.security(site(L"")).has_value());
 
     substitute.failNext(Call::createDirectory, site(L"e"), ERROR_ACCESS_DENIED);
-    substitute.failNext(Call::setNamedSecurityInfo, site(L""), ERROR_ACCESS_DENIED);
+    substitute.failNext(Call::setSecurityInfo, site(L""), ERROR_ACCESS_DENIED);
     try {
         files::createDirectory(paths::NormalPath(site(L"e")), nullptr, 2);
         FAIL();

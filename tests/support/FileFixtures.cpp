@@ -2,6 +2,7 @@
 
 #include "app/Text.h"
 #include "platform/Handle.h"
+#include "platform/ReparseBuffer.h"
 
 #include <fstream>
 
@@ -21,8 +22,9 @@ void walk(const std::wstring& root, const std::wstring& relative, const Substitu
         std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
         std::wstring path = relative.empty() ? name : relative + L"\\" + name;
-        if (junctions && junctions->junctionTarget(root + L"\\" + path)) {
-            out[path] = "<junction>";
+        DWORD tag = junctions ? junctions->reparseTag(root + L"\\" + path) : 0;
+        if (tag) {
+            out[path] = tag == platform::kSymbolicLinkTag ? "<symlink>" : "<junction>";
         } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             out[path] = "<dir>";
             walk(root, path, junctions, out);

@@ -17,7 +17,8 @@
 namespace testsupport {
 
 // Every file and folder below `root` by relative path: a file maps to its content, a folder to
-// "<dir>" (a junction of the substitute to "<junction>" and is not entered).
+// "<dir>" (a junction of the substitute to "<junction>", a symbolic link to "<symlink>"; neither is
+// entered).
 using TreeSnapshot = std::map<std::wstring, std::string>;
 TreeSnapshot snapshot(const std::wstring& root, const SubstitutePlatform* junctions = nullptr);
 std::string readFile(const std::wstring& path);

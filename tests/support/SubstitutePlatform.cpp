@@ -10,7 +10,9 @@ namespace {
 
 const std::wstring kPrefix = L"\\\\?\\";
 using platform::kMountPointTag;
+using platform::kSymbolicLinkTag;
 using platform::MountPointHead;
+constexpr ULONG kSymlinkRelative = 1; // SYMLINK_FLAG_RELATIVE
 
 bool startsWithNoCase(const std::wstring& s, const std::wstring& head) {
     return s.size() >= head.size() &&
@@ -185,13 +187,39 @@ DWORD SubstitutePlatform::setFileAttributes(const std::wstring& path, DWORD attr
 
 void SubstitutePlatform::addJunction(const std::wstring& path, const std::wstring& target) {
     CreateDirectoryW((kPrefix + withoutPrefix(path)).c_str(), nullptr);
-    junctions_[key(path)] = kPrefix + withoutPrefix(target);
+    std::wstring full = kPrefix + withoutPrefix(target);
+    junctions_[key(path)] = {full, full, kMountPointTag, false};
+}
+
+void SubstitutePlatform::addSymbolicLink(const std::wstring& path, const std::wstring& target, bool directory) {
+    const std::wstring link = kPrefix + withoutPrefix(path);
+    if (directory) {
+        CreateDirectoryW(link.c_str(), nullptr);
+    } else {
+        CloseHandle(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    }
+    const bool relative = target.size() < 2 || (target[1] != L':' && target.compare(0, 2, L"\\\\") != 0);
+    std::wstring leadsTo = kPrefix + withoutPrefix(target);
+    if (relative) { // from the link's own folder ("\\x" from its volume's root); ".." climbs from there
+        const std::wstring plain = withoutPrefix(link);
+        std::wstring joined = target[0] == L'\\' ? plain.substr(0, 2) + target
+                                                  : plain.substr(0, plain.rfind(L'\\') + 1) + target;
+        wchar_t full[MAX_PATH * 4];
+        DWORD n = GetFullPathNameW(joined.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
+        leadsTo = kPrefix + (n > 0 && n < std::size(full) ? std::wstring(full) : joined);
+    }
+    junctions_[key(path)] = {leadsTo, relative ? target : leadsTo, kSymbolicLinkTag, relative};
 }
 
 std::optional<std::wstring> SubstitutePlatform::junctionTarget(const std::wstring& path) const {
     auto it = junctions_.find(key(path));
-    if (it == junctions_.end()) return std::nullopt;
-    return it->second;
+    if (it == junctions_.end() || it->second.tag != kMountPointTag) return std::nullopt;
+    return it->second.leadsTo;
+}
+
+DWORD SubstitutePlatform::reparseTag(const std::wstring& path) const {
+    auto it = junctions_.find(key(path));
+    return it == junctions_.end() ? 0 : it->second.tag;
 }
 
 std::wstring SubstitutePlatform::resolve(const std::wstring& path) const {
@@ -206,15 +234,25 @@ std::wstring SubstitutePlatform::resolve(const std::wstring& path) const {
                    k[j.first.size()] == L'\\';
         });
         if (below == junctions_.end()) break;
-        plain = withoutPrefix(below->second) + plain.substr(below->first.size());
+        plain = withoutPrefix(below->second.leadsTo) + plain.substr(below->first.size());
         changed = true;
     }
     return changed ? kPrefix + plain : path;
 }
 
+std::wstring SubstitutePlatform::follow(const std::wstring& path) const {
+    std::wstring at = resolve(path);
+    for (int round = 0; round < 8; ++round) {
+        auto link = junctions_.find(key(at));
+        if (link == junctions_.end()) break;
+        at = resolve(link->second.leadsTo);
+    }
+    return at;
+}
+
 void SubstitutePlatform::moveJunctions(const std::wstring& from, const std::wstring& to) {
     std::wstring f = key(from), t = key(to);
-    std::map<std::wstring, std::wstring> moved;
+    std::map<std::wstring, Link> moved;
     for (auto it = junctions_.begin(); it != junctions_.end();) {
         if (it->first == f || (it->first.size() > f.size() && it->first.compare(0, f.size(), f) == 0 &&
                                it->first[f.size()] == L'\\')) {
@@ -248,14 +286,13 @@ DWORD SubstitutePlatform::createFile(const std::wstring& path, DWORD access, DWO
         *handle = INVALID_HANDLE_VALUE;
         return error;
     }
-    std::wstring opened = resolve(path);
-    auto junction = junctions_.find(key(path));
-    if (junction != junctions_.end() && !(flags & FILE_FLAG_OPEN_REPARSE_POINT)) opened = junction->second;
+    const bool asItself = flags & FILE_FLAG_OPEN_REPARSE_POINT;
+    const bool link = junctions_.count(key(path)) != 0;
+    std::wstring opened = asItself ? resolve(path) : follow(path);
     DWORD error = real_.createFile(opened, access, share, disposition, flags, handle);
-    // A junction opened as itself keeps its own name: that is where a reparse point is read or set.
-    if (error == ERROR_SUCCESS) opened_[*handle] = junction != junctions_.end() && opened != junction->second
-                                                       ? key(path)
-                                                       : key(opened);
+    // A link opened as itself keeps its own name: that is where a reparse point is read or set.
+    if (error == ERROR_SUCCESS) opened_[*handle] = {link && asItself ? key(path) : key(opened), link && asItself,
+                                                    link && !asItself};
     return error;
 }
 
@@ -281,12 +318,15 @@ DWORD SubstitutePlatform::removeDirectory(const std::wstring& path) {
 
 DWORD SubstitutePlatform::deleteFile(const std::wstring& path) {
     if (DWORD error = enter(Call::deleteFile, path)) return error;
-    return real_.deleteFile(resolve(path));
+    DWORD error = real_.deleteFile(resolve(path));
+    if (error == ERROR_SUCCESS) junctions_.erase(key(path));
+    return error;
 }
 
 DWORD SubstitutePlatform::copyFile(const std::wstring& source, const std::wstring& destination, BOOL failIfExists) {
     if (DWORD error = enter(Call::copyFile, source, destination)) return error;
-    return real_.copyFile(resolve(source), resolve(destination), failIfExists);
+    // CopyFileW reads through a link at the source and writes through one at the destination.
+    return real_.copyFile(follow(source), follow(destination), failIfExists);
 }
 
 DWORD SubstitutePlatform::moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags) {
@@ -304,7 +344,7 @@ DWORD SubstitutePlatform::createHardLink(const std::wstring& link, const std::ws
 DWORD SubstitutePlatform::deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out,
                                           DWORD outSize, DWORD* returned) {
     auto opened = opened_.find(handle);
-    std::wstring k = opened == opened_.end() ? L"" : opened->second;
+    std::wstring k = opened == opened_.end() ? L"" : opened->second.key;
     if (DWORD error = enter(Call::deviceIoControl, k)) return error;
     if (code == FSCTL_SET_REPARSE_POINT) {
         if (inSize < sizeof(MountPointHead)) return ERROR_INVALID_PARAMETER;
@@ -317,20 +357,28 @@ DWORD SubstitutePlatform::deviceIoControl(HANDLE handle, DWORD code, void* in, D
         std::wstring name(head.substituteLength / 2, L'\0');
         std::memcpy(name.data(), static_cast<BYTE*>(in) + sizeof head + head.substituteOffset, head.substituteLength);
         if (name.compare(0, 4, L"\\??\\") != 0) return ERROR_INVALID_REPARSE_DATA;
-        junctions_[k] = kPrefix + name.substr(4);
+        std::wstring full = kPrefix + name.substr(4);
+        junctions_[k] = {full, full, kMountPointTag, false};
         return ERROR_SUCCESS;
     }
     if (code == FSCTL_GET_REPARSE_POINT) {
         auto junction = junctions_.find(k);
-        if (junction == junctions_.end()) return ERROR_NOT_A_REPARSE_POINT;
-        std::wstring name = L"\\??\\" + withoutPrefix(junction->second);
+        if (junction == junctions_.end() || !opened->second.reparsePoint) return ERROR_NOT_A_REPARSE_POINT;
+        const Link& link = junction->second;
+        std::wstring name = link.relative ? link.stored : L"\\??\\" + withoutPrefix(link.stored);
         DWORD bytes = static_cast<DWORD>(name.size() * 2);
-        MountPointHead head{kMountPointTag, WORD(bytes + 12), 0, 0, WORD(bytes), WORD(bytes + 2), 0};
-        DWORD total = sizeof head + bytes + 4;
+        // A symbolic link has a flags word between the head and its path buffer.
+        const DWORD flagsSize = link.tag == kSymbolicLinkTag ? sizeof(ULONG) : 0;
+        MountPointHead head{link.tag, WORD(bytes + 12 + flagsSize), 0, 0, WORD(bytes), WORD(bytes + 2), 0};
+        DWORD total = sizeof head + flagsSize + bytes + 4;
         if (outSize < total) return ERROR_MORE_DATA;
         std::memset(out, 0, total);
         std::memcpy(out, &head, sizeof head);
-        std::memcpy(static_cast<BYTE*>(out) + sizeof head, name.data(), bytes);
+        if (flagsSize) {
+            ULONG flags = link.relative ? kSymlinkRelative : 0;
+            std::memcpy(static_cast<BYTE*>(out) + sizeof head, &flags, sizeof flags);
+        }
+        std::memcpy(static_cast<BYTE*>(out) + sizeof head + flagsSize, name.data(), bytes);
         *returned = total;
         return ERROR_SUCCESS;
     }
@@ -339,8 +387,18 @@ DWORD SubstitutePlatform::deviceIoControl(HANDLE handle, DWORD code, void* in, D
 
 DWORD SubstitutePlatform::fileIndex(HANDLE handle, LARGE_INTEGER* index) {
     auto opened = opened_.find(handle);
-    if (DWORD error = enter(Call::fileIndex, opened == opened_.end() ? L"" : opened->second)) return error;
+    if (DWORD error = enter(Call::fileIndex, opened == opened_.end() ? L"" : opened->second.key)) return error;
     return real_.fileIndex(handle, index);
+}
+
+DWORD SubstitutePlatform::handleAttributes(HANDLE handle, DWORD* attributes) {
+    auto opened = opened_.find(handle);
+    if (DWORD error = enter(Call::handleAttributes, opened == opened_.end() ? L"" : opened->second.key))
+        return error;
+    DWORD error = real_.handleAttributes(handle, attributes);
+    if (error == ERROR_SUCCESS && opened != opened_.end() && opened->second.reparsePoint)
+        *attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return error;
 }
 
 DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
@@ -394,7 +452,7 @@ void SubstitutePlatform::findClose(HANDLE find) {
 void SubstitutePlatform::markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const {
     if (!junctions_.count(key(directoryKey + L"\\" + data->cFileName))) return;
     data->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
-    data->dwReserved0 = kMountPointTag;
+    data->dwReserved0 = junctions_.at(key(directoryKey + L"\\" + data->cFileName)).tag;
 }
 
 DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) {
@@ -436,10 +494,25 @@ DWORD SubstitutePlatform::getBinaryType(const std::wstring& path, DWORD* type) {
 DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
                                                PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
     if (DWORD error = enter(Call::getNamedSecurityInfo, path)) return error;
-    auto it = security_.find(key(path));
-    if (it == security_.end()) return real_.getNamedSecurityInfo(resolve(path), what, owner, group, dacl, descriptor);
+    // By name, the system opens the object without FILE_FLAG_OPEN_REPARSE_POINT: a link is followed.
+    const std::wstring object = follow(path);
+    auto it = security_.find(key(object));
+    if (it == security_.end()) return real_.getNamedSecurityInfo(object, what, owner, group, dacl, descriptor);
+    return answer(it->second, what, owner, group, dacl, descriptor);
+}
 
-    const StoredSecurity& s = it->second;
+DWORD SubstitutePlatform::getSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                                          PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
+    auto opened = opened_.find(handle);
+    const std::wstring k = opened == opened_.end() ? L"" : opened->second.key;
+    if (DWORD error = enter(Call::getSecurityInfo, k)) return error;
+    auto it = security_.find(k);
+    if (it == security_.end()) return real_.getSecurityInfo(handle, what, owner, group, dacl, descriptor);
+    return answer(it->second, what, owner, group, dacl, descriptor);
+}
+
+DWORD SubstitutePlatform::answer(const StoredSecurity& s, SECURITY_INFORMATION what, PSID* owner, PSID* group,
+                                 PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
     SECURITY_DESCRIPTOR absolute;
     InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
     if (what & OWNER_SECURITY_INFORMATION) SetSecurityDescriptorOwner(&absolute, s.owner.get(), FALSE);
@@ -468,7 +541,20 @@ DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURIT
 DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner,
                                                PSID group, PACL dacl) {
     if (DWORD error = enter(Call::setNamedSecurityInfo, path)) return error;
-    return store(path, what, owner, group, dacl);
+    const std::wstring object = follow(path);
+    DWORD error = store(object, what, owner, group, dacl);
+    if (error == ERROR_SUCCESS) securityWrites_.push_back({key(object), false, junctions_.count(key(path)) != 0});
+    return error;
+}
+
+DWORD SubstitutePlatform::setSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID owner, PSID group,
+                                          PACL dacl) {
+    auto opened = opened_.find(handle);
+    if (opened == opened_.end()) return ERROR_INVALID_HANDLE;
+    if (DWORD error = enter(Call::setSecurityInfo, opened->second.key)) return error;
+    DWORD error = store(kPrefix + opened->second.key, what, owner, group, dacl);
+    if (error == ERROR_SUCCESS) securityWrites_.push_back({opened->second.key, true, opened->second.followedLink});
+    return error;
 }
 
 DWORD SubstitutePlatform::store(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,

@@ -1,6 +1,7 @@
 // A platform for tests: the Win32 pass-through underneath, plus what Wine does not do the way
 // Windows does — 8.3 short names, stored file security, a configurable token and account domain,
-// junctions over real folders — and fault injection (the next N calls of an operation on a path
+// junctions and symbolic links over real folders and files, a record of how security is written —
+// and fault injection (the next N calls of an operation on a path
 // fail with a given error; for copy, move and hard links the path may be either of the two).
 #pragma once
 #include "support/ScopedInstall.h"
@@ -49,6 +50,18 @@ enum class Call {
     createHardLink,
     deviceIoControl,
     fileIndex,
+    handleAttributes,
+    getSecurityInfo,
+    setSecurityInfo,
+};
+
+// One write of security as the substitute saw it: the object whose security changed (its key),
+// whether it was named or reached through an open handle, and whether a reparse point on the way
+// was followed to reach it (the name or handle stood for a link, the write went to its target).
+struct SecurityWrite {
+    std::wstring object;
+    bool byHandle = false;
+    bool followedLink = false;
 };
 
 // A local account the substitute knows beside the system's.
@@ -112,6 +125,15 @@ public:
     void addJunction(const std::wstring& path, const std::wstring& target);
     // The target of the junction at `path` ("\\?\" form), when it is one.
     std::optional<std::wstring> junctionTarget(const std::wstring& path) const;
+    // Makes the existing empty folder (`directory`) or file at `path` a symbolic link to `target`:
+    // a full path, or one relative to the link's own folder ("..\\x"), stored as given. It reads
+    // as a name-surrogate reparse point; opening it without FILE_FLAG_OPEN_REPARSE_POINT, and the
+    // calls that follow links by name (CopyFileW, named security), reach the target.
+    void addSymbolicLink(const std::wstring& path, const std::wstring& target, bool directory);
+    // The reparse tag of the junction or symbolic link at `path`, or 0.
+    DWORD reparseTag(const std::wstring& path) const;
+    // Every security write made so far, in order.
+    const std::vector<SecurityWrite>& securityWrites() const { return securityWrites_; }
     // The temporary directory GetTempPathW answers (the system's when not set).
     void setTempPath(const std::wstring& path) { tempPath_ = path; }
 
@@ -138,6 +160,7 @@ public:
     DWORD deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
                           DWORD* returned) override;
     DWORD fileIndex(HANDLE handle, LARGE_INTEGER* index) override;
+    DWORD handleAttributes(HANDLE handle, DWORD* attributes) override;
     // Faults of setFileTime are matched on any path (the call names a handle).
     DWORD setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
                       const FILETIME* lastWrite) override;
@@ -146,6 +169,9 @@ public:
                                PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) override;
     DWORD setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
                                PACL dacl) override;
+    DWORD getSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
+                          PSECURITY_DESCRIPTOR* descriptor) override;
+    DWORD setSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID owner, PSID group, PACL dacl) override;
     DWORD accountDomain(std::vector<BYTE>* sid, std::wstring* name) override;
     DWORD openProcessToken(DWORD access, HANDLE* token) override;
     DWORD openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) override;
@@ -179,10 +205,15 @@ private:
     std::wstring translate(std::wstring rest, bool toLong) const;
     // The path with a short name replaced by its long name and a junction among its ancestors replaced by the junction's target.
     std::wstring resolve(const std::wstring& path) const;
+    // resolve, then a link at the end replaced by its target (as calls that follow links by name do).
+    std::wstring follow(const std::wstring& path) const;
     // Junctions at `from` or below it now live at `to` (after a move or a rename).
     void moveJunctions(const std::wstring& from, const std::wstring& to);
-    // setNamedSecurityInfo without counting or faults.
+    // A security write to `path` (the object itself) without counting or faults.
     DWORD store(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group, PACL dacl);
+    // The stored security of `path` in the caller's buffers (as GetNamedSecurityInfoW answers).
+    static DWORD answer(const StoredSecurity& s, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
+                        PSECURITY_DESCRIPTOR* descriptor);
     // Marks an enumerated entry of the directory as a junction when it is one.
     void markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const;
     // Windows' answer to GetLongPathNameW / GetShortPathNameW with the given name table.
@@ -199,8 +230,24 @@ private:
     std::vector<LocalAccount> accounts_;
     std::vector<security::Sid> deleted_;
     std::map<std::wstring, std::wstring> fullNames_;
-    std::map<std::wstring, std::wstring> junctions_; // key -> target, "\\?\" form
-    std::map<HANDLE, std::wstring> opened_;          // handle -> the key of the path it was opened on
+    // A junction or a symbolic link: `leadsTo` is where it leads ("\\?\" form), `stored` what
+    // its reparse data holds (a relative symbolic link keeps its relative text).
+    struct Link {
+        std::wstring leadsTo;
+        std::wstring stored;
+        DWORD tag = 0;
+        bool relative = false;
+    };
+    // What a handle was opened on: the key of the object, whether it is the reparse point itself,
+    // and whether a link was followed to reach it.
+    struct Opened {
+        std::wstring key;
+        bool reparsePoint = false;
+        bool followedLink = false;
+    };
+    std::map<std::wstring, Link> junctions_; // key -> the link there
+    std::map<HANDLE, Opened> opened_;
+    std::vector<SecurityWrite> securityWrites_;
     std::map<HANDLE, std::wstring> enumerated_;      // find handle -> the key of its directory
 };
 

@@ -3,6 +3,7 @@
 #include "app/Exceptions.h"
 #include "security/SecurityInfo.h"
 #include "support/FailureOf.h"
+#include "support/PolicyFixtures.h"
 #include "support/SecurityFixtures.h"
 #include "support/SubstitutePlatform.h"
 
@@ -12,8 +13,6 @@ namespace {
 
 using namespace security;
 using namespace testsupport;
-
-const std::wstring kPath = L"\\\\?\\C:\\sites\\example\\index.html";
 
 class DaclWriteTest : public ::testing::Test {
 protected:
@@ -31,6 +30,10 @@ protected:
     }
     Acl stored() { return readSecurity(kPath).dacl; }
 
+    // Security is written on a handle of the object itself: the object is a real file.
+    ScratchTree tree;
+    const std::wstring kPath = L"\\\\?\\" + tree.file(L"sites\\example\\index.html");
+    const std::wstring shown = kPath.substr(4);
     SubstitutePlatform substitute;
     ScopedPlatform scoped;
     Acl original;
@@ -69,33 +72,33 @@ TEST_F(DaclWriteTest, EntriesOfDeletedAccountsAreDroppedOthersKept) {
 }
 
 TEST_F(DaclWriteTest, ARefusalIsRetriedOnceAfterTakingOwnership) {
-    substitute.failNext(Call::setNamedSecurityInfo, kPath, ERROR_ACCESS_DENIED);
+    substitute.failNext(Call::setSecurityInfo, kPath, ERROR_ACCESS_DENIED);
     writeDaclProtected(kPath, aclOf({Ace::allowed(GENERIC_ALL, userSid())}));
     EXPECT_EQ(readSecurity(kPath).owner, userSid());
     EXPECT_EQ(stored().count(), 1u);
-    EXPECT_EQ(substitute.calls(Call::setNamedSecurityInfo, kPath), 3); // refused, owner, retry
+    EXPECT_EQ(substitute.calls(Call::setSecurityInfo, kPath), 3); // refused, owner, retry
     EXPECT_EQ(substitute.token().enabled, std::vector<std::wstring>{SE_TAKE_OWNERSHIP_NAME});
 }
 
 TEST_F(DaclWriteTest, AFailedRetryOrOtherFailureChangesNothing) {
-    substitute.failNext(Call::setNamedSecurityInfo, kPath, ERROR_ACCESS_DENIED,
+    substitute.failNext(Call::setSecurityInfo, kPath, ERROR_ACCESS_DENIED,
                         2); // the write, then the owner
     std::wstring text = failureOf<VAccessDeniedException>([&] {
                             writeDaclProtected(kPath, aclOf({Ace::allowed(GENERIC_ALL, userSid())}));
                         }).message();
-    EXPECT_NE(text.find(L" at Unable to set the object (C:\\sites\\example\\index.html) owner"),
+    EXPECT_NE(text.find(L" at Unable to set the object (" + shown + L") owner"),
               std::wstring::npos)
         << text;
     EXPECT_EQ(stored().at(0), original.at(0));
 
     // A failure other than access denied is not retried.
-    int before = substitute.calls(Call::setNamedSecurityInfo, kPath);
-    substitute.failNext(Call::setNamedSecurityInfo, kPath, ERROR_INVALID_PARAMETER, 1);
+    int before = substitute.calls(Call::setSecurityInfo, kPath);
+    substitute.failNext(Call::setSecurityInfo, kPath, ERROR_INVALID_PARAMETER, 1);
     text = failureOf<vosexception>([&] { writeDaclInherited(kPath, Acl::emptyList()); }).message();
-    EXPECT_NE(text.find(L" at Unable to set the object (C:\\sites\\example\\index.html) security info"),
+    EXPECT_NE(text.find(L" at Unable to set the object (" + shown + L") security info"),
               std::wstring::npos)
         << text;
-    EXPECT_EQ(substitute.calls(Call::setNamedSecurityInfo, kPath), before + 1);
+    EXPECT_EQ(substitute.calls(Call::setSecurityInfo, kPath), before + 1);
     EXPECT_EQ(stored().count(), 1u);
     EXPECT_EQ(readSecurity(kPath).owner, localSystem());
 }
@@ -111,7 +114,7 @@ TEST_F(DaclWriteTest, OwnershipIsTakenWithoutThePrivilegeToo) {
 TEST_F(DaclWriteTest, ReadFailuresNameThePath) {
     substitute.failNext(Call::getNamedSecurityInfo, kPath, ERROR_PATH_NOT_FOUND);
     std::wstring text = failureOf<VPathNotFoundException>([&] { readSecurity(kPath); }).message();
-    EXPECT_NE(text.find(L" at Unable to get the object (C:\\sites\\example\\index.html) security info"),
+    EXPECT_NE(text.find(L" at Unable to get the object (" + shown + L") security info"),
               std::wstring::npos)
         << text;
 }
@@ -136,6 +139,39 @@ TEST_F(DaclWriteTest, AnAddedEntryFollowsTheExplicitDenialsOnly) {
     EXPECT_TRUE(info.protectedDacl);
     ASSERT_EQ(info.dacl.count(), 2u);
     EXPECT_EQ(info.dacl.at(1), Ace::allowed(0x10, userSid()));
+}
+
+} // namespace
+
+namespace {
+
+// A write of security reaches the object at the path itself: a junction there gets the new DACL
+// and owner, the folder it leads to keeps its own. (Named writes follow the link: the substitute
+// records both ways, so the difference shows.)
+TEST_F(DaclWriteTest, WritesReachALinkItselfNeverWhereItLeads) {
+    const std::wstring target = tree.folder(L"sites\\target"), link = tree.path(L"sites\\link");
+    substitute.addJunction(link, target);
+    substitute.setSecurity(target, {localSystem(), localSystem(), std::vector<BYTE>(bytesOf(original)), true});
+    const auto before = substitute.security(target);
+    const size_t earlier = substitute.securityWrites().size();
+    writeDaclProtected(link, aclOf({Ace::allowed(GENERIC_ALL, userSid())}));
+    takeOwnership(link);
+    ASSERT_EQ(substitute.securityWrites().size(), earlier + 2);
+    for (size_t i = earlier; i < earlier + 2; ++i) {
+        const SecurityWrite& w = substitute.securityWrites()[i];
+        EXPECT_EQ(w.object, SubstitutePlatform::key(link));
+        EXPECT_TRUE(w.byHandle);
+        EXPECT_FALSE(w.followedLink);
+    }
+    EXPECT_EQ(substitute.security(target)->dacl, before->dacl);
+    EXPECT_EQ(substitute.security(target)->owner, before->owner);
+
+    // What the named call would have done.
+    Acl other = aclOf({Ace::allowed(1, userSid())});
+    ASSERT_EQ(substitute.setNamedSecurityInfo(link, DACL_SECURITY_INFORMATION, nullptr, nullptr, other.get()), 0u);
+    EXPECT_EQ(substitute.securityWrites().back().object, SubstitutePlatform::key(target));
+    EXPECT_TRUE(substitute.securityWrites().back().followedLink);
+    EXPECT_NE(substitute.security(target)->dacl, before->dacl);
 }
 
 } // namespace

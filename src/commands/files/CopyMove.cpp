@@ -98,7 +98,7 @@ void CopyFiles::execute() {
     if (link) return files::createHardLink(source, destination, 15);
     if (files::requireAttributes(source, 15) & FILE_ATTRIBUTE_DIRECTORY) {
         if (!recursive) raiseRunTimeError(0, L"The (%s) is directory, use -r", source.display());
-        return files::copyTree(files::listDirectory(source), destination, 0, true);
+        return files::copyTree(files::listDirectory(source), destination, 0, true, linkTargetCheck());
     }
     files::copyFile(source, destination, 0);
 }
@@ -128,7 +128,7 @@ void MoveFiles::execute() {
     DWORD attributes = files::requireAttributes(source, 15);
     if (files::exists(destination) && sameItem(source, destination)) return;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return files::moveTree(files::listDirectory(source), destination);
+        return files::moveTree(files::listDirectory(source), destination, linkTargetCheck());
     files::moveFile(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH,
                     0);
 }

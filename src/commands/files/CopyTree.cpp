@@ -4,53 +4,75 @@
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/FileTransfer.h"
-#include "commands/files/Junction.h"
 #include "commands/files/OpenDirectory.h"
+#include "commands/files/TreeDestination.h"
 #include "platform/Platform.h"
+
+#include <vector>
 
 namespace files {
 namespace {
 
 // The effect of opening the directory with OpenAlways and closing it again, in one call when the
 // directory is new (the common case): per-directory round trips decide the time of a tree copy.
-void ensureDirectory(const paths::NormalPath& path, int attempts) {
+// True when this call made the directory.
+bool ensureDirectory(const paths::NormalPath& path, int attempts) {
     DWORD error = platform::current().createDirectory(path, nullptr);
-    if (error == ERROR_SUCCESS) return;
+    if (error == ERROR_SUCCESS) return true;
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
         DWORD attributes = getAttributes(path, attempts);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     }
     openTreeDirectory(path, Disposition::OpenAlways, attempts); // the full way: recovery, messages
+    return false;
 }
 
-// copyTree below its top: `destination` was made by the level above.
-void copyContents(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive) {
-    for (const DirectoryEntry& file : listing.files)
-        copyFile(listing.path.join(file.name), destination.join(file.name), attempts);
-    for (const DirectoryEntry& directory : listing.directories)
-        if (!isDotEntry(directory)) ensureDirectory(destination.join(directory.name), attempts);
-    if (!recursive) return;
-    for (const DirectoryEntry& directory : listing.directories) {
+// The junction of the source at `source` made again at `destination`, leading where it leads;
+// only to a place the command may link to.
+void copyJunction(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts,
+                  const LinkTargetCheck& checkTarget) {
+    std::wstring leadsTo =
+        readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get(), source);
+    checkTarget(leadsTo);
+    // Whatever stands at the destination is moved into the trash as itself, never entered.
+    platform::FileHandle made = openTreeDirectory(destination, Disposition::CreateAlways, attempts);
+    makeJunction(made.get(), paths::NormalPath(leadsTo), attempts);
+}
+
+// Fills `destination` (open and judged) with the listed directory's contents.
+void copyContents(const DirectoryListing& listing, const TreeDestination& destination, int attempts, bool recursive,
+                  const LinkTargetCheck& checkTarget) {
+    for (const DirectoryEntry& file : listing.files) {
+        destination.refuseReparsePoint(file.name);
+        copyFile(listing.path.join(file.name), destination.path().join(file.name), attempts);
+    }
+    std::vector<bool> made(listing.directories.size());
+    for (size_t i = 0; i < listing.directories.size(); ++i) {
+        const DirectoryEntry& directory = listing.directories[i];
         if (isDotEntry(directory)) continue;
-        const paths::NormalPath target = destination.join(directory.name);
+        // A junction of the source replaces the item as itself; anything else is written into.
+        if (!directory.isJunction) destination.refuseReparsePoint(directory.name);
+        made[i] = ensureDirectory(destination.path().join(directory.name), attempts);
+    }
+    if (!recursive) return;
+    for (size_t i = 0; i < listing.directories.size(); ++i) {
+        const DirectoryEntry& directory = listing.directories[i];
+        if (isDotEntry(directory)) continue;
+        const paths::NormalPath target = destination.path().join(directory.name);
         if (directory.isJunction) {
-            paths::NormalPath leadsTo = paths::NormalPath(
-                readJunctionTarget(openTreeDirectory(listing.path.join(directory.name), Disposition::OpenExisting,
-                                                     attempts)
-                                       .get()));
-            platform::FileHandle made = openTreeDirectory(target, Disposition::CreateAlways, attempts);
-            makeJunction(made.get(), leadsTo, attempts);
+            copyJunction(listing.path.join(directory.name), target, attempts, checkTarget);
         } else {
-            copyContents(listDirectory(listing.path, directory), target, attempts, recursive);
+            copyContents(listDirectory(listing.path, directory), TreeDestination(target, attempts, made[i]),
+                         attempts, recursive, checkTarget);
         }
     }
 }
 
 } // namespace
 
-void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive) {
-    openTreeDirectory(destination, Disposition::OpenAlways, attempts);
-    copyContents(listing, destination, attempts, recursive);
+void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive,
+              const LinkTargetCheck& checkTarget) {
+    copyContents(listing, TreeDestination(destination, attempts), attempts, recursive, checkTarget);
 }
 
 } // namespace files

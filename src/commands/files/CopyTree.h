@@ -2,6 +2,7 @@
 #pragma once
 #include "paths/NormalPath.h"
 #include "commands/files/DirectoryListing.h"
+#include "commands/files/Junction.h"
 
 #include <string>
 
@@ -11,7 +12,10 @@ namespace files {
 // when it exists; files there are overwritten). All files of a directory are copied before its
 // subdirectories are made, and all subdirectories of a level are made before the first is entered.
 // With `recursive` the subdirectories are filled too; a junction is recreated with the same target
-// and its contents are not copied.
-void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive);
+// (one that exists and passes `checkTarget`) and its contents are not copied. The copy never
+// writes through a junction or symbolic link that stands in the destination: it fails there with
+// "Path (%s) is a reparse point".
+void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive,
+              const LinkTargetCheck& checkTarget);
 
 } // namespace files

@@ -15,7 +15,7 @@ void reapplyBelow(const paths::NormalPath& directory, const security::Acl& dacl)
     const security::Acl forDirectories = security::inheritedAcl(dacl, true);
     DirectoryListing listing = listDirectory(directory);
     for (const DirectoryEntry& file : listing.files)
-        security::writeCleanDaclInherited(directory.join(file.name), forFiles);
+        if (!file.isReparsePoint) security::writeCleanDaclInherited(directory.join(file.name), forFiles);
     for (const DirectoryEntry& sub : listing.directories) {
         if (isDotEntry(sub) || sub.isReparsePoint) continue;
         paths::NormalPath path = directory.join(sub.name);

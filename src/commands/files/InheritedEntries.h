@@ -7,8 +7,8 @@
 namespace files {
 
 // Sets the entries inherited from `directory`'s DACL on every file below it, and on every
-// subdirectory on which the thread holds WRITE_DAC, descending into those (never into reparse
-// points).
+// subdirectory on which the thread holds WRITE_DAC, descending into those (reparse points are
+// neither written nor entered).
 void reapplyInheritedEntries(const paths::NormalPath& directory);
 
 } // namespace files

@@ -19,6 +19,7 @@ using platform::kSymbolicLinkTag;
 using platform::MountPointHead;
 
 constexpr DWORD kReadBufferSize = 65551;
+constexpr ULONG kSymlinkRelative = 1; // SYMLINK_FLAG_RELATIVE
 
 std::vector<BYTE> allocate(size_t bytes) {
     try {
@@ -34,9 +35,16 @@ LARGE_INTEGER fileIndex(HANDLE handle) {
     return index;
 }
 
+// A relative link's text resolved from the link's folder ("\\x" from the root of its volume).
+std::wstring relativeTarget(const paths::NormalPath& link, const std::wstring& text) {
+    paths::NormalPath folder = !text.empty() && text[0] == L'\\' ? link.root() : link.parent();
+    if (folder.empty()) raiseRunTimeError(ERROR_INVALID_REPARSE_DATA, L"Unable to get reparse data");
+    return paths::normalizePath(folder, text);
+}
+
 } // namespace
 
-std::wstring readJunctionTarget(HANDLE directory) {
+std::wstring readJunctionTarget(HANDLE directory, const paths::NormalPath& linkPath) {
     std::vector<BYTE> buffer = allocate(kReadBufferSize);
     DWORD returned = 0;
     if (DWORD error = platform::current().deviceIoControl(directory, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
@@ -46,12 +54,20 @@ std::wstring readJunctionTarget(HANDLE directory) {
     if (returned < sizeof head) raiseRunTimeError(ERROR_INVALID_REPARSE_DATA, L"Unable to get reparse data");
     std::memcpy(&head, buffer.data(), sizeof head);
     // The data comes from the file system: every offset is checked against what was returned.
-    size_t pathBuffer = sizeof head + (head.tag == kSymbolicLinkTag ? sizeof(ULONG) : 0);
+    const bool symbolicLink = head.tag == kSymbolicLinkTag;
+    size_t pathBuffer = sizeof head + (symbolicLink ? sizeof(ULONG) : 0);
     size_t begin = pathBuffer + head.substituteOffset, end = begin + head.substituteLength;
-    if (end > returned || head.substituteLength < 4 || head.substituteLength % 2)
+    if (end > returned || head.substituteLength == 0 || head.substituteLength % 2)
         raiseRunTimeError(ERROR_INVALID_REPARSE_DATA, L"Unable to get reparse data");
     std::wstring target(head.substituteLength / 2, L'\0');
     std::memcpy(target.data(), buffer.data() + begin, head.substituteLength);
+    ULONG flags = 0;
+    if (symbolicLink) std::memcpy(&flags, buffer.data() + sizeof head, sizeof flags);
+    // A relative symbolic link names a place from the link's own folder: the system resolves it
+    // there, never against the current directory of whoever follows it.
+    if (symbolicLink && (flags & kSymlinkRelative)) return relativeTarget(linkPath, target);
+    if (target.size() < 4 || target.compare(0, 4, L"\\??\\") != 0)
+        raiseRunTimeError(ERROR_INVALID_REPARSE_DATA, L"Unable to get reparse data");
     target[1] = L'\\'; // \??\C:\x is the Win32 long path \\?\C:\x
     return target;
 }
@@ -67,7 +83,8 @@ void makeJunction(HANDLE directory, const paths::NormalPath& input, int attempts
     std::vector<BYTE> buffer = allocate(dataLength + 8);
 
     {
-        platform::FileHandle targetHandle = openTreeDirectory(target, Disposition::OpenAlways, attempts);
+        // A junction only ever names a folder that is there: making one never creates its target.
+        platform::FileHandle targetHandle = openTreeDirectory(target, Disposition::OpenExisting, attempts);
         if (fileIndex(directory).QuadPart == fileIndex(targetHandle.get()).QuadPart)
             raiseRunTimeError(0, L"Recursive reparse point (%s)", text::displayPath(target));
     }

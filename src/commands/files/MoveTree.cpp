@@ -17,17 +17,20 @@
 namespace files {
 namespace {
 
-// A junction that cannot be renamed is made anew at the destination, then removed as itself: its
-// target's contents are neither copied nor removed.
-void moveJunction(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts) {
-    paths::NormalPath target(readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get()));
-    createJunction(destination, target, attempts);
+// A junction that cannot be renamed is made anew at the destination (only to a place the command
+// may link to), then removed as itself: its target's contents are neither copied nor removed.
+void moveJunction(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts,
+                  const LinkTargetCheck& checkTarget) {
+    const std::wstring target =
+        readJunctionTarget(openTreeDirectory(source, Disposition::OpenExisting, attempts).get(), source);
+    checkTarget(target);
+    createJunction(destination, paths::NormalPath(target), attempts);
     removePath(source, trashDirectory(source), attempts);
 }
 
 } // namespace
 
-void moveTree(const DirectoryListing& listing, const paths::NormalPath& destination) {
+void moveTree(const DirectoryListing& listing, const paths::NormalPath& destination, const LinkTargetCheck& checkTarget) {
     const int attempts = identity::isAdministrator() ? 15 : 0;
     try {
         moveFile(listing.path, destination, 0, attempts);
@@ -36,10 +39,10 @@ void moveTree(const DirectoryListing& listing, const paths::NormalPath& destinat
         // not a plain rename: copy, then remove
     }
     if (getAttributes(listing.path, attempts) & FILE_ATTRIBUTE_REPARSE_POINT)
-        return moveJunction(listing.path, destination, attempts);
+        return moveJunction(listing.path, destination, attempts, checkTarget);
     const bool existed = exists(destination);
     try {
-        copyTree(listing, destination, 15, true);
+        copyTree(listing, destination, 15, true, checkTarget);
     } catch (...) {
         std::exception_ptr failure = std::current_exception();
         if (!existed && exists(destination)) {

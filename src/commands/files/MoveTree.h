@@ -2,6 +2,7 @@
 #pragma once
 #include "paths/NormalPath.h"
 #include "commands/files/DirectoryListing.h"
+#include "commands/files/Junction.h"
 
 #include <string>
 
@@ -11,7 +12,9 @@ namespace files {
 // existing destination), the tree is copied (junctions recreated) and the source removed only
 // after everything has arrived. A failure before that leaves the source whole; a destination
 // this call created is removed again, one that existed keeps what arrived. A failed removal of
-// the partial destination raises "At %s\n rollback failed: Unable to remove file: (%s)".
-void moveTree(const DirectoryListing& listing, const paths::NormalPath& destination);
+// the partial destination raises "At %s\n rollback failed: Unable to remove file: (%s)". Junctions
+// are made again only to places `checkTarget` lets through; a junction or symbolic link standing in
+// the destination is never written through (copyTree).
+void moveTree(const DirectoryListing& listing, const paths::NormalPath& destination, const LinkTargetCheck& checkTarget);
 
 } // namespace files

@@ -67,7 +67,7 @@ paths::NormalPath resolvedJunction(const paths::NormalPath& path) {
     platform::FileHandle directory =
         files::openDirectory(path, L"", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              files::Disposition::OpenExisting, false, true, 15);
-    return paths::NormalPath(files::readJunctionTarget(directory.get()));
+    return paths::NormalPath(files::readJunctionTarget(directory.get(), path));
 }
 
 

@@ -88,7 +88,7 @@ void UnpackArchive::operate() {
     const paths::NormalPath temporary = unpackToTemporary();
     const paths::NormalPath& destination = normal(1);
     try {
-        files::moveTree(files::listDirectory(temporary), destination);
+        files::moveTree(files::listDirectory(temporary), destination, linkTargetCheck());
     } catch (...) {
         // Every failure of the move, not only those of the standard library, must take the
         // temporary tree away.

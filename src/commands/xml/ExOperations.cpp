@@ -84,7 +84,7 @@ void ExCopyPath::operate() {
     const paths::NormalPath& source = normal(0);
     const paths::NormalPath& destination = normal(1);
     if (isDirectory(files::getAttributes(source, 15)))
-        files::copyTree(files::listDirectory(source), destination, 0, true);
+        files::copyTree(files::listDirectory(source), destination, 0, true, linkTargetCheck());
     else
         files::copyFile(source, destination, 0);
 }
@@ -93,7 +93,7 @@ void ExRenamePath::operate() {
     const paths::NormalPath& source = normal(0);
     const paths::NormalPath& destination = normal(1);
     if (isDirectory(files::getAttributes(source, 15)))
-        files::moveTree(files::listDirectory(source), destination);
+        files::moveTree(files::listDirectory(source), destination, linkTargetCheck());
     else
         files::moveFile(source, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH,
                         0);

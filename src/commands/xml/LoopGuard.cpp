@@ -31,10 +31,7 @@ LoopGuard::LoopGuard(const paths::NormalPath& start) { places_.push_back(placeKe
 std::wstring LoopGuard::targetOf(const paths::NormalPath& path) {
     try {
         platform::FileHandle handle = files::openTreeDirectory(path, files::Disposition::OpenExisting, 1);
-        std::wstring target = files::readJunctionTarget(handle.get());
-        // A relative symbolic link names no place by itself: treated as unreadable.
-        if (target.rfind(L"\\\\?\\", 0) != 0 && target.rfind(L"\\??\\", 0) != 0) return {};
-        return paths::normalizePath(L"", L"\\\\?\\" + target.substr(4));
+        return files::readJunctionTarget(handle.get(), path);
     } catch (const std::exception&) {
         return {};
     } catch (const vexception&) {
