@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/CreatedNames.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/FileTransfer.h"
 #include "commands/files/Junction.h"
@@ -24,11 +25,18 @@ void ensureDirectory(const std::wstring& path, int attempts) {
 }
 
 // copyTree below its top: `destination` was made by the level above.
-void copyContents(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive) {
-    for (const DirectoryEntry& file : listing.files)
+void copyContents(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive,
+                  CopiedListings* copied) {
+    CreatedNames created;
+    for (const DirectoryEntry& file : listing.files) {
+        created.add(file.name, joinPath(listing.path, file.name), joinPath(destination, file.name));
         copyFile(joinPath(listing.path, file.name), joinPath(destination, file.name), attempts);
+    }
     for (const DirectoryEntry& directory : listing.directories)
-        if (!isDotEntry(directory)) ensureDirectory(joinPath(destination, directory.name), attempts);
+        if (!isDotEntry(directory)) {
+            created.add(directory.name, joinPath(listing.path, directory.name), joinPath(destination, directory.name));
+            ensureDirectory(joinPath(destination, directory.name), attempts);
+        }
     if (!recursive) return;
     for (const DirectoryEntry& directory : listing.directories) {
         if (isDotEntry(directory)) continue;
@@ -41,16 +49,20 @@ void copyContents(const DirectoryListing& listing, const std::wstring& destinati
             platform::FileHandle made = openTreeDirectory(target, Disposition::CreateAlways, attempts);
             makeJunction(made.get(), leadsTo, attempts);
         } else {
-            copyContents(listDirectory(listing.path, directory), target, attempts, recursive);
+            // What a reparse point leads to is not this tree's: a move never removes it from there.
+            copyContents(listDirectory(listing.path, directory), target, attempts, recursive,
+                         directory.isReparsePoint ? nullptr : copied);
         }
     }
+    if (copied) copied->push_back(listing);
 }
 
 } // namespace
 
-void copyTree(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive) {
+void copyTree(const DirectoryListing& listing, const std::wstring& destination, int attempts, bool recursive,
+              CopiedListings* copied) {
     openTreeDirectory(destination, Disposition::OpenAlways, attempts);
-    copyContents(listing, pathpolicy::normalizePath(L"", destination), attempts, recursive);
+    copyContents(listing, pathpolicy::normalizePath(L"", destination), attempts, recursive, copied);
 }
 
 } // namespace files
