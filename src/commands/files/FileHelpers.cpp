@@ -52,7 +52,8 @@ bool grantSelfAccess(const std::wstring& input, DWORD mask) {
     std::wstring path = pathpolicy::normalizePath(L"", input);
     try {
         security::takeOwnership(path);
-        security::addAllowedEntry(path, security::Token::process(TOKEN_QUERY).user(), mask);
+        // The thread's user after the identity switch: that is who asks again.
+        security::addAllowedEntry(path, security::Token::caller(TOKEN_QUERY).user(), mask);
         return true;
     } catch (const RunTime::AccessDeniedException&) {
         return false;

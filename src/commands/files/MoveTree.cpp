@@ -38,8 +38,9 @@ void moveTree(const DirectoryListing& listing, const std::wstring& destination) 
     if (getAttributes(listing.path, attempts) & FILE_ATTRIBUTE_REPARSE_POINT)
         return moveJunction(listing.path, destination, attempts);
     const bool existed = exists(destination);
+    CopiedListings copied;
     try {
-        copyTree(listing, destination, 15, true);
+        copyTree(listing, destination, 15, true, &copied);
     } catch (...) {
         std::exception_ptr failure = std::current_exception();
         if (!existed && exists(destination)) {
@@ -53,7 +54,7 @@ void moveTree(const DirectoryListing& listing, const std::wstring& destination) 
         }
         std::rethrow_exception(failure);
     }
-    removeTree(listing, attempts);
+    removeCopied(copied, attempts);
 }
 
 } // namespace files

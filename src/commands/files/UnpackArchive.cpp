@@ -42,7 +42,7 @@ bool holdsReparsePoint(const std::wstring& directory) {
 } // namespace
 
 UnpackArchive::UnpackArchive()
-    : PositionalCommand(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2,
+    : HealsTrash(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2,
                         3) {}
 
 void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
@@ -87,6 +87,10 @@ void UnpackArchive::operate() {
     const std::wstring temporary = unpackToTemporary();
     try {
         files::moveTree(files::listDirectory(temporary), destination);
+    } catch (const RunTime::DirectoryNotEmptyException&) {
+        // The move is complete, but entries arrived in the temporary tree meanwhile: they are
+        // nobody's copy, so they stay with the folders holding them.
+        throw;
     } catch (...) {
         // Every failure of the move, not only those of the standard library, must take the
         // temporary tree away.
