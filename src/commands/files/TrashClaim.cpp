@@ -30,8 +30,13 @@ TrashClaim TrashClaim::mark(const std::wstring& path) {
 }
 
 DWORD TrashClaim::take(const std::wstring& path, TrashClaim& claim) {
-    // Asking for DELETE is what a live mark refuses; holding it refuses the next purge in turn.
-    return openMark(path, kMarkAccess | DELETE, claim.handle_);
+    // Asking for DELETE is what a live mark refuses. The purge then holds a mark of its own, which
+    // refuses the next purge in turn; holding DELETE access itself would refuse the enumeration of
+    // the item too (Wine's FindFirstFileW does not share delete).
+    platform::FileHandle probe;
+    if (DWORD error = openMark(path, kMarkAccess | DELETE, probe)) return error;
+    probe.reset();
+    return openMark(path, kMarkAccess, claim.handle_);
 }
 
 } // namespace files
