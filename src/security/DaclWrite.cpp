@@ -47,7 +47,9 @@ void writeCleanDaclInherited(const std::wstring& path, const Acl& cleaned) {
 
 void takeOwnership(const std::wstring& path) {
     Token::caller(TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES).enableIfHeld(SE_TAKE_OWNERSHIP_NAME);
-    Sid user = Token::process(TOKEN_QUERY).user();
+    // After the identity switch the owner must be the thread's user: Windows refuses any SID the
+    // thread's token does not hold as owner (ERROR_INVALID_OWNER, 1307), the process's user too.
+    Sid user = Token::caller(TOKEN_QUERY).user();
     if (DWORD error = writeAsItself(path, WRITE_OWNER, OWNER_SECURITY_INFORMATION, user.get(), nullptr))
         raiseOsError(format(L"Unable to set the object (%s) owner", text::displayPath(path)), error,
                      {L"", "security::takeOwnership", __LINE__});

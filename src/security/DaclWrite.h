@@ -20,8 +20,8 @@ void writeCleanDaclInherited(const std::wstring& path, const Acl& cleaned);
 // deny entries, before the other entries. The DACL keeps its protection from inheritance; an
 // object without a DACL (everyone holds every right already) is left as it is.
 void addAllowedEntry(const std::wstring& path, const Sid& sid, DWORD mask);
-// Makes the process user the owner, enabling SeTakeOwnershipPrivilege first when the caller's
-// token holds it ("Unable to set the object (%s) owner").
+// Makes the caller (the thread after the identity switch, else the process) the owner, enabling
+// SeTakeOwnershipPrivilege first when that token holds it ("Unable to set the object (%s) owner").
 void takeOwnership(const std::wstring& path);
 
 // A copy without the entries whose SID belongs to a deleted account.

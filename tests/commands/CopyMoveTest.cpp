@@ -248,3 +248,82 @@ TEST_F(MoveCommand, JunctionMovedToAnotherVolumeKeepsItsTargetsContents) {
 }
 
 } // namespace
+
+TEST_F(MoveCommand, EntriesWrittenIntoTheSourceDuringTheFallbackStayAndFailTheMove) {
+    tree.file(L"vhosts\\src\\top.txt", "top");
+    tree.file(L"vhosts\\src\\a\\one.txt", "one");
+    tree.file(L"vhosts\\src\\a\\b\\two.txt", "two");
+    tree.file(L"vhosts\\dst\\mine.txt", "mine");
+    size_t trash = testsupport::trashEntries();
+    // The rename is refused (the destination exists): the fallback copies, and while it copies
+    // the last file a site writes a log into a folder already copied and one at the top.
+    substitute.onNext(Call::copyFile, site(L"src\\a\\b\\two.txt"), [&] {
+        tree.file(L"vhosts\\src\\a\\late.log", "late");
+        tree.file(L"vhosts\\src\\later.log", "later");
+    });
+    auto r = run({L"mv", site(L"src"), site(L"dst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("Unable to remove path (" + u8(site(L"src\\a")) + ", " + u8(site(L"src")) +
+                              "): entries arrived in it during the move: (145) ",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(snapshot(site(L"src")), (TreeSnapshot{{L"a", "<dir>"}, {L"a\\late.log", "late"}, {L"later.log", "later"}}));
+    EXPECT_EQ(snapshot(site(L"dst")), (TreeSnapshot{{L"mine.txt", "mine"},
+                                                    {L"top.txt", "top"},
+                                                    {L"a", "<dir>"},
+                                                    {L"a\\one.txt", "one"},
+                                                    {L"a\\b", "<dir>"},
+                                                    {L"a\\b\\two.txt", "two"}}));
+    EXPECT_EQ(testsupport::trashEntries(), trash);
+}
+
+TEST_F(MoveCommand, SourceThatCannotLeaveWholeIsRemovedEntryByEntryAndArrivalsStay) {
+    tree.file(L"vhosts\\src\\a\\one.txt", "one");
+    tree.file(L"vhosts\\src\\two.txt", "two");
+    substitute.failNext(Call::moveFile, site(L"src"), ERROR_NOT_SAME_DEVICE);
+    // The whole tree cannot go to the trash (an open file, say): entry by entry it is.
+    substitute.failNext(Call::moveFile, site(L"src"), ERROR_SHARING_VIOLATION, 100);
+    substitute.onNext(Call::copyFile, site(L"src\\a\\one.txt"), [&] { tree.file(L"vhosts\\src\\a\\new.txt", "new"); });
+    auto r = run({L"mv", site(L"src"), site(L"dst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("entries arrived in it during the move"), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(site(L"src")), (TreeSnapshot{{L"a", "<dir>"}, {L"a\\new.txt", "new"}}));
+    EXPECT_EQ(snapshot(site(L"dst")),
+              (TreeSnapshot{{L"a", "<dir>"}, {L"a\\one.txt", "one"}, {L"two.txt", "two"}}));
+}
+
+TEST_F(CopyCommand, CaseTwinsFailTheCopyWhereTheyMeetAndNothingIsReplaced) {
+    tree.file(L"vhosts\\src\\a.txt", "lower");
+    tree.file(L"vhosts\\src\\sub\\f.txt", "f");
+    substitute.addCaseTwin(site(L"src\\a.txt"), L"A.TXT");
+    auto r = run({L"cp", L"-r", site(L"src"), site(L"dst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out.rfind("Unable to copy (" + u8(site(L"src\\A.TXT")) + ") to (" + u8(site(L"dst\\A.TXT")) +
+                              "): (183) ",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_EQ(snapshot(site(L"src")), (TreeSnapshot{{L"a.txt", "lower"}, {L"sub", "<dir>"}, {L"sub\\f.txt", "f"}}));
+    EXPECT_EQ(snapshot(site(L"dst")), (TreeSnapshot{{L"a.txt", "lower"}}));
+
+    // Folders that differ in letter case only would merge: the second is refused before it is made.
+    tree.file(L"vhosts\\dirs\\Data\\x.txt", "x");
+    substitute.addCaseTwin(site(L"dirs\\Data"), L"DATA");
+    r = run({L"cp", L"-r", site(L"dirs"), site(L"copy")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find(u8(site(L"copy\\DATA")) + "): (183) "), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(site(L"copy")), (TreeSnapshot{{L"Data", "<dir>"}}));
+}
+
+TEST_F(MoveCommand, CaseTwinsFailTheMoveTheSourceStaysWholeTheNewDestinationGoes) {
+    tree.file(L"vhosts\\src\\readme", "one");
+    tree.file(L"vhosts\\src\\sub\\f.txt", "f");
+    auto before = snapshot(tree.root());
+    substitute.addCaseTwin(site(L"src\\readme"), L"README");
+    substitute.failNext(Call::moveFile, site(L"src"), ERROR_NOT_SAME_DEVICE);
+    auto r = run({L"mv", site(L"src"), site(L"dst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find(u8(site(L"dst\\README")) + "): (183) "), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(tree.root()), before);
+}

@@ -1,5 +1,6 @@
 // Moves and copies between drive C: and drive Q:, a tmpfs (another file system): the rename is
 // refused by the real file system and the copy-then-remove path runs for real.
+#include "app/Text.h"
 #include "support/FileFixtures.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,43 @@ TEST_F(CrossVolume, DirectoryMovesThroughCopyThenRemove) {
     merged[L"mine.txt"] = "mine";
     EXPECT_EQ(snapshot(site(L"back")), merged);
     EXPECT_EQ(snapshot(remote(L"")), TreeSnapshot{});
+}
+
+TEST_F(CrossVolume, AFileWrittenIntoTheSourceDuringTheMoveSurvives) {
+    make(tree, L"vhosts\\src");
+    size_t trash = testsupport::trashEntries();
+    substitute.onNext(Call::copyFile, site(L"src\\a\\b\\two.txt"),
+                      [&] { tree.file(L"vhosts\\src\\a\\upload.tmp", "upload"); });
+    auto r = run({L"mv", site(L"src"), remote(L"dst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Unable to remove path (" + text::toUtf8(site(L"src\\a"))), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(remote(L"dst")), kSource);
+    EXPECT_EQ(snapshot(site(L"src")), (TreeSnapshot{{L"a", "<dir>"}, {L"a\\upload.tmp", "upload"}}));
+    EXPECT_EQ(testsupport::trashEntries(), trash);
+
+    // The XML move reports it in its error document.
+    make(tree, L"vhosts\\xml");
+    substitute.onNext(Call::copyFile, site(L"xml\\top.txt"), [&] { tree.file(L"vhosts\\xml\\new.txt", "new"); });
+    r = run({L"--ex-rename", L"--old-name=" + site(L"xml"), L"--new-name=" + remote(L"xml")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("entries arrived in it during the move"), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(remote(L"xml")), kSource);
+    EXPECT_EQ(snapshot(site(L"xml")), (TreeSnapshot{{L"new.txt", "new"}}));
+}
+
+TEST_F(CrossVolume, CaseTwinsFailTheMoveAndTheSourceStaysWhole) {
+    make(tree, L"vhosts\\src");
+    substitute.addCaseTwin(site(L"src\\a\\one.txt"), L"ONE.TXT");
+    auto before = snapshot(tree.root());
+    auto r = run({L"mv", site(L"src"), remote(L"dst")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find(text::toUtf8(remote(L"dst\\a\\ONE.TXT")) + "): (183) "), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(tree.root()), before);
+    EXPECT_EQ(snapshot(remote(L"")), TreeSnapshot{});
+    r = run({L"--ex-copy", L"--source=" + site(L"src"), L"--destination=" + remote(L"copy")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("ONE.TXT"), std::string::npos) << r.out;
+    EXPECT_EQ(snapshot(tree.root()), before);
 }
 
 TEST_F(CrossVolume, FileMovesAndReplaces) {

@@ -1,4 +1,5 @@
 #include "app/Text.h"
+#include "commands/files/RemovePath.h"
 #include "support/FileFixtures.h"
 
 #include <gtest/gtest.h>
@@ -88,6 +89,29 @@ TEST_F(RemoveCommand, AccessDeniedInTheTrashFallsBackToDeletingInPlace) {
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(snapshot(site(L"")), TreeSnapshot{});
     EXPECT_EQ(substitute.calls(Call::deleteFile, file), 2);
+}
+
+TEST_F(RemoveCommand, AnyFailureClassInTheTrashBringsTheTreeBack) {
+    tree.file(L"vhosts\\dir\\f.txt", "f");
+    size_t trash = testsupport::trashEntries();
+    // Deleting in the trash is refused, and taking the file fails with an OS error of another
+    // family than the run-time errors (the owner is refused): nothing may stay in the trash.
+    substitute.failNext(Call::deleteFile, L"", ERROR_ACCESS_DENIED, 1);
+    substitute.failNext(Call::setNamedSecurityInfo, L"", ERROR_INVALID_OWNER, 1);
+    auto r = run({L"rm", site(L"dir")});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(snapshot(site(L"")), TreeSnapshot{});
+    EXPECT_EQ(testsupport::trashEntries(), trash);
+}
+
+TEST_F(RemoveCommand, ReadOnlyIsClearedEvenWhenTheGrantIsRefused) {
+    std::wstring file = tree.file(L"vhosts\\f.txt", "f");
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+    // No trash, so the file is deleted in place; taking it is refused.
+    substitute.failNext(Call::setNamedSecurityInfo, L"", ERROR_ACCESS_DENIED, 100);
+    substitute.failNext(Call::deleteFile, file, ERROR_ACCESS_DENIED, 1);
+    files::removePath(paths::NormalPath(file), {}, 2);
+    EXPECT_EQ(snapshot(site(L"")), TreeSnapshot{});
 }
 
 TEST_F(RemoveCommand, RefusedPathsChangeNothing) {

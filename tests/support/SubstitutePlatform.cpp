@@ -102,6 +102,10 @@ void SubstitutePlatform::failNext(Call call, const std::wstring& path, DWORD err
     faults_.push_back({call, path.empty() ? L"" : key(path), error, count});
 }
 
+void SubstitutePlatform::onNext(Call call, const std::wstring& path, std::function<void()> action) {
+    hooks_.push_back({call, path.empty() ? L"" : key(path), std::move(action)});
+}
+
 int SubstitutePlatform::calls(Call call, const std::wstring& path) const {
     int n = 0;
     for (const auto& [k, count] : calls_)
@@ -128,6 +132,13 @@ DWORD SubstitutePlatform::enter(Call call, const std::wstring& path, const std::
     std::wstring k2 = other.empty() ? L"" : key(other);
     ++calls_[{call, k}];
     if (!k2.empty()) ++calls_[{call, k2}];
+    for (auto it = hooks_.begin(); it != hooks_.end(); ++it) {
+        if (it->call != call || (!it->key.empty() && it->key != k && it->key != k2)) continue;
+        std::function<void()> action = std::move(it->action);
+        hooks_.erase(it);
+        action();
+        break;
+    }
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->call != call || (!it->key.empty() && it->key != k && it->key != k2)) continue;
         DWORD error = it->error;
@@ -432,19 +443,39 @@ DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_
         std::wstring directory = key(pattern);
         directory = directory.substr(0, directory.rfind(L'\\'));
         enumerated_[*find] = directory;
-        markJunction(directory, data);
+        found(*find, directory, data);
     }
     return error;
 }
 
 DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) {
+    if (auto twin = pendingTwins_.find(find); twin != pendingTwins_.end()) {
+        *data = twin->second;
+        pendingTwins_.erase(twin);
+        return ERROR_SUCCESS;
+    }
     DWORD error = real_.findNextFile(find, data);
     auto directory = enumerated_.find(find);
-    if (error == ERROR_SUCCESS && directory != enumerated_.end()) markJunction(directory->second, data);
+    if (error == ERROR_SUCCESS && directory != enumerated_.end()) found(find, directory->second, data);
     return error;
 }
 
+void SubstitutePlatform::found(HANDLE find, const std::wstring& directoryKey, WIN32_FIND_DATAW* data) {
+    markJunction(directoryKey, data);
+    auto twin = twins_.find(key(directoryKey + L"\\" + data->cFileName));
+    if (twin == twins_.end() || twin->second.size() >= MAX_PATH) return;
+    WIN32_FIND_DATAW copy = *data;
+    std::copy(twin->second.begin(), twin->second.end(), copy.cFileName);
+    copy.cFileName[twin->second.size()] = 0;
+    pendingTwins_[find] = copy;
+}
+
+void SubstitutePlatform::addCaseTwin(const std::wstring& path, const std::wstring& twin) {
+    twins_.emplace(key(path), twin);
+}
+
 void SubstitutePlatform::findClose(HANDLE find) {
+    pendingTwins_.erase(find);
     enumerated_.erase(find);
     real_.findClose(find);
 }

@@ -8,6 +8,7 @@
 #include "security/Sid.h"
 #include "platform/Platform.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -107,6 +108,9 @@ public:
     void addShortName(const std::wstring& longPath, const std::wstring& shortPath);
     // Fails the next `count` calls of `call` on `path` (on any path when empty) with `error`.
     void failNext(Call call, const std::wstring& path, DWORD error, int count = 1);
+    // Runs `action` once, right before the next call of `call` on `path` (any path when empty)
+    // goes through: what another process does at that moment.
+    void onNext(Call call, const std::wstring& path, std::function<void()> action);
     // Calls made of `call` on `path` (on any path when empty).
     int calls(Call call, const std::wstring& path = L"") const;
     void setSecurity(const std::wstring& path, StoredSecurity security);
@@ -123,6 +127,10 @@ public:
     // Makes the existing empty folder `path` a junction to `target` (full paths): it then reads as
     // a name-surrogate reparse point, and paths below it reach the target's contents.
     void addJunction(const std::wstring& path, const std::wstring& target);
+    // The enumeration of the folder holding `path` (an existing entry) delivers it a second time,
+    // right after it, as `twin` (the same name in other letter case): a case-sensitive folder, as
+    // Windows allows them. Opening either name reaches the one entry.
+    void addCaseTwin(const std::wstring& path, const std::wstring& twin);
     // The target of the junction at `path` ("\\?\" form), when it is one.
     std::optional<std::wstring> junctionTarget(const std::wstring& path) const;
     // Makes the existing empty folder (`directory`) or file at `path` a symbolic link to `target`:
@@ -214,6 +222,9 @@ private:
     // The stored security of `path` in the caller's buffers (as GetNamedSecurityInfoW answers).
     static DWORD answer(const StoredSecurity& s, SECURITY_INFORMATION what, PSID* owner, PSID* group, PACL* dacl,
                         PSECURITY_DESCRIPTOR* descriptor);
+    // After an entry is found: marks it as a junction when it is one, and keeps its twin for the
+    // next call of the enumeration.
+    void found(HANDLE find, const std::wstring& directoryKey, WIN32_FIND_DATAW* data);
     // Marks an enumerated entry of the directory as a junction when it is one.
     void markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const;
     // Windows' answer to GetLongPathNameW / GetShortPathNameW with the given name table.
@@ -221,7 +232,13 @@ private:
 
     platform::Platform& real_;
     std::vector<std::pair<std::wstring, std::wstring>> names_; // (long, short), no prefix
+    struct Hook {
+        Call call;
+        std::wstring key;
+        std::function<void()> action;
+    };
     std::vector<Fault> faults_;
+    std::vector<Hook> hooks_;
     std::map<std::pair<Call, std::wstring>, int> calls_;
     std::map<std::wstring, StoredSecurity> security_;
     std::optional<std::pair<security::Sid, std::wstring>> domain_;
@@ -249,6 +266,8 @@ private:
     std::map<HANDLE, Opened> opened_;
     std::vector<SecurityWrite> securityWrites_;
     std::map<HANDLE, std::wstring> enumerated_;      // find handle -> the key of its directory
+    std::multimap<std::wstring, std::wstring> twins_; // key of the entry -> its twin's name
+    std::map<HANDLE, WIN32_FIND_DATAW> pendingTwins_; // find handle -> the twin it delivers next
 };
 
 // Installs a platform for its lifetime; the previous one comes back afterwards.

@@ -1,6 +1,7 @@
 // cp and mv.
 #pragma once
 #include "commands/files/ArgumentCommands.h"
+#include "commands/files/TrashHealing.h"
 
 // True when the components of `destination` continue those of `source`: the destination lies
 // inside the source. Both lose a leading "\\?\" or "\??\", are split at "/" and "\", and their
@@ -13,9 +14,9 @@ void refuseSubPath(const paths::CheckedPath& source, const paths::CheckedPath& d
 
 // The pair of paths of cp and mv and their shared checks: both paths pass the policy, then the
 // destination must not lie inside the source.
-class CopyMoveCommand : public GetoptCommand {
+class CopyMoveCommand : public files::HealsTrash<GetoptCommand> {
 public:
-    using GetoptCommand::GetoptCommand;
+    using HealsTrash::HealsTrash;
 
     bool force = false; // accepted, changes nothing
     std::wstring source;

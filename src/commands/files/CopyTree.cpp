@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/CreatedNames.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/FileTransfer.h"
 #include "commands/files/OpenDirectory.h"
@@ -41,9 +42,11 @@ void copyJunction(const paths::NormalPath& source, const paths::NormalPath& dest
 
 // Fills `destination` (open and judged) with the listed directory's contents.
 void copyContents(const DirectoryListing& listing, const TreeDestination& destination, int attempts, bool recursive,
-                  const LinkTargetCheck& checkTarget) {
+                  const LinkTargetCheck& checkTarget, CopiedListings* copied) {
+    CreatedNames created;
     for (const DirectoryEntry& file : listing.files) {
         destination.refuseReparsePoint(file.name);
+        created.add(file.name, listing.path.join(file.name), destination.path().join(file.name));
         copyFile(listing.path.join(file.name), destination.path().join(file.name), attempts);
     }
     std::vector<bool> made(listing.directories.size());
@@ -52,6 +55,7 @@ void copyContents(const DirectoryListing& listing, const TreeDestination& destin
         if (isDotEntry(directory)) continue;
         // A junction of the source replaces the item as itself; anything else is written into.
         if (!directory.isJunction) destination.refuseReparsePoint(directory.name);
+        created.add(directory.name, listing.path.join(directory.name), destination.path().join(directory.name));
         made[i] = ensureDirectory(destination.path().join(directory.name), attempts);
     }
     if (!recursive) return;
@@ -62,17 +66,19 @@ void copyContents(const DirectoryListing& listing, const TreeDestination& destin
         if (directory.isJunction) {
             copyJunction(listing.path.join(directory.name), target, attempts, checkTarget);
         } else {
+            // What a reparse point leads to is not this tree's: a move never removes it from there.
             copyContents(listDirectory(listing.path, directory), TreeDestination(target, attempts, made[i]),
-                         attempts, recursive, checkTarget);
+                         attempts, recursive, checkTarget, directory.isReparsePoint ? nullptr : copied);
         }
     }
+    if (copied) copied->push_back(listing);
 }
 
 } // namespace
 
 void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive,
-              const LinkTargetCheck& checkTarget) {
-    copyContents(listing, TreeDestination(destination, attempts), attempts, recursive, checkTarget);
+              const LinkTargetCheck& checkTarget, CopiedListings* copied) {
+    copyContents(listing, TreeDestination(destination, attempts), attempts, recursive, checkTarget, copied);
 }
 
 } // namespace files

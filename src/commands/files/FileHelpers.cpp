@@ -53,7 +53,8 @@ bool grantSelfAccess(const paths::NormalPath& input, DWORD mask) {
     const paths::NormalPath& path = input;
     try {
         security::takeOwnership(path);
-        security::addAllowedEntry(path, security::Token::process(TOKEN_QUERY).user(), mask);
+        // The thread's user after the identity switch: that is who asks again.
+        security::addAllowedEntry(path, security::Token::caller(TOKEN_QUERY).user(), mask);
         return true;
     } catch (const RunTime::AccessDeniedException&) {
         return false;

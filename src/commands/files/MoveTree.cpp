@@ -41,8 +41,9 @@ void moveTree(const DirectoryListing& listing, const paths::NormalPath& destinat
     if (getAttributes(listing.path, attempts) & FILE_ATTRIBUTE_REPARSE_POINT)
         return moveJunction(listing.path, destination, attempts, checkTarget);
     const bool existed = exists(destination);
+    CopiedListings copied;
     try {
-        copyTree(listing, destination, 15, true, checkTarget);
+        copyTree(listing, destination, 15, true, checkTarget, &copied);
     } catch (...) {
         std::exception_ptr failure = std::current_exception();
         if (!existed && exists(destination)) {
@@ -56,7 +57,7 @@ void moveTree(const DirectoryListing& listing, const paths::NormalPath& destinat
         }
         std::rethrow_exception(failure);
     }
-    removeTree(listing, attempts);
+    removeCopied(copied, attempts);
 }
 
 } // namespace files

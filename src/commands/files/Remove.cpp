@@ -35,7 +35,7 @@ void requireIfGoverned(const paths::NormalPath& path) {
 } // namespace
 
 RemoveFiles::RemoveFiles()
-    : GetoptCommand(L"rm",
+    : HealsTrash(L"rm",
                     L"Usage:\nrm [keys] file\n\t-r, -R --recursive\tremove directories as regular files\n\t-d, "
                     L"--directory\trecursivly remove directories and its content\n\t-f, --force\tdo not display "
                     L"errors if target absent\n",
@@ -99,7 +99,7 @@ void MkDir::execute() {
 }
 
 RemDir::RemDir()
-    : DirectoryCommand(L"rmdir", L"Usage:\nrmdir [-p] directory ...\n\t-p\tall components of path will be removed\n",
+    : HealsTrash(L"rmdir", L"Usage:\nrmdir [-p] directory ...\n\t-p\tall components of path will be removed\n",
                        "p") {}
 
 void RemDir::checkInput(size_t index) {

@@ -1,8 +1,9 @@
 // rm, mkdir and rmdir.
 #pragma once
 #include "commands/files/ArgumentCommands.h"
+#include "commands/files/TrashHealing.h"
 
-class RemoveFiles : public GetoptCommand {
+class RemoveFiles : public files::HealsTrash<GetoptCommand> {
 public:
     RemoveFiles();
     void execute() override;
@@ -47,7 +48,7 @@ protected:
     void checkInput(size_t index) override;
 };
 
-class RemDir : public DirectoryCommand {
+class RemDir : public files::HealsTrash<DirectoryCommand> {
 public:
     RemDir();
     void execute() override;

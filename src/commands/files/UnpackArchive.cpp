@@ -43,7 +43,7 @@ bool holdsReparsePoint(const paths::NormalPath& directory) {
 } // namespace
 
 UnpackArchive::UnpackArchive()
-    : PositionalCommand(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2,
+    : HealsTrash(L"unpack-archive", L"Usage:\nunpack-archive [type] 'archive path' 'unpack to'\n", 2,
                         3) {}
 
 void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
@@ -89,6 +89,10 @@ void UnpackArchive::operate() {
     const paths::NormalPath& destination = normal(1);
     try {
         files::moveTree(files::listDirectory(temporary), destination, linkTargetCheck());
+    } catch (const RunTime::DirectoryNotEmptyException&) {
+        // The move is complete, but entries arrived in the temporary tree meanwhile: they are
+        // nobody's copy, so they stay with the folders holding them.
+        throw;
     } catch (...) {
         // Every failure of the move, not only those of the standard library, must take the
         // temporary tree away.

@@ -1,8 +1,9 @@
 // unpack-archive: an archive unpacked by the panel's archivers into a directory.
 #pragma once
 #include "commands/files/ArgumentCommands.h"
+#include "commands/files/TrashHealing.h"
 
-class UnpackArchive : public PositionalCommand<XmlCommand> {
+class UnpackArchive : public files::HealsTrash<PositionalCommand<XmlCommand>> {
 public:
     UnpackArchive();
 

@@ -48,7 +48,7 @@ void ExPathOperation::take(const Params& params) {
 
 ExPairOperation::ExPairOperation(std::wstring name, std::wstring usageText, std::wstring sourceName,
                                  std::wstring destinationName)
-    : ExOperation(std::move(name), std::move(usageText), {sourceName, destinationName}),
+    : HealsTrash(std::move(name), std::move(usageText), NameList{sourceName, destinationName}),
       sourceName_(std::move(sourceName)), destinationName_(std::move(destinationName)) {}
 
 void ExPairOperation::take(const Params& params) {
@@ -73,7 +73,7 @@ ExRenamePath::ExRenamePath()
                       L"directory file}\n",
                       L"--old-name", L"--new-name") {}
 
-ExRemove::ExRemove() : ExPathOperation(L"--ex-remove", L"Usage:\n--ex-remove --path={file or directory path}\n") {}
+ExRemove::ExRemove() : HealsTrash(L"--ex-remove", L"Usage:\n--ex-remove --path={file or directory path}\n") {}
 
 ExCreateDirectory::ExCreateDirectory()
     : ExPathOperation(L"--ex-create-directory", L"Usage:\n--ex-create-directory --path={directory path}\n") {}

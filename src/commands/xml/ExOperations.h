@@ -2,6 +2,7 @@
 #pragma once
 #include "commands/Params.h"
 #include "commands/QuarnClass.h"
+#include "commands/files/TrashHealing.h"
 
 // The named-parameter handling the five share: exactly the required names (no optional ones),
 // else the parameter failure or the usage text.
@@ -31,7 +32,7 @@ protected:
 };
 
 // --ex-copy and --ex-rename: a source and a destination that must not lie inside the source.
-class ExPairOperation : public ExOperation {
+class ExPairOperation : public files::HealsTrash<ExOperation> {
 public:
     ExPairOperation(std::wstring name, std::wstring usageText, std::wstring sourceName, std::wstring destinationName);
 
@@ -68,7 +69,7 @@ protected:
     }
 };
 
-class ExRemove : public ExPathOperation {
+class ExRemove : public files::HealsTrash<ExPathOperation> {
 public:
     ExRemove();
 
