@@ -1,5 +1,6 @@
 #include "permissions/PermissionListing.h"
 
+#include "paths/NormalPath.h"
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "permissions/AdvancedRights.h"
@@ -150,19 +151,6 @@ std::vector<AdvancedEntry> inheritedFirst(std::vector<AdvancedEntry> entries) {
     return entries;
 }
 
-std::wstring parentPath(const std::wstring& path) {
-    std::wstring trimmed = path;
-    while (trimmed.size() > 1 && (trimmed.back() == L'\\' || trimmed.back() == L'/'))
-        trimmed.pop_back();
-    size_t slash = trimmed.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return L"";
-    std::wstring parent = trimmed.substr(0, slash);
-    // A drive ("C:" or "\\?\C:") is the root itself, named with its backslash.
-    if (!parent.empty() && parent.back() == L':') return trimmed.size() > slash + 1 ? parent + L"\\" : L"";
-    if (parent.empty() || parent == L"\\\\?" || parent == L"\\\\.") return L"";
-    return parent;
-}
-
 bool isFolder(const std::wstring& path) {
     DWORD attributes = 0;
     if (DWORD error = platform::current().getFileAttributes(path, &attributes))
@@ -211,7 +199,8 @@ std::vector<Sid> writeListingBody(ListingMode mode, XmlElement& root, const std:
     if (mode == ListingMode::Simple) {
         writeSimpleAcl(root, simpleEntries(info.dacl));
     } else {
-        const std::wstring parent = parentPath(path);
+        // Listed paths are checked ones, already in normal form.
+        const paths::NormalPath parent = paths::NormalPath::fromNormal(path).parent();
         DWORD parentAttributes = 0;
         const bool parentExists =
             !parent.empty() && platform::current().getFileAttributes(parent, &parentAttributes) == 0;

@@ -30,8 +30,6 @@ std::vector<AdvancedEntry> advancedEntries(const security::Acl& dacl, const std:
 // Inherited entries first, then the explicit ones, each group in its order.
 std::vector<AdvancedEntry> inheritedFirst(std::vector<AdvancedEntry> entries);
 
-// The folder above the path ("\\?\" form kept); empty for a volume root.
-std::wstring parentPath(const std::wstring& path);
 bool isFolder(const std::wstring& path);
 
 // Opens the panel database the account descriptions come from (connected on the first query).

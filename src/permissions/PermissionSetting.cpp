@@ -1,5 +1,6 @@
 #include "permissions/PermissionSetting.h"
 
+#include "paths/NormalPath.h"
 #include "app/DebugFlag.h"
 #include "app/Exceptions.h"
 #include "app/Log.h"
@@ -47,7 +48,7 @@ BYTE flagsOf(DWORD applyOnto) {
 // The parent's passed-on entries when they are all in `acl`: `acl` without them. Nothing when
 // one is missing (logged) or there is no parent.
 std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, bool file, bool debug) {
-    const std::wstring parent = parentPath(path);
+    const paths::NormalPath parent = paths::NormalPath::fromNormal(path).parent();
     DWORD attributes = 0;
     if (parent.empty() || platform::current().getFileAttributes(parent, &attributes) != 0)
         return std::nullopt;

@@ -291,10 +291,10 @@ TEST(ParsingFields, ExtendedOperationsAndPermissionModes) {
 // the policy.
 template <class Command> class SubPathProbe : public Command {
 public:
-    // Both paths pass a policy that allows the whole drive; the sub-path rule decides.
+    // Both paths pass a policy that allows whole drives; the sub-path rule decides.
     void prepare() override {
         testsupport::FixedSettings settings;
-        settings.strings = {{L"HTTPD_VHOSTS_D", L"C:\\"}};
+        settings.strings = {{L"HTTPD_VHOSTS_D", L"C:\\"}, {L"DUMP_D", L"D:\\"}};
         testsupport::ScopedSettings scoped(settings);
         this->checkInputs();
     }
