@@ -1,8 +1,8 @@
 #include "permissions/PermissionListing.h"
 
-#include "paths/NormalPath.h"
 #include "app/Exceptions.h"
 #include "app/Text.h"
+#include "paths/NormalPath.h"
 #include "permissions/AdvancedRights.h"
 #include "permissions/CommonRights.h"
 #include "permissions/InheritedAces.h"

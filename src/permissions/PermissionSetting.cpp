@@ -1,12 +1,12 @@
 #include "permissions/PermissionSetting.h"
 
-#include "paths/NormalPath.h"
 #include "app/DebugFlag.h"
 #include "app/Exceptions.h"
 #include "app/Log.h"
 #include "app/Text.h"
 #include "identity/AccessCheck.h"
 #include "identity/Account.h"
+#include "paths/NormalPath.h"
 #include "permissions/AdvancedRights.h"
 #include "permissions/CommonRights.h"
 #include "permissions/InheritedAces.h"
