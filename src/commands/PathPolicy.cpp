@@ -147,9 +147,9 @@ paths::CheckedPath checkPathAllowed(const RootLists& roots, const std::wstring& 
 void checkReach(const RootLists& roots, const paths::CheckedPath& path, Reach reach) {
     if (reach == Reach::Within) return;
     auto inside = [&](const Root& root) { return paths::isWithin(path.longForm, root.longForm); };
-    const std::wstring shown = paths::trimmed(path.longForm.display());
-    if (std::any_of(roots.denied.begin(), roots.denied.end(), inside)) refuse(shown);
-    if (reach == Reach::Removal && std::any_of(roots.allowed.begin(), roots.allowed.end(), inside)) refuse(shown);
+    if (std::any_of(roots.denied.begin(), roots.denied.end(), inside) ||
+        (reach == Reach::Removal && std::any_of(roots.allowed.begin(), roots.allowed.end(), inside)))
+        refuse(paths::trimmed(path.longForm.display()));
 }
 
 } // namespace pathpolicy

@@ -10,12 +10,9 @@
 namespace paths {
 namespace {
 
-const std::wstring kPrefix = L"\\\\?\\";
-constexpr size_t kPrefixLength = 4;
 // Rounds of "list the ancestors, ask again" when the long-path query keeps meeting access denied.
 constexpr int kAccessDeniedRounds = 4;
 
-bool startsWith(std::wstring_view s, std::wstring_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 bool isExistingDirectory(const std::wstring& path) {
     DWORD attributes = 0;
@@ -29,7 +26,7 @@ size_t entriesStart(const std::wstring& path) {
     size_t start = componentStart(path);
     if (start == 0) return std::wstring::npos;
     size_t skip = 2; // server and share
-    if (start == kPrefixLength) {
+    if (start == kLongPrefix.size()) {
         std::wstring first = path.substr(start, path.find(L'\\', start) - start);
         if (isDriveComponent(first))
             skip = 1;
@@ -62,7 +59,7 @@ std::wstring expandComponents(const std::wstring& path) {
         size_t end = std::min(path.find(L'\\', at), path.size());
         std::wstring part = path.substr(at, end - at);
         bool lookUp = !part.empty() && part != L"." && part != L".." &&
-                      part.find_first_of(L"*?<>\"") == std::wstring::npos;
+                      part.find_first_of(kWildcards) == std::wstring::npos;
         WIN32_FIND_DATAW data;
         platform::FindScope find;
         if (!lookUp || p.findFirstFile(result + part, &data, find.receive()) != ERROR_SUCCESS) {
@@ -91,7 +88,7 @@ LongAncestor longAncestor(const std::wstring& base, const std::wstring& input) {
     std::wstring path = normalizePath(base, input);
     std::wstring tail;
     // Only the console names stay relative: they name no place in the file system.
-    if (!startsWith(path, L"\\\\")) return {path, tail};
+    if (!path.starts_with(L"\\\\")) return {path, tail};
     // Cuts the last component off `path` and puts it in front of the tail; false when none is left.
     auto climb = [&]() {
         NormalPath current = NormalPath::fromNormal(path);
@@ -137,7 +134,7 @@ NormalPath longForm(const std::wstring& input) { return longAncestor(L"", input)
 bool isVolumeRoot(const std::wstring& path) {
     std::wstring normalized = normalizePath(L"", path);
     size_t length = trimmedLength(normalized);
-    if (length > kPrefixLength && normalized.find(L'\\', kPrefixLength) < length) return false;
+    if (length > kLongPrefix.size() && normalized.find(L'\\', kLongPrefix.size()) < length) return false;
     ErrorModeScope quiet;
     return platform::current().getVolumeInformation(normalized.substr(0, length) + L"\\") != ERROR_INVALID_NAME;
 }
@@ -145,7 +142,7 @@ bool isVolumeRoot(const std::wstring& path) {
 void listPrefixes(const std::wstring& path) {
     platform::Platform& p = platform::current();
     size_t length = trimmedLength(path);
-    for (size_t i = kPrefixLength + 1; i <= length; ++i) {
+    for (size_t i = kLongPrefix.size() + 1; i <= length; ++i) {
         if (i != length && path[i] != L'\\') continue;
         WIN32_FIND_DATAW data;
         platform::FindScope find;

@@ -10,11 +10,6 @@
 namespace paths {
 namespace {
 
-const std::wstring kPrefix = L"\\\\?\\";
-constexpr size_t kPrefixLength = 4;
-
-bool startsWith(std::wstring_view s, std::wstring_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
 // "\\?\C:" is the drive itself: its root form has the "\".
 void completeDriveRoot(std::wstring& path) {
     if (path.size() == 6 && path[5] == L':') path += L'\\';
@@ -77,8 +72,8 @@ std::wstring withTrailingBackslash(std::wstring path) {
 }
 
 size_t componentStart(std::wstring_view path) {
-    if (startsWith(path, kPrefix) || startsWith(path, L"\\\\.\\")) return kPrefixLength;
-    return startsWith(path, L"\\\\") ? 2 : 0;
+    if (path.starts_with(kLongPrefix) || path.starts_with(L"\\\\.\\")) return kLongPrefix.size();
+    return path.starts_with(L"\\\\") ? 2 : 0;
 }
 
 std::vector<std::wstring> componentsOf(std::wstring_view path) {
@@ -103,7 +98,7 @@ std::wstring normalizePath(const std::wstring& base, const std::wstring& input) 
         (text::equalNoCase(input, L"CONOUT$") || text::equalNoCase(input, L"CONIN$")))
         return input;
     if (base.empty() && input.empty()) raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Empty input path");
-    if (input.size() > 1 && startsWith(input, L"\\\\")) {
+    if (input.size() > 1 && input.starts_with(L"\\\\")) {
         std::wstring result = trimmed(input);
         completeDriveRoot(result);
         return result;
@@ -113,12 +108,12 @@ std::wstring normalizePath(const std::wstring& base, const std::wstring& input) 
 
     std::wstring result;
     if (input.size() > 1 && input[1] == L':') {
-        result = kPrefix;
+        result = kLongPrefix;
     } else if (!base.empty()) {
         if (base[0] == L'\\') {
             result = base;
         } else {
-            result = kPrefix;
+            result = kLongPrefix;
             for (wchar_t c : base) {
                 if (!isSeparator(c))
                     result += c;
@@ -128,7 +123,7 @@ std::wstring normalizePath(const std::wstring& base, const std::wstring& input) 
         }
     } else {
         std::wstring directory = currentDirectory();
-        result = startsWith(directory, L"\\\\") ? directory : kPrefix + directory;
+        result = directory.starts_with(L"\\\\") ? directory : std::wstring(kLongPrefix) + directory;
     }
     result = trimmed(result) + L'\\';
 
@@ -195,7 +190,7 @@ std::wstring NormalPath::name() const {
 NormalPath NormalPath::parent() const {
     if (normal_.empty()) return {};
     size_t cut = normal_.rfind(L'\\', trimmedLength(normal_) - 1);
-    if (cut == std::wstring::npos || cut < kPrefixLength) return {};
+    if (cut == std::wstring::npos || cut < kLongPrefix.size()) return {};
     std::wstring parent = trimmed(std::wstring_view(normal_).substr(0, cut));
     completeDriveRoot(parent);
     return fromNormal(std::move(parent));

@@ -8,6 +8,11 @@
 
 namespace paths {
 
+// The prefix of the normal form.
+inline constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+// What the find functions take as patterns ("<", ">" and '"' as DOS wildcards): no name holds them.
+inline constexpr std::wstring_view kWildcards = L"*?<>\"";
+
 // The normal form: "\\?\", a drive letter, ":" and "\"-separated components; "." and ".."
 // resolved, runs of separators folded. Base may be empty (then the current directory is the base
 // of a relative input, and a drive-relative input "C:name" is taken relative to that drive's

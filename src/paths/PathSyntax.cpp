@@ -8,14 +8,6 @@
 #include <vector>
 
 namespace paths {
-namespace {
-
-const std::wstring kPrefix = L"\\\\?\\";
-constexpr size_t kPrefixLength = 4;
-
-bool startsWith(std::wstring_view s, std::wstring_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-} // namespace
 
 void checkReservedNames(const std::wstring& base, const std::wstring& input) {
     static const wchar_t* const kReserved[] = {L"CON",  L"PRN",  L"AUX",  L"CLOCK$", L"NUL",  L"COM1",
@@ -23,7 +15,7 @@ void checkReservedNames(const std::wstring& base, const std::wstring& input) {
                                                L"COM8", L"COM9", L"LPT1", L"LPT2",   L"LPT3", L"LPT4",
                                                L"LPT5", L"LPT6", L"LPT7", L"LPT8",   L"LPT9"};
     std::wstring path = normalizePath(base, input);
-    size_t start = startsWith(path, kPrefix) ? kPrefixLength : 0;
+    size_t start = path.starts_with(kLongPrefix) ? kLongPrefix.size() : 0;
     for (size_t i = start; i <= path.size(); ++i) {
         if (i != path.size() && path[i] != L'\\') continue;
         // The device name is what stands before an extension or a stream name; the system also
@@ -49,21 +41,21 @@ bool hasStreamComponent(const std::wstring& normalized) {
 }
 
 bool hasDotComponents(const std::wstring& normalized) {
-    if (!startsWith(normalized, L"\\\\")) return false;
+    if (!normalized.starts_with(L"\\\\")) return false;
     std::vector<std::wstring> parts = componentsOf(normalized);
     return std::any_of(parts.begin(), parts.end(), [](const std::wstring& c) { return c == L"." || c == L".."; });
 }
 
 bool hasWildcards(const std::wstring& normalized) {
     // The "?" of the "\\?\" prefix is the prefix, not a pattern.
-    return normalized.find_first_of(L"*?<>\"", componentStart(normalized)) != std::wstring::npos;
+    return normalized.find_first_of(kWildcards, componentStart(normalized)) != std::wstring::npos;
 }
 
 bool isAbsoluteFolderPath(const std::wstring& value) {
     if (value.find(L'\0') != std::wstring::npos) return false; // never cut at it: the whole value is suspect
     bool drivePath = value.size() >= 2 && isDriveComponent(std::wstring_view(value).substr(0, 2)) &&
                      (value.size() == 2 || isSeparator(value[2]));
-    if (!drivePath && !startsWith(value, L"\\\\")) return false;
+    if (!drivePath && !value.starts_with(L"\\\\")) return false;
     std::wstring normalized;
     try {
         normalized = normalizePath(L"", value);
@@ -73,7 +65,7 @@ bool isAbsoluteFolderPath(const std::wstring& value) {
     if (hasDotComponents(normalized) || hasStreamComponent(normalized) || hasWildcards(normalized)) return false;
     std::vector<std::wstring> parts = componentsOf(normalized);
     size_t shareAt = 0; // index of the server component of a UNC form
-    if (componentStart(normalized) == kPrefixLength) {
+    if (componentStart(normalized) == kLongPrefix.size()) {
         if (parts.empty()) return false;
         if (isDriveComponent(parts[0])) return true;
         if (!text::equalNoCase(parts[0], L"UNC")) return false;
@@ -86,11 +78,11 @@ std::wstring canonicalPath(const std::wstring& path) {
     std::wstring p = path;
     std::replace(p.begin(), p.end(), L'/', L'\\');
     std::wstring lead;
-    if (startsWith(p, kPrefix) || startsWith(p, L"\\\\.\\"))
-        lead = p.substr(0, kPrefixLength);
-    else if (startsWith(p, L"\\\\"))
+    if (p.starts_with(kLongPrefix) || p.starts_with(L"\\\\.\\"))
+        lead = p.substr(0, kLongPrefix.size());
+    else if (p.starts_with(L"\\\\"))
         lead = L"\\\\"; // a UNC path keeps both of its leading separators
-    else if (startsWith(p, L"\\"))
+    else if (p.starts_with(L"\\"))
         lead = L"\\";
     std::vector<std::wstring> kept;
     size_t start = lead.size();

@@ -11,8 +11,7 @@
 
 namespace files {
 
-void createDirectory(const paths::NormalPath& input, SECURITY_ATTRIBUTES* securityAttributes, int attempts) {
-    const paths::NormalPath& path = input;
+void createDirectory(const paths::NormalPath& path, SECURITY_ATTRIBUTES* securityAttributes, int attempts) {
     const int budget = std::max(attempts, 1);
     for (int attempt = 1;; ++attempt) {
         DWORD error = platform::current().createDirectory(path, securityAttributes);
@@ -27,8 +26,7 @@ void createDirectory(const paths::NormalPath& input, SECURITY_ATTRIBUTES* securi
     }
 }
 
-void createDirectories(const paths::NormalPath& input, SECURITY_ATTRIBUTES* securityAttributes, int attempts) {
-    const paths::NormalPath& path = input;
+void createDirectories(const paths::NormalPath& path, SECURITY_ATTRIBUTES* securityAttributes, int attempts) {
     std::vector<paths::NormalPath> missing;
     for (paths::NormalPath step = path.parent(); !step.empty() && !step.isRootForm() && !exists(step);
          step = step.parent())

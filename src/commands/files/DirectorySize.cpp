@@ -49,13 +49,10 @@ uint64_t directorySize(const paths::NormalPath& input, bool recursive) {
     return sumBelow(path, recursive);
 }
 
-uint64_t pathSize(const paths::NormalPath& input) {
+uint64_t pathSize(const paths::NormalPath& path) {
     using text::displayPath;
-    const paths::NormalPath& path = input;
+    // A pattern would measure whatever entry it happened to match first: the checked path holds none.
     if (paths::isVolumeRoot(path)) return directorySize(path, true);
-    // A pattern would measure whatever entry it happens to match first.
-    if (path.str().find_first_of(L"*?", 4) != std::wstring::npos)
-        raiseRunTimeError(ERROR_INVALID_NAME, L"Unable to read directory (%s)", displayPath(path));
     WIN32_FIND_DATAW data;
     platform::FindScope find;
     if (DWORD error = platform::current().findFirstFile(path, &data, find.receive()))

@@ -23,8 +23,7 @@ bool isMissing(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME;
 }
 
-DWORD queryAttributes(const paths::NormalPath& input, int attempts, bool missingRaises) {
-    const paths::NormalPath& path = input;
+DWORD queryAttributes(const paths::NormalPath& path, int attempts, bool missingRaises) {
     const int budget = std::max(attempts, 1);
     for (int attempt = 1;; ++attempt) {
         DWORD attributes = 0;
@@ -49,8 +48,7 @@ bool isDirectory(const paths::NormalPath& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool grantSelfAccess(const paths::NormalPath& input, DWORD mask) {
-    const paths::NormalPath& path = input;
+bool grantSelfAccess(const paths::NormalPath& path, DWORD mask) {
     try {
         security::takeOwnership(path);
         // The thread's user after the identity switch: that is who asks again.
@@ -63,8 +61,7 @@ bool grantSelfAccess(const paths::NormalPath& input, DWORD mask) {
     }
 }
 
-bool clearAttributes(const paths::NormalPath& input, bool alsoReadOnly) {
-    const paths::NormalPath& path = input;
+bool clearAttributes(const paths::NormalPath& path, bool alsoReadOnly) {
     platform::Platform& p = platform::current();
     try {
         DWORD attributes = 0;

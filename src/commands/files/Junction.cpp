@@ -72,8 +72,7 @@ std::wstring readJunctionTarget(HANDLE directory, const paths::NormalPath& linkP
     return target;
 }
 
-void makeJunction(HANDLE directory, const paths::NormalPath& input, int attempts) {
-    const paths::NormalPath& target = input;
+void makeJunction(HANDLE directory, const paths::NormalPath& target, int attempts) {
     const size_t length = target.str().size();
     if (length < 4 || length > (0xFFFF - 12) / 2 - 1)
         raiseRunTimeError(ERROR_INVALID_PARAMETER, L"Unable to create reparse point (%s)",
