@@ -1,9 +1,11 @@
 #include "commands/files/UnpackArchive.h"
 
 #include "app/Exceptions.h"
+#include "app/Log.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/AnyArc.h"
+#include "commands/files/ArrivingTree.h"
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
@@ -11,6 +13,7 @@
 #include "commands/files/MoveTree.h"
 #include "commands/files/RemovePath.h"
 #include "commands/files/TemporaryName.h"
+#include "commands/files/UnpackLimits.h"
 #include "identity/UserRecord.h"
 #include "platform/Platform.h"
 
@@ -69,12 +72,23 @@ void UnpackArchive::checkInput(size_t index) {
 }
 
 std::wstring UnpackArchive::unpackToTemporary() {
-    files::AnyArc& handler = files::chooseArchiveHandler(type, archive, workDirectory);
+    const files::UnpackLimits limits = files::unpackLimits(workDirectory);
+    files::ChosenHandler chosen = files::chooseArchiveHandler(type, archive, workDirectory, limits);
     const std::wstring temporary = files::temporaryName(workDirectory, L"", kTemporaryNameTries);
     files::createDirectory(temporary, nullptr, 0);
     try {
-        if (handler.Test(archive, temporary) != 0 || handler.Extract(archive, temporary) != 0 ||
-            holdsReparsePoint(temporary))
+        // A handler found by probing has passed its test already: the archive is decompressed
+        // once for the test and once for the extraction, never a third time. The extraction
+        // checks again what the test checked (the account may replace the archive in between).
+        if ((!chosen.tested && chosen.handler.Test(archive, temporary, limits) != 0) ||
+            chosen.handler.Extract(archive, temporary, limits) != 0) {
+            // The document says only that the archive is invalid; the operator reads why.
+            LogManager::instance().reportEvent(1, format(L"Archive %s is invalid: %s",
+                                                         text::displayPath(archive),
+                                                         text::fromUtf8(chosen.handler.lastOutput())));
+            raiseRunTimeError(0, L"Archive %s is invalid.", text::displayPath(archive));
+        }
+        if (holdsReparsePoint(temporary))
             raiseRunTimeError(0, L"Archive %s is invalid.", text::displayPath(archive));
     } catch (...) {
         files::removeTree(files::listDirectory(temporary), 0);
@@ -85,7 +99,10 @@ std::wstring UnpackArchive::unpackToTemporary() {
 
 void UnpackArchive::operate() {
     const std::wstring temporary = unpackToTemporary();
+    files::ArrivingTree arrived;
     try {
+        // A clash with what the destination holds is found before anything moves.
+        arrived = files::arrivingTree(temporary, destination);
         files::moveTree(files::listDirectory(temporary), destination);
     } catch (...) {
         // Every failure of the move, not only those of the standard library, must take the
@@ -102,5 +119,5 @@ void UnpackArchive::operate() {
         }
         std::rethrow_exception(failure);
     }
-    files::reapplyInheritedEntries(destination);
+    files::reapplyInheritedEntries(destination, arrived);
 }
