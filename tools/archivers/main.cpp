@@ -229,8 +229,10 @@ void run(const Format& format, wchar_t operation, const std::wstring& path, cons
         if (std::optional<std::string> disagreement = archivers::zipNameDisagreement(path))
             throw Refusal(*disagreement);
     Reader reader = openArchive(format, path);
-    Writer disk;
+    // Declared first, so destroyed last: the writer closes the entry it was writing before what
+    // was written is taken away.
     std::optional<archivers::WrittenEntries> written;
+    Writer disk;
     if (operation != L't') {
         disk.reset(archive_write_disk_new());
         if (!disk) throw std::runtime_error("out of memory");
