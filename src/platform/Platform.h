@@ -21,6 +21,9 @@ public:
     virtual DWORD getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) = 0;
     virtual DWORD getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) = 0;
     virtual DWORD getVolumeInformation(const std::wstring& root) = 0;
+    // GetDiskFreeSpaceExW: the bytes free to the calling account (its quota counts) and the size.
+    virtual DWORD getDiskFreeSpace(const std::wstring& directory, ULONGLONG* availableToCaller,
+                                   ULONGLONG* total) = 0;
     virtual DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) = 0;
     virtual DWORD findNextFile(HANDLE find, WIN32_FIND_DATAW* data) = 0;
     virtual void findClose(HANDLE find) = 0;

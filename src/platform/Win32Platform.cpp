@@ -36,6 +36,14 @@ public:
     DWORD getVolumeInformation(const std::wstring& root) override {
         return lastErrorUnless(GetVolumeInformationW(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, nullptr, 0));
     }
+    DWORD getDiskFreeSpace(const std::wstring& directory, ULONGLONG* availableToCaller,
+                           ULONGLONG* total) override {
+        ULARGE_INTEGER available{}, size{};
+        BOOL done = GetDiskFreeSpaceExW(directory.c_str(), &available, &size, nullptr);
+        *availableToCaller = available.QuadPart;
+        *total = size.QuadPart;
+        return lastErrorUnless(done);
+    }
     DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) override {
         *find = FindFirstFileW(pattern.c_str(), data);
         return *find == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;

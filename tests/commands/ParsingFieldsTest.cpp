@@ -202,7 +202,7 @@ TEST(ParsingFields, PositionalCommands) {
     Probe<UnpackArchive> untyped;
     expectParsed(untyped, {L"unpack-archive", L"C:\\a.zip", L"C:\\dest"});
     EXPECT_EQ(untyped.type, L"");
-    EXPECT_EQ(untyped.archive, L"C:\\a.zip");
+    EXPECT_EQ(untyped.inputValues(), (Strings{L"C:\\a.zip", L"C:\\dest"}));
 }
 
 TEST(ParsingFields, TreeInfoAndEffectivePermissionsFlags) {

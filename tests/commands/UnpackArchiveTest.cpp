@@ -5,6 +5,7 @@
 #include "app/Text.h"
 #include "commands/files/ArchiveTemplates.h"
 #include "commands/files/ArchiverProcess.h"
+#include "commands/files/UnpackLimits.h"
 #include "identity/UserRecord.h"
 #include "support/FailureOf.h"
 #include "support/FileFixtures.h"
@@ -24,8 +25,10 @@ using RunTime::User::AccountRow;
 
 class TableTemplates : public files::ArchiveTemplates {
 public:
-    std::map<std::wstring, std::wstring> table; // "TYPE/Operation" -> template
+    std::map<std::wstring, std::wstring> table; // "TYPE/Operation" -> template; "/Key" -> MultiArc's setting
+    std::map<std::wstring, int> asked;          // how often each was read: once per archiver run
     std::wstring get(const std::wstring& type, const std::wstring& operation) override {
+        ++asked[type + L"/" + operation];
         auto it = table.find(type + L"/" + operation);
         return it == table.end() ? L"" : it->second;
     }
@@ -395,6 +398,166 @@ TEST_F(UnpackArchiveTest, WithoutTheAccountsTokenTheArchiverDoesNotRunAtAll) {
     // The next start, with the token readable, runs.
     EXPECT_EQ(files::runArchiver(quoteArgument(builtProgram(L"archiver.exe")) + L" zip v", home).exitCode,
               0u);
+}
+
+} // namespace
+
+namespace {
+
+using namespace testsupport;
+
+// Entries that would fall on one name, device names, a NUL in a name, a zip whose two records of
+// a name disagree, and gzip files whose output name no program could open: each refused as a
+// whole before anything reaches the site or stays in the home.
+TEST_F(UnpackArchiveTest, CraftedNamesAreRefusedWithNothingWritten) {
+    std::wstring destination = site(L"example.com\\httpdocs");
+    tree.file(L"vhosts\\example.com\\httpdocs\\site\\index.html", "the customer's own");
+    for (const wchar_t* name :
+         {L"case-twins.zip", L"unicode-twins.zip", L"same-name.zip", L"file-then-folder.zip",
+          L"file-then-folder.tar", L"folder-then-file.tar", L"nul-name.zip", L"local-name.zip", L"clock.zip",
+          L"com0.zip", L"superscript.zip", L"lpt-superscript.tar", L"lpt0.tar", L"trailing..gz", L"com0.gz",
+          L"lpt\u00b9.txt.gz"}) {
+        SCOPED_TRACE(text::toUtf8(name));
+        std::wstring archive = upload(name);
+        TreeSnapshot before = snapshot(tree.root());
+        InProcessResult r = run({L"unpack-archive", archive, destination});
+        EXPECT_EQ(r.out, invalid(archive));
+        EXPECT_EQ(snapshot(tree.root()), before);
+    }
+}
+
+TEST_F(UnpackArchiveTest, BombsStopAtTheLimitsWithNothingLeft) {
+    templates.table[L"/MaxUnpackedMB"] = L"1";
+    templates.table[L"/MaxEntries"] = L"20";
+    for (const wchar_t* name : {L"bomb.zip", L"bomb.tgz", L"sparse.tar", L"many.zip"}) {
+        SCOPED_TRACE(text::toUtf8(name));
+        std::wstring archive = upload(name);
+        TreeSnapshot before = snapshot(tree.root());
+        EXPECT_EQ(run({L"unpack-archive", archive, site(L"example.com\\httpdocs")}).out, invalid(archive));
+        EXPECT_EQ(snapshot(tree.root()), before);
+    }
+    // The same settings let a sound archive through.
+    EXPECT_EQ(run({L"unpack-archive", upload(L"site.zip"), site(L"example.com\\httpdocs\\ok")}).out, "");
+}
+
+TEST_F(UnpackArchiveTest, TheLimitsComeFromTheSettingsWithinTheFreeSpace) {
+    using files::kFreeSpaceReserve;
+    files::UnpackLimits limits = files::unpackLimits(home);
+    EXPECT_EQ(limits.maxEntries, files::kDefaultMaxEntries);
+    EXPECT_EQ(limits.maxSeconds, files::kDefaultMaxSeconds);
+    EXPECT_LE(limits.maxBytes, files::kDefaultMaxUnpackedMB << 20);
+
+    templates.table[L"/MaxUnpackedMB"] = L"5";
+    templates.table[L"/MaxEntries"] = L"12";
+    templates.table[L"/MaxSeconds"] = L"30";
+    limits = files::unpackLimits(home);
+    EXPECT_EQ(limits.maxBytes, 5u << 20);
+    EXPECT_EQ(limits.maxEntries, 12u);
+    EXPECT_EQ(limits.maxSeconds, 30u);
+    EXPECT_EQ(files::archiverLimitArguments(limits), L"--max-bytes=5242880 --max-entries=12");
+    // What says nothing usable leaves the default; no setting lifts the bound of the free space.
+    for (const wchar_t* value : {L"", L"0", L"-5", L"12abc", L"99999999999999999999999"}) {
+        templates.table[L"/MaxEntries"] = value;
+        EXPECT_EQ(files::unpackLimits(home).maxEntries, files::kDefaultMaxEntries) << text::toUtf8(value);
+    }
+    templates.table[L"/MaxUnpackedMB"] = L"999999999";
+    substitute.setFreeSpace(kFreeSpaceReserve + 4096);
+    EXPECT_EQ(files::unpackLimits(home).maxBytes, 4096u);
+    substitute.setFreeSpace(kFreeSpaceReserve / 2);
+    EXPECT_EQ(files::unpackLimits(home).maxBytes, 0u);
+
+    // With less room than the sound archive needs (3,062 bytes) beyond the reserve, it is refused.
+    substitute.setFreeSpace(kFreeSpaceReserve + 3000);
+    std::wstring archive = upload(L"site.zip");
+    TreeSnapshot before = snapshot(tree.root());
+    EXPECT_EQ(run({L"unpack-archive", archive, site(L"example.com\\httpdocs")}).out, invalid(archive));
+    EXPECT_EQ(snapshot(tree.root()), before);
+    substitute.setFreeSpace(kFreeSpaceReserve + 4096);
+    EXPECT_EQ(run({L"unpack-archive", archive, site(L"example.com\\httpdocs")}).out, "");
+}
+
+TEST_F(UnpackArchiveTest, TheArchiveIsReadOnceForTheTestAndOnceForTheExtraction) {
+    EXPECT_EQ(run({L"unpack-archive", upload(L"site.zip"), site(L"example.com\\httpdocs\\a")}).out, "");
+    EXPECT_EQ(templates.asked[L"ZIP/Test"], 1);
+    EXPECT_EQ(templates.asked[L"ZIP/Extract"], 1);
+    templates.asked.clear();
+    // Found by probing: the probe was its test.
+    EXPECT_EQ(run({L"unpack-archive", upload(L"site-zip.bin"), site(L"example.com\\httpdocs\\b")}).out, "");
+    EXPECT_EQ(templates.asked[L"ZIP/Test"], 1);
+    EXPECT_EQ(templates.asked[L"ZIP/Extract"], 1);
+}
+
+TEST_F(UnpackArchiveTest, LargeAndDeepArchivesStillUnpack) {
+    std::wstring wide = site(L"example.com\\httpdocs\\wide");
+    ASSERT_EQ(run({L"unpack-archive", upload(L"wide.tar"), wide}).out, "");
+    TreeSnapshot got = snapshot(wide);
+    EXPECT_EQ(got.size(), 10101u); // wide, 100 folders, 10,000 files
+    EXPECT_EQ(got[L"wide\\d42\\f17.txt"], "4217");
+
+    std::wstring deep = site(L"example.com\\httpdocs\\deep");
+    ASSERT_EQ(run({L"unpack-archive", upload(L"deep.zip"), deep}).out, "");
+    std::wstring bottom = L"deep40";
+    for (int i = 1; i <= 40; ++i)
+        bottom += (i < 10 ? L"\\level0" : L"\\level") + std::to_wstring(i);
+    got = snapshot(L"\\\\?\\" + deep);
+    EXPECT_EQ(got[bottom + L"\\bottom.txt"], "at the bottom\n");
+}
+
+// Unpacking into the site: a file where the site has a folder, or the reverse, is found before
+// the first item moves, and the site is left as it was.
+TEST_F(UnpackArchiveTest, AClashWithTheDestinationMovesNothing) {
+    std::wstring destination = site(L"example.com\\httpdocs");
+    std::wstring archive = upload(L"site.tgz");
+    for (int kind = 0; kind < 2; ++kind) {
+        SCOPED_TRACE(kind);
+        if (kind == 0)
+            tree.file(L"vhosts\\example.com\\httpdocs\\Site", "a file where the archive has a folder");
+        else
+            tree.folder(L"vhosts\\example.com\\httpdocs\\site\\css\\STYLE.css");
+        tree.file(L"vhosts\\example.com\\httpdocs\\keep.txt", "kept");
+        TreeSnapshot before = snapshot(tree.root());
+        InProcessResult r = run({L"unpack-archive", archive, destination});
+        EXPECT_NE(r.out.find("one is a file, the other a folder"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("ErrorCode=\"path_already_exists\""), std::string::npos) << r.out;
+        EXPECT_EQ(snapshot(tree.root()), before);
+        if (kind == 0) DeleteFileW(site(L"example.com\\httpdocs\\Site").c_str());
+    }
+}
+
+TEST_F(UnpackArchiveTest, OnlyWhatTheArchiveBroughtInheritsTheDestinationsEntries) {
+    std::wstring destination = site(L"example.com\\httpdocs");
+    tree.file(L"vhosts\\example.com\\httpdocs\\keep.txt", "the customer's");
+    tree.folder(L"vhosts\\example.com\\httpdocs\\site");
+    tree.file(L"vhosts\\example.com\\httpdocs\\site\\own.txt", "the customer's");
+    setDacl(
+        destination, tokenUser(),
+        {security::Ace::allowed(FILE_ALL_ACCESS, everyoneSid(), OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)});
+    // The customer's own grants: on a file, on a folder the archive merges into, on a file in it.
+    setDacl(destination + L"\\keep.txt", tokenUser(),
+            {security::Ace::allowed(FILE_READ_DATA, otherUserSid(), 0)});
+    setDacl(destination + L"\\site", tokenUser(),
+            {security::Ace::allowed(FILE_ALL_ACCESS, usersGroupSid(),
+                                    OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)});
+    setDacl(destination + L"\\site\\own.txt", tokenUser(),
+            {security::Ace::allowed(FILE_WRITE_DATA, otherUserSid(), 0)});
+    auto stored = [&](const std::wstring& relative) {
+        return entriesOf(substitute.security(destination + relative));
+    };
+    const auto keep = stored(L"\\keep.txt"), folder = stored(L"\\site"), own = stored(L"\\site\\own.txt");
+
+    ASSERT_EQ(run({L"unpack-archive", upload(L"site.tgz"), destination}).out, "");
+    EXPECT_EQ(stored(L"\\keep.txt"), keep);
+    EXPECT_EQ(stored(L"\\site"), folder);
+    EXPECT_EQ(stored(L"\\site\\own.txt"), own);
+    // What arrived in the customer's folder inherits from that folder's list.
+    using Entries = std::vector<std::pair<BYTE, DWORD>>;
+    EXPECT_EQ(stored(L"\\site\\index.html"), (Entries{{INHERITED_ACE, FILE_ALL_ACCESS}}));
+    EXPECT_EQ(stored(L"\\site\\css"),
+              (Entries{{OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE | INHERITED_ACE, FILE_ALL_ACCESS}}));
+    EXPECT_EQ(stored(L"\\site\\css\\style.css"), (Entries{{INHERITED_ACE, FILE_ALL_ACCESS}}));
+    security::Acl dacl = security::Acl::copyOf(reinterpret_cast<PACL>(
+        const_cast<BYTE*>(substitute.security(destination + L"\\site\\css\\style.css")->dacl->data())));
+    EXPECT_TRUE(dacl.aces().front().sid() == usersGroupSid());
 }
 
 } // namespace

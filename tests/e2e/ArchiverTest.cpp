@@ -89,6 +89,22 @@ TEST_F(Archiver, RefusedArchivesWriteNothingAndSaySo) {
         {L"tgz", L"site.tar", "not gzip-compressed"},
         {L"tar", L"site.tgz", ""},
         {L"zip", L"garbage.zip", ""},
+        {L"zip", L"case-twins.zip", "two entries of the same name"},
+        {L"zip", L"unicode-twins.zip", "two entries of the same name"},
+        {L"zip", L"same-name.zip", "two entries of the same name"},
+        {L"zip", L"file-then-folder.zip", "below a file"},
+        {L"tar", L"file-then-folder.tar", "a folder where a file"},
+        {L"tar", L"folder-then-file.tar", "a file where a folder"},
+        {L"zip", L"nul-name.zip", "NUL"},
+        {L"zip", L"local-name.zip", "disagree on its name"},
+        {L"zip", L"clock.zip", "would land outside"},
+        {L"zip", L"com0.zip", "would land outside"},
+        {L"zip", L"superscript.zip", "would land outside"},
+        {L"tar", L"lpt-superscript.tar", "would land outside"},
+        {L"tar", L"lpt0.tar", "would land outside"},
+        {L"gz", L"trailing..gz", "output name"},
+        {L"gz", L"com0.gz", "output name"},
+        {L"gz", L"lpt\u00b9.txt.gz", "output name"},
     };
     for (const Case& c : cases) {
         for (const wchar_t* operation : {L" t ", L" x "}) {
@@ -98,6 +114,43 @@ TEST_F(Archiver, RefusedArchivesWriteNothingAndSaySo) {
             EXPECT_EQ(snapshot(scratch.root()), (TreeSnapshot{{L"work", "<dir>"}})) << c.name;
         }
     }
+}
+
+// The limits hold while the archive is read: a test stops at them, and an extraction stops
+// writing there and takes away what it wrote.
+TEST_F(Archiver, LimitsStopTheRunAndLeaveNothing) {
+    struct Case {
+        const wchar_t* format;
+        const wchar_t* name;
+        const wchar_t* limit;
+        const char* says;
+    } cases[] = {
+        {L"zip", L"bomb.zip", L"--max-bytes=1048576", "limit of 1048576 bytes"},
+        {L"tgz", L"bomb.tgz", L"--max-bytes=1048576", "limit of 1048576 bytes"},
+        {L"tar", L"sparse.tar", L"--max-bytes=1048576", "limit of 1048576 bytes"},
+        {L"zip", L"many.zip", L"--max-entries=10", "limit of 10 entries"},
+        {L"tar", L"site.tar", L"--max-bytes=3050", "limit of 3050 bytes"}, // refused after some entries
+    };
+    for (const Case& c : cases) {
+        for (const wchar_t* operation : {L" t ", L" x "}) {
+            files::ArchiverResult r =
+                run(std::wstring(c.format) + operation + corpus + c.name + L" " + c.limit);
+            EXPECT_EQ(r.exitCode, 1u) << c.name << r.output;
+            EXPECT_NE(r.output.find(c.says), std::string::npos) << r.output;
+            EXPECT_EQ(snapshot(work), TreeSnapshot{}) << c.name;
+        }
+    }
+    // Within them the same archives unpack: 50 empty files and their folder.
+    EXPECT_EQ(run(L"zip x " + corpus + L"many.zip --max-entries=51 --max-bytes=0").exitCode, 0u);
+    EXPECT_EQ(snapshot(work).size(), 51u);
+}
+
+TEST_F(Archiver, ExtractionWithoutPathsRefusesLeavesThatMeet) {
+    // site/index.html and site/css/... hold no two equal leaves; the wide tree holds 100 "f00.txt".
+    files::ArchiverResult r = run(L"tar e " + corpus + L"wide.tar");
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.output.find("two entries of the same name"), std::string::npos) << r.output;
+    EXPECT_EQ(snapshot(work), TreeSnapshot{});
 }
 
 TEST_F(Archiver, ArjVersionAndUsage) {
@@ -110,6 +163,8 @@ TEST_F(Archiver, ArjVersionAndUsage) {
     EXPECT_EQ(run(L"zip").exitCode, 2u);
     EXPECT_EQ(run(L"7z t " + corpus + L"site.zip").exitCode, 2u);
     EXPECT_EQ(run(L"zip x " + corpus + L"site.zip *.txt").exitCode, 2u); // only all-files masks
+    EXPECT_EQ(run(L"zip x " + corpus + L"site.zip --max-bytes=-1").exitCode, 2u);
+    EXPECT_EQ(run(L"zip x " + corpus + L"site.zip --max-files=1").exitCode, 2u);
     EXPECT_EQ(snapshot(work), TreeSnapshot{});
 }
 

@@ -433,6 +433,14 @@ DWORD SubstitutePlatform::getVolumeInformation(const std::wstring& root) {
     return real_.getVolumeInformation(root);
 }
 
+DWORD SubstitutePlatform::getDiskFreeSpace(const std::wstring& directory, ULONGLONG* availableToCaller,
+                                           ULONGLONG* total) {
+    if (DWORD error = enter(Call::getDiskFreeSpace, directory)) return error;
+    DWORD error = real_.getDiskFreeSpace(directory, availableToCaller, total);
+    if (!error && freeSpace_) *availableToCaller = *freeSpace_;
+    return error;
+}
+
 DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) {
     if (DWORD error = enter(Call::findFirstFile, pattern)) {
         *find = INVALID_HANDLE_VALUE;

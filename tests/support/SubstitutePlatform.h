@@ -22,6 +22,7 @@ enum class Call {
     getLongPathName,
     getShortPathName,
     getVolumeInformation,
+    getDiskFreeSpace,
     findFirstFile,
     getCurrentDirectory,
     getTempPath,
@@ -144,6 +145,8 @@ public:
     const std::vector<SecurityWrite>& securityWrites() const { return securityWrites_; }
     // The temporary directory GetTempPathW answers (the system's when not set).
     void setTempPath(const std::wstring& path) { tempPath_ = path; }
+    // The bytes every volume has free for the caller (the volume's own when not set).
+    void setFreeSpace(ULONGLONG bytes) { freeSpace_ = bytes; }
 
     // --- the platform
     DWORD getFileAttributes(const std::wstring& path, DWORD* attributes) override;
@@ -151,6 +154,8 @@ public:
     DWORD getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) override;
     DWORD getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) override;
     DWORD getVolumeInformation(const std::wstring& root) override;
+    DWORD getDiskFreeSpace(const std::wstring& directory, ULONGLONG* availableToCaller,
+                           ULONGLONG* total) override;
     DWORD findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) override;
     DWORD findNextFile(HANDLE find, WIN32_FIND_DATAW* data) override;
     void findClose(HANDLE find) override;
@@ -244,6 +249,7 @@ private:
     std::optional<std::pair<security::Sid, std::wstring>> domain_;
     std::optional<SubstituteToken> token_;
     std::optional<std::wstring> tempPath_;
+    std::optional<ULONGLONG> freeSpace_;
     std::vector<LocalAccount> accounts_;
     std::vector<security::Sid> deleted_;
     std::map<std::wstring, std::wstring> fullNames_;

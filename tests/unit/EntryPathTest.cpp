@@ -29,8 +29,10 @@ TEST(EntryPath, NamesThatLeaveTheDirectoryAreRefused) {
 
 TEST(EntryPath, NamesWindowsWouldAliasOrRefuseAreRefused) {
     for (const wchar_t* name :
-         {L"a.txt:stream", L"site/nul", L"NUL.txt", L"con", L"aux .log", L"lpt1", L"COM9.x", L"conin$",
-          L"dir./a", L"a ", L"...", L"a\x01", L"a*b", L"a?b", L"a<b", L"a|b", L"a\"b", L""})
+         {L"a.txt:stream",  L"site/nul",  L"NUL.txt",     L"con",        L"aux .log", L"lpt1",
+          L"COM9.x",        L"conin$",    L"site/CLOCK$", L"clock$.txt", L"com0",     L"LPT0.dat",
+          L"COM\u00b9.log", L"lpt\u00b3", L"dir./a",      L"a ",         L"...",      L"a\x01",
+          L"a*b",           L"a?b",       L"a<b",         L"a|b",        L"a\"b",     L""})
         EXPECT_FALSE(relativeEntryPath(name)) << name;
 }
 

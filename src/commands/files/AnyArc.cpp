@@ -37,32 +37,35 @@ std::wstring AnyArc::commandLine(const std::wstring& operation, const ArchiveSwi
 }
 
 int AnyArc::runOperation(const std::wstring& operation, const std::wstring& archive,
-                         const std::wstring& directory, bool withMask) {
+                         const std::wstring& directory, bool withMask, const UnpackLimits* limits) {
     ArchiveSwitchValues values;
     // The archiver sees the paths as Windows programs take them: "\\?\" is this program's own form.
     values.archive = text::displayPath(archive);
     std::wstring line = commandLine(operation, values);
     if (withMask && !allFilesMask().empty()) line += L" " + allFilesMask();
+    if (limits) line += L" " + archiverLimitArguments(*limits);
     LogManager::instance().log(0, L"%s in %s", line, directory);
-    ArchiverResult run = runArchiver(line, text::displayPath(directory));
+    ArchiverResult run = runArchiver(line, text::displayPath(directory), limits ? limits->maxSeconds : 0);
     LogManager::instance().log(0, L"exit code %d", run.exitCode);
+    lastOutput_ = run.output;
     return judge(run);
 }
 
 int AnyArc::Version(const std::wstring& directory) {
-    return runOperation(L"Version", L"", directory, false);
+    return runOperation(L"Version", L"", directory, false, nullptr);
 }
 
-int AnyArc::Test(const std::wstring& archive, const std::wstring& directory) {
-    return runOperation(L"Test", archive, directory, false);
+int AnyArc::Test(const std::wstring& archive, const std::wstring& directory, const UnpackLimits& limits) {
+    return runOperation(L"Test", archive, directory, false, &limits);
 }
 
-int AnyArc::Extract(const std::wstring& archive, const std::wstring& directory) {
-    return runOperation(L"Extract", archive, directory, true);
+int AnyArc::Extract(const std::wstring& archive, const std::wstring& directory, const UnpackLimits& limits) {
+    return runOperation(L"Extract", archive, directory, true, &limits);
 }
 
-int AnyArc::ExtractWithoutPath(const std::wstring& archive, const std::wstring& directory) {
-    return runOperation(L"ExtractWithoutPath", archive, directory, true);
+int AnyArc::ExtractWithoutPath(const std::wstring& archive, const std::wstring& directory,
+                               const UnpackLimits& limits) {
+    return runOperation(L"ExtractWithoutPath", archive, directory, true, &limits);
 }
 
 int TgzArcUntgz32::judge(const ArchiverResult& run) const {
@@ -87,13 +90,13 @@ const ArchiveHandlers& archiveHandlers() {
     return handlers;
 }
 
-AnyArc& chooseArchiveHandler(const std::wstring& type, const std::wstring& archive,
-                             const std::wstring& directory) {
+ChosenHandler chooseArchiveHandler(const std::wstring& type, const std::wstring& archive,
+                                   const std::wstring& directory, const UnpackLimits& limits) {
     const ArchiveHandlers& handlers = archiveHandlers();
     auto named = handlers.find(upper(type.empty() ? extensionOf(archive) : type));
-    if (named != handlers.end()) return *named->second;
+    if (named != handlers.end()) return {*named->second, false};
     for (const auto& [name, handler] : handlers)
-        if (handler->Test(archive, directory) == 0) return *handler;
+        if (handler->Test(archive, directory, limits) == 0) return {*handler, true};
     raisePlainError(L"Can't detect archive type.", {L"", "AnyArc::CreateArc", __LINE__});
 }
 

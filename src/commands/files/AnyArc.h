@@ -3,6 +3,7 @@
 #pragma once
 #include "commands/files/ArchiveCommandLine.h"
 #include "commands/files/ArchiverProcess.h"
+#include "commands/files/UnpackLimits.h"
 
 #include <map>
 #include <memory>
@@ -16,24 +17,30 @@ public:
     // The mask that selects every file of an archive, passed after the archive on extraction.
     virtual std::wstring allFilesMask() const { return L"*"; }
     // Each runs its operation's command line in `directory` and gives its result: 0 is success
-    // (for Test: a valid archive).
+    // (for Test: a valid archive). The archiver is given the limits' bytes and entries after the
+    // command line (archiverLimitArguments) and is ended after their seconds.
     virtual int Version(const std::wstring& directory);
-    virtual int Test(const std::wstring& archive, const std::wstring& directory);
-    virtual int Extract(const std::wstring& archive, const std::wstring& directory);
-    virtual int ExtractWithoutPath(const std::wstring& archive, const std::wstring& directory);
+    virtual int Test(const std::wstring& archive, const std::wstring& directory, const UnpackLimits& limits);
+    virtual int Extract(const std::wstring& archive, const std::wstring& directory,
+                        const UnpackLimits& limits);
+    virtual int ExtractWithoutPath(const std::wstring& archive, const std::wstring& directory,
+                                   const UnpackLimits& limits);
     // The registry name, also the section of the templates ("MultiArc\" + name).
     virtual std::wstring typeName() const = 0;
     // The full command line of an operation: the panel's program directory
     // (SHORT_PRODUCT_ROOT_D + "\admin\bin\"), then the expanded template.
     std::wstring commandLine(const std::wstring& operation, const ArchiveSwitchValues& values) const;
+    // What the archiver of the last operation wrote (its reasons for a refusal among it).
+    const std::string& lastOutput() const { return lastOutput_; }
 
 protected:
     // The result of a finished run; by default its exit code.
     virtual int judge(const ArchiverResult& run) const { return static_cast<int>(run.exitCode); }
 
 private:
+    std::string lastOutput_;
     int runOperation(const std::wstring& operation, const std::wstring& archive,
-                     const std::wstring& directory, bool withMask);
+                     const std::wstring& directory, bool withMask, const UnpackLimits* limits);
 };
 
 // Archivers in the manner of untgz32: a run succeeds only when its output says the data was
@@ -82,9 +89,14 @@ public:
 using ArchiveHandlers = std::map<std::wstring, std::unique_ptr<AnyArc>>;
 const ArchiveHandlers& archiveHandlers();
 
+struct ChosenHandler {
+    AnyArc& handler;
+    bool tested; // its Test already accepted the archive: found by probing
+};
+
 // The handler of `type` (upper-cased), else of the archive's extension, else the first whose
 // Test accepts the archive (run in `directory`); "Can't detect archive type." when none does.
-AnyArc& chooseArchiveHandler(const std::wstring& type, const std::wstring& archive,
-                             const std::wstring& directory);
+ChosenHandler chooseArchiveHandler(const std::wstring& type, const std::wstring& archive,
+                                   const std::wstring& directory, const UnpackLimits& limits);
 
 } // namespace files

@@ -13,7 +13,8 @@ class ManagementServiceTemplates : public ArchiveTemplates {
 public:
     std::wstring get(const std::wstring& typeName, const std::wstring& operation) override {
         try {
-            return TarnisSrvClient::getInstance().getExtString(L"MultiArc\\" + typeName, operation);
+            return TarnisSrvClient::getInstance().getExtString(
+                typeName.empty() ? std::wstring(L"MultiArc") : L"MultiArc\\" + typeName, operation);
         } catch (const std::exception&) {
             return L""; // an unreadable template is an empty one: the operation then fails
         } catch (const vexception&) {

@@ -1,6 +1,7 @@
 // Where the archivers' command templates come from: the management service's extended settings,
 // section "MultiArc\" + type name, key the operation ("Extract", "ExtractWithoutPath", "Test",
-// "Version").
+// "Version"); with an empty type name, the section "MultiArc" itself, which holds the settings
+// of every type (the unpacking limits).
 #pragma once
 #include <string>
 
@@ -9,7 +10,7 @@ namespace files {
 class ArchiveTemplates {
 public:
     virtual ~ArchiveTemplates() = default;
-    // The template, or empty when it cannot be read.
+    // The template (or setting), or empty when it cannot be read.
     virtual std::wstring get(const std::wstring& typeName, const std::wstring& operation) = 0;
 };
 

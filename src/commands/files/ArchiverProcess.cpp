@@ -30,7 +30,7 @@ platform::Handle primaryTokenOfThread(const std::wstring& commandLine) {
 
 } // namespace
 
-ArchiverResult runArchiver(const std::wstring& commandLine, const std::wstring& workingDirectory) {
+ArchiverResult runArchiver(const std::wstring& commandLine, const std::wstring& workingDirectory, [[maybe_unused]] DWORD maxSeconds) {
     platform::Handle token = primaryTokenOfThread(commandLine);
 
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};

@@ -17,6 +17,6 @@ struct ArchiverResult {
 // the process's own administrative one; otherwise with the process token. Its output is read
 // through a pipe, so that nothing it writes reaches this program's standard output. "Unable to
 // start the archiver (%s)" with the Win32 code when it cannot be started.
-ArchiverResult runArchiver(const std::wstring& commandLine, const std::wstring& workingDirectory);
+ArchiverResult runArchiver(const std::wstring& commandLine, const std::wstring& workingDirectory, DWORD maxSeconds = 0);
 
 } // namespace files

@@ -1,9 +1,11 @@
 #include "commands/files/UnpackArchive.h"
 
 #include "app/Exceptions.h"
+#include "app/Log.h"
 #include "app/Text.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/AnyArc.h"
+#include "commands/files/ArrivingTree.h"
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
@@ -11,6 +13,7 @@
 #include "commands/files/MoveTree.h"
 #include "commands/files/RemovePath.h"
 #include "commands/files/TemporaryName.h"
+#include "commands/files/UnpackLimits.h"
 #include "identity/UserRecord.h"
 #include "paths/PathSyntax.h"
 #include "platform/Platform.h"
@@ -49,9 +52,7 @@ UnpackArchive::UnpackArchive()
 void UnpackArchive::takeArguments(const std::vector<std::wstring>& arguments) {
     size_t at = arguments.size() == 3 ? 1 : 0;
     if (at) type = arguments[0];
-    archive = paths::trimmed(arguments[at]);
-    destination = paths::trimmed(arguments[at + 1]);
-    inputs = {archive, destination};
+    inputs = {paths::trimmed(arguments[at]), paths::trimmed(arguments[at + 1])};
 }
 
 void UnpackArchive::checkInput(size_t index) {
@@ -70,13 +71,23 @@ void UnpackArchive::checkInput(size_t index) {
 }
 
 paths::NormalPath UnpackArchive::unpackToTemporary() {
-    files::AnyArc& handler = files::chooseArchiveHandler(type, normal(0), workDirectory);
+    const paths::NormalPath& archivePath = normal(0);
+    const files::UnpackLimits limits = files::unpackLimits(workDirectory);
+    files::ChosenHandler chosen = files::chooseArchiveHandler(type, archivePath, workDirectory, limits);
     const paths::NormalPath temporary = files::temporaryName(workPath, L"", kTemporaryNameTries);
     files::createDirectory(temporary, nullptr, 0);
     try {
-        if (handler.Test(normal(0), temporary) != 0 || handler.Extract(normal(0), temporary) != 0 ||
-            holdsReparsePoint(temporary))
-            raiseRunTimeError(0, L"Archive %s is invalid.", normal(0).display());
+        // A handler found by probing has passed its test already: the archive is decompressed
+        // once for the test and once for the extraction, never a third time. The extraction
+        // checks again what the test checked (the account may replace the archive in between).
+        if ((!chosen.tested && chosen.handler.Test(archivePath, temporary, limits) != 0) ||
+            chosen.handler.Extract(archivePath, temporary, limits) != 0) {
+            // The document says only that the archive is invalid; the operator reads why.
+            LogManager::instance().reportEvent(1, format(L"Archive %s is invalid: %s", archivePath.display(),
+                                                         text::fromUtf8(chosen.handler.lastOutput())));
+            raiseRunTimeError(0, L"Archive %s is invalid.", archivePath.display());
+        }
+        if (holdsReparsePoint(temporary)) raiseRunTimeError(0, L"Archive %s is invalid.", archivePath.display());
     } catch (...) {
         files::removeTree(files::listDirectory(temporary), 0);
         throw;
@@ -87,7 +98,10 @@ paths::NormalPath UnpackArchive::unpackToTemporary() {
 void UnpackArchive::operate() {
     const paths::NormalPath temporary = unpackToTemporary();
     const paths::NormalPath& destination = normal(1);
+    files::ArrivingTree arrived;
     try {
+        // A clash with what the destination holds is found before anything moves.
+        arrived = files::arrivingTree(temporary, destination);
         files::moveTree(files::listDirectory(temporary), destination, linkTargetCheck());
     } catch (const RunTime::DirectoryNotEmptyException&) {
         // The move is complete, but entries arrived in the temporary tree meanwhile: they are
@@ -108,5 +122,5 @@ void UnpackArchive::operate() {
         }
         std::rethrow_exception(failure);
     }
-    files::reapplyInheritedEntries(destination);
+    files::reapplyInheritedEntries(destination, arrived);
 }

@@ -8,8 +8,6 @@ public:
     UnpackArchive();
 
     std::wstring type; // empty: chosen by the archive's extension, or by probing
-    std::wstring archive;
-    std::wstring destination;
     // Where the temporary directory is made: the account's home, or its "private" folder.
     std::wstring workDirectory;
     paths::NormalPath workPath;
