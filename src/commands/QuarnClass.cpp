@@ -56,3 +56,5 @@ void XmlCommand::execute() {
         xmlerror::reportCurrentException();
     }
 }
+
+void XmlCommand::reportSwitchFailure() { xmlerror::reportCurrentException(); }
