@@ -19,6 +19,9 @@ public:
     virtual void prepare() {}
     virtual void execute() {}
     virtual void usage() {}
+    // Called while the failure of an unconfirmed identity switch is being handled, instead of
+    // `execute`: by default the failure goes on to the run frame (a message, exit 1).
+    virtual void reportSwitchFailure() { throw; }
     virtual bool needsUsage(int argc, wchar_t** argv);
 
     bool runAsFlag() const { return runAsFlag_; }

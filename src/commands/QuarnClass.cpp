@@ -60,3 +60,5 @@ void XmlCommand::execute() {
         xmlerror::reportCurrentException();
     }
 }
+
+void XmlCommand::reportSwitchFailure() { xmlerror::reportCurrentException(); }

@@ -76,6 +76,8 @@ public:
     using PathCommand::PathCommand;
     void prepare() override;
     void execute() override;
+    // The failure becomes the command's error document.
+    void reportSwitchFailure() override;
 
 protected:
     virtual void operate() = 0;

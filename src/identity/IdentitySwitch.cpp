@@ -5,6 +5,7 @@
 #include "identity/Account.h"
 #include "identity/Administrators.h"
 #include "identity/RunAsClient.h"
+#include "identity/SwitchConfirmation.h"
 #include "security/Token.h"
 
 namespace identity {
@@ -17,6 +18,17 @@ void traceEffectiveIdentity(const wchar_t* when) {
     LogManager::instance().log(0, L"%s: running as %s", when, user.displayName());
 }
 
+// Runs the check of a switch; when it fails, the command reports the failure and false comes back.
+template <class Check> bool confirmed(RunTime::RunAsUser& command, Check check) {
+    try {
+        check();
+        return true;
+    } catch (...) {
+        command.reportSwitchFailure();
+        return false;
+    }
+}
+
 } // namespace
 
 void switchIdentity(RunTime::RunAsUser& command, const security::Sid& given) {
@@ -24,7 +36,13 @@ void switchIdentity(RunTime::RunAsUser& command, const security::Sid& given) {
     const security::Sid target = given.empty() ? builtinAdministrator() : given;
     RunTime::RunAsClient& client = RunTime::RunAsClient::instance();
     const bool administrator = isAdministrator();
-    if (!administrator) client.runAsUserImpersonated(builtinAdministrator());
+    // Any status but -1 counts as success, so the service's word is not taken for it: the token
+    // the thread holds afterwards decides whether the work may go on.
+    if (!administrator) {
+        const security::Sid builtin = builtinAdministrator();
+        client.runAsUserImpersonated(builtin);
+        if (!confirmed(command, [&] { confirmAdministrativeSwitch(builtin); })) return;
+    }
 
     if (std::optional<security::AccountName> name = target.lookupIfMapped()) {
         command.targetName = name->name;
@@ -41,6 +59,7 @@ void switchIdentity(RunTime::RunAsUser& command, const security::Sid& given) {
             client.runAsUserImpersonated(target);
         else
             client.runAsUser(target);
+        if (!confirmed(command, [&] { confirmSwitchTo(target); })) return;
     }
     traceEffectiveIdentity(L"execute");
     command.execute();

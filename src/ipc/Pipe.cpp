@@ -20,7 +20,8 @@ HANDLE connectPipe(const std::wstring& name, DWORD access, DWORD readMode, int a
     int count = pipeConnectTryCount(attempts);
     for (int attempt = 0; attempt < count; ++attempt) {
         ThreadCancelation::CancelationPoint point;
-        platform::FileHandle pipe(CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, flags, nullptr));
+        platform::FileHandle pipe(
+            CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, flags | kClientQualityOfService, nullptr));
         if (pipe) {
             DWORD mode = readMode;
             if (!SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr))

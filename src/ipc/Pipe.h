@@ -97,6 +97,12 @@ public:
     std::unique_ptr<Pipe> clone() const override { return cloneAs<ServerPipe>(); }
 };
 
+// The security quality of service every client end connects with. Without it CreateFileW lets
+// the server impersonate the client at SecurityImpersonation level: whoever serves a service's
+// pipe name (a squatter while the service restarts, say) could then act with this program's
+// administrative token. At identification level the server may read who the client is and no more.
+inline constexpr DWORD kClientQualityOfService = SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION;
+
 class ClientPipe : public Pipe {
 public:
     explicit ClientPipe(HANDLE handle) : Pipe(handle) {}

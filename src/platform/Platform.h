@@ -97,6 +97,21 @@ public:
     virtual DWORD accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired,
                               GENERIC_MAPPING* mapping, PRIVILEGE_SET* privileges, DWORD* privilegesSize,
                               DWORD* granted, BOOL* status) = 0;
+
+    // --- processes (no application name: the program is the first word of the command line,
+    // which the API may write into; no environment block: the caller's is inherited)
+    // CreateProcessW: the child gets the process token.
+    virtual DWORD createProcess(std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                                const std::wstring& directory, STARTUPINFOW* startup,
+                                PROCESS_INFORMATION* info) = 0;
+    // CreateProcessAsUserW with a primary token.
+    virtual DWORD createProcessAsUser(HANDLE token, std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                                      const std::wstring& directory, STARTUPINFOW* startup,
+                                      PROCESS_INFORMATION* info) = 0;
+    // CreateProcessWithTokenW with a primary token (no handle inheritance in its signature).
+    virtual DWORD createProcessWithToken(HANDLE token, DWORD logonFlags, std::wstring& commandLine, DWORD flags,
+                                         const std::wstring& directory, STARTUPINFOW* startup,
+                                         PROCESS_INFORMATION* info) = 0;
 };
 
 // The platform in force: the installed substitute, or the Win32 pass-through.

@@ -197,6 +197,24 @@ public:
         return lastErrorUnless(
             AccessCheck(descriptor, token, desired, mapping, privileges, privilegesSize, granted, status));
     }
+
+    DWORD createProcess(std::wstring& commandLine, BOOL inheritHandles, DWORD flags, const std::wstring& directory,
+                        STARTUPINFOW* startup, PROCESS_INFORMATION* info) override {
+        return lastErrorUnless(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inheritHandles, flags,
+                                              nullptr, directory.c_str(), startup, info));
+    }
+    DWORD createProcessAsUser(HANDLE token, std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                              const std::wstring& directory, STARTUPINFOW* startup,
+                              PROCESS_INFORMATION* info) override {
+        return lastErrorUnless(CreateProcessAsUserW(token, nullptr, commandLine.data(), nullptr, nullptr,
+                                                    inheritHandles, flags, nullptr, directory.c_str(), startup, info));
+    }
+    DWORD createProcessWithToken(HANDLE token, DWORD logonFlags, std::wstring& commandLine, DWORD flags,
+                                 const std::wstring& directory, STARTUPINFOW* startup,
+                                 PROCESS_INFORMATION* info) override {
+        return lastErrorUnless(CreateProcessWithTokenW(token, logonFlags, nullptr, commandLine.data(), flags, nullptr,
+                                                       directory.c_str(), startup, info));
+    }
 };
 
 Platform* installed = nullptr;

@@ -38,6 +38,11 @@ protected:
         substitute.addAccount({L"WEB01", L"tnaadm", security::Sid::withRid(kDomain, 1010)});
         substitute.addAccount({L"WEB01", L"Tarnis Administrator", security::Sid::withRid(kDomain, 1011)});
         log = tree.path(L"runas.log");
+        // The stand-in can only hand out a token Wine has; the substitute reads it as alice's.
+        substitute.setThreadToken(tokenOf(userSid()));
+    }
+    static SubstituteToken tokenOf(const security::Sid& user, std::vector<SubstituteGroup> groups = {}) {
+        return {user, std::move(groups), {}, {}};
     }
     void startStandin(const std::string& extra = "") {
         standin = std::make_unique<PanelStandin>("[runas]\nlog=" + text::toUtf8(log) + "\n" + extra);
@@ -64,6 +69,10 @@ protected:
                " pid=" + std::to_string(GetCurrentProcessId()) +
                " tid=" + std::to_string(GetCurrentThreadId()) + " reserved=zero impersonation=";
     }
+    // The level the stand-in obtained on the connection. Windows grants identification to a
+    // client that connects as this program does; Wine 8 ignores the quality of service and
+    // grants impersonation whatever the client asked, so the level is recorded here as Wine gives it.
+    static constexpr const char* kClientLevel = " client=impersonation";
 
     ScratchTree tree;
     SubstitutePlatform substitute;
@@ -100,7 +109,7 @@ TEST_F(IdentitySwitch, TheTargetAccountIsRequestedBetweenPrepareAndExecute) {
     EXPECT_EQ(r.exitCode, 0);
     std::vector<std::string> lines = requests();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], requestPrefix(5, userSid()) + "ok");
+    EXPECT_EQ(lines[0], requestPrefix(5, userSid()) + "ok" + kClientLevel);
     EXPECT_TRUE(threadToken); // the service put the thread into another context
 }
 
@@ -141,6 +150,8 @@ TEST_F(IdentitySwitch, BrokenRepliesEndTheCommandBeforeExecute) {
 
 TEST_F(IdentitySwitch, AProcessThatIsNoAdministratorBecomesTheBuiltInAdministratorFirst) {
     substitute.setToken({userSid(), {{everyoneSid()}}, {}, {}});
+    // One token for both switches: it passes for the Administrator's (the group enabled) and for alice's.
+    substitute.setThreadToken(tokenOf(userSid(), {{security::administratorsGroup()}}));
     startStandin();
     InProcessResult r = fileExists(L"alice");
     EXPECT_EQ(r.out, "0\n");
@@ -148,6 +159,67 @@ TEST_F(IdentitySwitch, AProcessThatIsNoAdministratorBecomesTheBuiltInAdministrat
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind(requestPrefix(5, security::Sid::withRid(kDomain, 500)), 0), 0u) << lines[0];
     EXPECT_EQ(lines[1].rfind(requestPrefix(5, userSid()), 0), 0u) << lines[1];
+}
+
+TEST_F(IdentitySwitch, ASuccessWithoutASwitchNeverReachesExecute) {
+    // The service answers success and leaves the thread as it was: the program's own rights.
+    startStandin("switch=no\n");
+    const std::string message =
+        "The run-as service reported a switch to S-1-5-21-7-8-9-1001, but the thread does not run as it";
+    // A classic command ends with the message (and no file contents).
+    InProcessResult r = runInProcess({L"alice", L"cat", tree.path(L"vhosts\\site\\index.html")});
+    RevertToSelf();
+    EXPECT_EQ(r.out, message);
+    EXPECT_EQ(r.exitCode, 1);
+    std::vector<std::string> lines = requests();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(" sid=S-1-5-21-7-8-9-1001 "), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(std::string(" impersonation=withheld") + kClientLevel), std::string::npos) << lines[0];
+
+    // An XML command reports it as its error document, and its operation does not run.
+    std::wstring folder = tree.path(L"vhosts\\site\\made");
+    r = runInProcess({L"alice", L"--ex-create-directory", L"--path=" + folder});
+    RevertToSelf();
+    EXPECT_NE(r.out.find("<XmlError Error=\"" + message + "\""), std::string::npos) << r.out;
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+    r = fileExists(L"alice");
+    EXPECT_EQ(r.out.find("0\n"), std::string::npos) << r.out;
+}
+
+TEST_F(IdentitySwitch, OnlyATokenThatActsAsTheAccountLetsExecuteRun) {
+    const security::Sid group = security::Sid::withRid(kDomain, 1200);
+    substitute.addAccount({L"WEB01", L"webusers", group, SidTypeGroup});
+    startStandin();
+    struct Case {
+        const char* what;
+        const wchar_t* account;
+        SubstituteToken token;
+        bool runs;
+    };
+    const std::vector<Case> cases = {
+        {"the account's own token", L"alice", tokenOf(userSid()), true},
+        {"another account's token", L"alice", tokenOf(otherUserSid()), false},
+        {"the group enabled", L"webusers", tokenOf(otherUserSid(), {{group}}), true},
+        {"the group for deny only", L"webusers",
+         tokenOf(otherUserSid(), {{group, SE_GROUP_USE_FOR_DENY_ONLY | SE_GROUP_MANDATORY}}), false},
+        {"the group disabled", L"webusers", tokenOf(otherUserSid(), {{group, SE_GROUP_MANDATORY}}), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        substitute.setThreadToken(c.token);
+        InProcessResult r = fileExists(c.account);
+        EXPECT_EQ(r.out == "0\n", c.runs) << r.out;
+        EXPECT_EQ(r.out.find("<XmlError Error=\"The run-as service reported a switch") == 0, !c.runs) << r.out;
+    }
+}
+
+TEST_F(IdentitySwitch, AnAdministratorSwitchThatDidNotHappenStopsBeforePrepare) {
+    substitute.setToken({userSid(), {{everyoneSid()}}, {}, {}});
+    startStandin("switch=no\n");
+    InProcessResult r = fileExists(L"alice");
+    EXPECT_EQ(r.out.rfind("<XmlError Error=\"The run-as service reported a switch to S-1-5-21-7-8-9-500,", 0), 0u)
+        << r.out;
+    EXPECT_EQ(requests().size(), 1u); // nothing asked for alice
 }
 
 TEST_F(IdentitySwitch, UnknownAccountsEndBeforeAnyCommandRuns) {
@@ -200,9 +272,12 @@ TEST(IdentitySwitchOrder, TheRequestComesBetweenPrepareAndExecute) {
                                   request = ScriptedRunAs::readBytes(pipe, ScriptedRunAs::requestSize(28));
                                   preparedThen = command.prepared;
                                   executedThen = command.executed;
+                                  ScriptedRunAs::switchRequester(request);
                                   ScriptedRunAs::reply(pipe, 0, L"");
                               }});
+        substitute.setThreadToken(SubstituteToken{userSid(), {}, {}, {}});
         identity::switchIdentity(command, userSid());
+        RevertToSelf();
     }
     EXPECT_EQ(preparedThen, 1);
     EXPECT_EQ(executedThen, 0);

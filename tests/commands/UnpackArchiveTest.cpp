@@ -292,7 +292,9 @@ TEST_F(UnpackArchiveTest, AHomeOutsideTheManagedAreaIsNotWrittenInto) {
 
 TEST_F(UnpackArchiveTest, TheArchiverRunsWithTheThreadsImpersonationToken) {
     // The thread acts for an account (here a copy of the process's own): the archiver is started
-    // with that token as its primary token and still unpacks.
+    // with that token as its primary token and still unpacks. The program runs as a service
+    // (the panel's), whose privileges let it assign an account's token to a child.
+    substitute.token().privileges = {SE_ASSIGNPRIMARYTOKEN_NAME, SE_INCREASE_QUOTA_NAME, SE_IMPERSONATE_NAME};
     ASSERT_TRUE(ImpersonateSelf(SecurityImpersonation));
     std::wstring destination = site(L"example.com\\httpdocs\\as-user");
     InProcessResult r = run({L"unpack-archive", upload(L"site.zip"), destination});

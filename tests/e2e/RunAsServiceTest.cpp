@@ -38,9 +38,12 @@ TEST(RunAsService, RecordsEachRequestAndRefusesWhenToldTo) {
     ASSERT_EQ(lines.size(), 3u);
     std::string ids =
         " pid=" + std::to_string(GetCurrentProcessId()) + " tid=" + std::to_string(GetCurrentThreadId());
-    EXPECT_EQ(lines[0], "kind=4 sid=S-1-5-21-7-8-9-1001" + ids + " reserved=zero impersonation=ok");
-    EXPECT_EQ(lines[1], "kind=5 sid=S-1-1-0" + ids + " reserved=zero impersonation=ok");
-    EXPECT_EQ(lines[2], "kind=4 sid=S-1-5-21-7-8-9-1001" + ids + " reserved=zero impersonation=skipped");
+    // The level the service obtained (Wine 8 grants impersonation whatever quality of service the
+    // client asked for; Windows would grant identification).
+    const std::string level = " client=impersonation";
+    EXPECT_EQ(lines[0], "kind=4 sid=S-1-5-21-7-8-9-1001" + ids + " reserved=zero impersonation=ok" + level);
+    EXPECT_EQ(lines[1], "kind=5 sid=S-1-1-0" + ids + " reserved=zero impersonation=ok" + level);
+    EXPECT_EQ(lines[2], "kind=4 sid=S-1-5-21-7-8-9-1001" + ids + " reserved=zero impersonation=skipped" + level);
 }
 
 TEST(RunAsService, AMalformedRequestClosesItsConnectionOnly) {

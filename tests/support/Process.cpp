@@ -91,6 +91,12 @@ RunResult runProgramAs(HANDLE token, const std::wstring& program, const std::vec
     return result;
 }
 
+std::wstring cmdLine(const std::wstring& arguments) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return quoteArgument(std::wstring(system) + L"\\cmd.exe") + L" " + arguments;
+}
+
 RunResult runQuarn(const std::vector<std::wstring>& arguments, const std::string& input) {
     return runProgram(builtProgram(L"quarn.exe"), arguments, input);
 }

@@ -30,6 +30,9 @@ RunResult runProgram(const std::wstring& program, const std::vector<std::wstring
 RunResult runProgramAs(HANDLE token, const std::wstring& program, const std::vector<std::wstring>& arguments,
                        const std::string& input = "", DWORD timeoutMs = 60000);
 
+// A command line for the system's command interpreter (cmd.exe) with the given arguments.
+std::wstring cmdLine(const std::wstring& arguments);
+
 // quarn.exe with the given arguments.
 RunResult runQuarn(const std::vector<std::wstring>& arguments, const std::string& input = "");
 

@@ -1,6 +1,7 @@
 #include "support/ScriptedRunAs.h"
 
 #include "app/Exceptions.h"
+#include "platform/Handle.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,22 @@ void ScriptedRunAs::reply(Con::Pipe& pipe, int32_t status, const std::wstring& t
     std::memcpy(out.data() + 4, &length, 4);
     out.append(reinterpret_cast<const char*>(text.data()), text.size() * 2);
     pipe.write(out.data(), static_cast<DWORD>(out.size()), true);
+}
+
+void ScriptedRunAs::switchRequester(const std::string& request) {
+    uint32_t sidLength = 0, threadId = 0;
+    ASSERT_GE(request.size(), 12u);
+    std::memcpy(&sidLength, request.data() + 8, 4);
+    ASSERT_EQ(request.size(), requestSize(sidLength));
+    std::memcpy(&threadId, request.data() + 12 + sidLength + 8, 4);
+    platform::Handle thread(OpenThread(THREAD_SET_THREAD_TOKEN | THREAD_SET_INFORMATION, FALSE, threadId));
+    platform::Handle own, copy;
+    ASSERT_TRUE(thread.valid() && OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE, own.receive()) &&
+                DuplicateTokenEx(own.get(), TOKEN_IMPERSONATE | TOKEN_QUERY, nullptr, SecurityImpersonation,
+                                 TokenImpersonation, copy.receive()))
+        << GetLastError();
+    HANDLE target = thread.get();
+    ASSERT_TRUE(SetThreadToken(&target, copy.get())) << GetLastError();
 }
 
 } // namespace testsupport

@@ -28,6 +28,9 @@ public:
     // A reply: status, text length (the text's own unless `announced` is given), text.
     static void reply(Con::Pipe& pipe, int32_t status, const std::wstring& text,
                       uint32_t announced = UINT32_MAX);
+    // Does what the service does on success: gives the thread named in `request` (a whole
+    // request of this process) an impersonation token, a copy of the process token.
+    static void switchRequester(const std::string& request);
     // The size of a request for a SID of `sidLength` bytes.
     static size_t requestSize(size_t sidLength) { return 12 + sidLength + 4 + 24; }
 

@@ -1,5 +1,6 @@
 #include "support/SubstitutePlatform.h"
 
+#include "platform/Handle.h"
 #include "platform/ReparseBuffer.h"
 
 #include <algorithm>
@@ -632,45 +633,65 @@ DWORD SubstitutePlatform::accountDomain(std::vector<BYTE>* sid, std::wstring* na
     return ERROR_SUCCESS;
 }
 
+SubstituteToken* SubstitutePlatform::modelled(HANDLE token) {
+    bool thread = std::find(threadHandles_.begin(), threadHandles_.end(), token) != threadHandles_.end();
+    if (thread && threadToken_) return &*threadToken_;
+    return token_ ? &*token_ : nullptr;
+}
+
+const SubstituteToken* SubstitutePlatform::caller() {
+    platform::Handle thread;
+    bool impersonating = real_.openThreadToken(TOKEN_QUERY, TRUE, thread.receive()) == ERROR_SUCCESS;
+    if (impersonating && threadToken_) return &*threadToken_;
+    return token_ ? &*token_ : nullptr;
+}
+
 DWORD SubstitutePlatform::openProcessToken(DWORD access, HANDLE* token) {
     if (DWORD error = enter(Call::openProcessToken, L"")) return error;
-    return real_.openProcessToken(access, token);
+    DWORD error = real_.openProcessToken(access, token);
+    // A handle value that served a thread token before is a process token now.
+    if (!error) threadHandles_.erase(std::remove(threadHandles_.begin(), threadHandles_.end(), *token),
+                                     threadHandles_.end());
+    return error;
 }
 
 DWORD SubstitutePlatform::openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) {
     if (DWORD error = enter(Call::openThreadToken, L"")) return error;
-    return real_.openThreadToken(access, openAsSelf, token);
+    DWORD error = real_.openThreadToken(access, openAsSelf, token);
+    if (!error && threadToken_) threadHandles_.push_back(*token);
+    return error;
 }
 
 DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
                                               DWORD* needed) {
     if (DWORD error = enter(Call::getTokenInformation, L"")) return error;
-    if (!token_ || (cls != TokenUser && cls != TokenGroups && cls != TokenPrivileges))
+    const SubstituteToken* model = modelled(token);
+    if (!model || (cls != TokenUser && cls != TokenGroups && cls != TokenPrivileges))
         return real_.getTokenInformation(token, cls, buffer, size, needed);
 
     TokenWriter out(buffer, size);
     if (cls == TokenUser) {
         auto* user = reinterpret_cast<TOKEN_USER*>(out.take(sizeof(TOKEN_USER)));
-        PSID sid = out.sid(token_->user);
+        PSID sid = out.sid(model->user);
         if (user) *user = {{sid, 0}};
     } else if (cls == TokenGroups) {
-        size_t n = token_->groups.size();
+        size_t n = model->groups.size();
         auto* groups = reinterpret_cast<TOKEN_GROUPS*>(
             out.take(offsetof(TOKEN_GROUPS, Groups) + std::max<size_t>(n, 1) * sizeof(SID_AND_ATTRIBUTES)));
         if (groups) groups->GroupCount = static_cast<DWORD>(n);
         for (size_t i = 0; i < n; ++i) {
-            PSID sid = out.sid(token_->groups[i].sid);
-            if (groups) groups->Groups[i] = {sid, token_->groups[i].attributes};
+            PSID sid = out.sid(model->groups[i].sid);
+            if (groups) groups->Groups[i] = {sid, model->groups[i].attributes};
         }
     } else {
-        size_t n = token_->privileges.size();
+        size_t n = model->privileges.size();
         auto* privileges = reinterpret_cast<TOKEN_PRIVILEGES*>(
             out.take(offsetof(TOKEN_PRIVILEGES, Privileges) + std::max<size_t>(n, 1) * sizeof(LUID_AND_ATTRIBUTES)));
         if (privileges) {
             privileges->PrivilegeCount = static_cast<DWORD>(n);
             for (size_t i = 0; i < n; ++i) {
-                const std::wstring& name = token_->privileges[i];
-                bool on = std::find(token_->enabled.begin(), token_->enabled.end(), name) != token_->enabled.end();
+                const std::wstring& name = model->privileges[i];
+                bool on = std::find(model->enabled.begin(), model->enabled.end(), name) != model->enabled.end();
                 privileges->Privileges[i] = {privilegeValue(name), on ? DWORD(SE_PRIVILEGE_ENABLED) : 0};
             }
         }
@@ -680,19 +701,20 @@ DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CL
 
 DWORD SubstitutePlatform::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) {
     if (DWORD error = enter(Call::adjustTokenPrivileges, L"")) return error;
-    if (!token_) return real_.adjustTokenPrivileges(token, privileges);
+    SubstituteToken* model = modelled(token);
+    if (!model) return real_.adjustTokenPrivileges(token, privileges);
     bool all = true;
     for (DWORD i = 0; i < privileges->PrivilegeCount; ++i) {
         const LUID& wanted = privileges->Privileges[i].Luid;
-        auto held = std::find_if(token_->privileges.begin(), token_->privileges.end(), [&](const std::wstring& name) {
+        auto held = std::find_if(model->privileges.begin(), model->privileges.end(), [&](const std::wstring& name) {
             LUID luid = privilegeValue(name);
             return luid.LowPart == wanted.LowPart && luid.HighPart == wanted.HighPart;
         });
-        if (held == token_->privileges.end()) {
+        if (held == model->privileges.end()) {
             all = false;
             continue;
         }
-        auto& enabled = token_->enabled;
+        auto& enabled = model->enabled;
         bool on = privileges->Privileges[i].Attributes & SE_PRIVILEGE_ENABLED;
         enabled.erase(std::remove(enabled.begin(), enabled.end(), *held), enabled.end());
         if (on) enabled.push_back(*held);
@@ -779,6 +801,43 @@ DWORD SubstitutePlatform::accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE to
                                       DWORD* granted, BOOL* status) {
     if (DWORD error = enter(Call::accessCheck, L"")) return error;
     return real_.accessCheck(descriptor, token, desired, mapping, privileges, privilegesSize, granted, status);
+}
+
+namespace {
+
+bool enabledIn(const SubstituteToken& token, const wchar_t* privilege) {
+    return std::find(token.enabled.begin(), token.enabled.end(), privilege) != token.enabled.end();
+}
+
+} // namespace
+
+DWORD SubstitutePlatform::createProcess(std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                                        const std::wstring& directory, STARTUPINFOW* startup,
+                                        PROCESS_INFORMATION* info) {
+    if (DWORD error = enter(Call::createProcess, L"")) return error;
+    return real_.createProcess(commandLine, inheritHandles, flags, directory, startup, info);
+}
+
+DWORD SubstitutePlatform::createProcessAsUser(HANDLE token, std::wstring& commandLine, BOOL inheritHandles,
+                                              DWORD flags, const std::wstring& directory, STARTUPINFOW* startup,
+                                              PROCESS_INFORMATION* info) {
+    if (DWORD error = enter(Call::createProcessAsUser, L"")) return error;
+    // SeIncreaseQuotaPrivilege always; SeAssignPrimaryTokenPrivilege unless the token is the
+    // caller's own or a restricted copy of it, which this program never hands in (the child's
+    // token is the account's).
+    const SubstituteToken* by = caller();
+    if (by && !(enabledIn(*by, SE_INCREASE_QUOTA_NAME) && enabledIn(*by, SE_ASSIGNPRIMARYTOKEN_NAME)))
+        return ERROR_PRIVILEGE_NOT_HELD;
+    return real_.createProcessAsUser(token, commandLine, inheritHandles, flags, directory, startup, info);
+}
+
+DWORD SubstitutePlatform::createProcessWithToken(HANDLE token, DWORD logonFlags, std::wstring& commandLine,
+                                                 DWORD flags, const std::wstring& directory, STARTUPINFOW* startup,
+                                                 PROCESS_INFORMATION* info) {
+    if (DWORD error = enter(Call::createProcessWithToken, L"")) return error;
+    const SubstituteToken* by = caller();
+    if (by && !enabledIn(*by, SE_IMPERSONATE_NAME)) return ERROR_PRIVILEGE_NOT_HELD;
+    return real_.createProcessWithToken(token, logonFlags, commandLine, flags, directory, startup, info);
 }
 
 } // namespace testsupport

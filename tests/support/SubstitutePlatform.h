@@ -55,6 +55,9 @@ enum class Call {
     handleAttributes,
     getSecurityInfo,
     setSecurityInfo,
+    createProcess,
+    createProcessAsUser,
+    createProcessWithToken,
 };
 
 // One write of security as the substitute saw it: the object whose security changed (its key),
@@ -118,6 +121,9 @@ public:
     std::optional<StoredSecurity> security(const std::wstring& path) const;
     void setAccountDomain(const security::Sid& sid, const std::wstring& name);
     void setToken(SubstituteToken token) { token_ = std::move(token); }
+    // What a thread token reads as while the thread really holds one (the account the run-as
+    // service switched it to); nothing: thread tokens read as the process token does.
+    void setThreadToken(std::optional<SubstituteToken> token) { threadToken_ = std::move(token); }
     // Accounts answered by LookupAccountSidW and LookupAccountNameW ("DOMAIN\\name" or "name").
     void addAccount(LocalAccount account) { accounts_.push_back(std::move(account)); }
     // A SID whose account was deleted: its look-up fails with ERROR_NONE_MAPPED.
@@ -201,6 +207,17 @@ public:
     DWORD revertToSelf() override;
     DWORD accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired, GENERIC_MAPPING* mapping,
                       PRIVILEGE_SET* privileges, DWORD* privilegesSize, DWORD* granted, BOOL* status) override;
+    // Process creation checks the documented privileges of the caller (the thread's token while
+    // the thread impersonates, else the process token; enabled privileges only), where the
+    // substitute models that token; Wine checks none.
+    DWORD createProcess(std::wstring& commandLine, BOOL inheritHandles, DWORD flags, const std::wstring& directory,
+                        STARTUPINFOW* startup, PROCESS_INFORMATION* info) override;
+    DWORD createProcessAsUser(HANDLE token, std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                              const std::wstring& directory, STARTUPINFOW* startup,
+                              PROCESS_INFORMATION* info) override;
+    DWORD createProcessWithToken(HANDLE token, DWORD logonFlags, std::wstring& commandLine, DWORD flags,
+                                 const std::wstring& directory, STARTUPINFOW* startup,
+                                 PROCESS_INFORMATION* info) override;
 
     // The key a path is stored under: no "\\?\", no trailing "\", lower case.
     static std::wstring key(const std::wstring& path);
@@ -232,6 +249,11 @@ private:
     void found(HANDLE find, const std::wstring& directoryKey, WIN32_FIND_DATAW* data);
     // Marks an enumerated entry of the directory as a junction when it is one.
     void markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const;
+    // The modelled token a handle reads as; null when the real one answers.
+    SubstituteToken* modelled(HANDLE token);
+    // The modelled token whose privileges Windows would check for a call made now; null when
+    // the real one would be checked.
+    const SubstituteToken* caller();
     // Windows' answer to GetLongPathNameW / GetShortPathNameW with the given name table.
     DWORD translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size, DWORD* length);
 
@@ -248,6 +270,8 @@ private:
     std::map<std::wstring, StoredSecurity> security_;
     std::optional<std::pair<security::Sid, std::wstring>> domain_;
     std::optional<SubstituteToken> token_;
+    std::optional<SubstituteToken> threadToken_;
+    std::vector<HANDLE> threadHandles_; // handles openThreadToken gave out while threadToken_ was set
     std::optional<std::wstring> tempPath_;
     std::optional<ULONGLONG> freeSpace_;
     std::vector<LocalAccount> accounts_;

@@ -2,9 +2,11 @@
 
 #include "app/Exceptions.h"
 #include "app/Text.h"
+#include "platform/Handle.h"
 
 #include <atomic>
 #include <cstdio>
+#include <iterator>
 #include <list>
 #include <memory>
 #include <thread>
@@ -32,6 +34,25 @@ std::optional<DWORD> Connection::read(void* buffer, DWORD size) {
     if (!pipe_.finished() && !pipe_.idle()) done = pipe_.complete(stop_, INFINITE, false);
     if (pipe_.finished() || WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return std::nullopt;
     return done;
+}
+
+std::wstring Connection::clientImpersonationLevel() {
+    if (!ImpersonateNamedPipeClient(pipe_.handle()))
+        return format(L"failed (ImpersonateNamedPipeClient %d)", GetLastError());
+    platform::Handle token;
+    SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
+    DWORD size = 0;
+    BOOL opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.receive());
+    DWORD error = opened ? ERROR_SUCCESS : GetLastError();
+    BOOL read = opened && GetTokenInformation(token.get(), TokenImpersonationLevel, &level, sizeof level, &size);
+    if (opened && !read) error = GetLastError();
+    // The session thread goes on as the stand-in itself whatever the client allowed.
+    RevertToSelf();
+    if (!opened) return format(L"failed (OpenThreadToken %d)", error);
+    if (!read) return format(L"failed (GetTokenInformation %d)", error);
+    static const wchar_t* const names[] = {L"anonymous", L"identification", L"impersonation", L"delegation"};
+    const auto index = static_cast<DWORD>(level);
+    return index < std::size(names) ? names[index] : format(L"level %d", index);
 }
 
 bool Connection::write(const void* buffer, DWORD size) {

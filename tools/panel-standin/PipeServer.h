@@ -20,6 +20,9 @@ public:
     std::optional<DWORD> read(void* buffer, DWORD size);
     // False when the client has gone or the server is stopping.
     bool write(const void* buffer, DWORD size);
+    // The impersonation level the client's connection lets this server have (after a read):
+    // "anonymous", "identification", "impersonation", "delegation", or "failed (STEP CODE)".
+    std::wstring clientImpersonationLevel();
 
 private:
     Con::ServerOverlappedPipe& pipe_;

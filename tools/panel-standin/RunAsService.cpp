@@ -58,6 +58,7 @@ RunAsService::RunAsService(const Settings& settings) {
     text_ = value(L"text");
     std::wstring status = value(L"status");
     if (!status.empty()) status_ = static_cast<int32_t>(std::wcstol(status.c_str(), nullptr, 10));
+    switches_ = value(L"switch") != L"no";
 }
 
 void RunAsService::record(const std::wstring& line) {
@@ -92,10 +93,12 @@ void RunAsService::serve(Connection& connection) {
         if (!readExact(connection, block, sizeof block)) return;
         bool reservedZero = block[2] == 0 && block[3] == 0 && block[4] == 0 && block[5] == 0;
 
-        std::wstring impersonation = status_ == -1 ? L"skipped" : impersonate(block[0], block[1]);
-        record(format(L"kind=%d sid=%s pid=%d tid=%d reserved=%s impersonation=%s", head[1],
+        std::wstring impersonation = status_ == -1 ? L"skipped"
+                                     : switches_   ? impersonate(block[0], block[1])
+                                                   : L"withheld";
+        record(format(L"kind=%d sid=%s pid=%d tid=%d reserved=%s impersonation=%s client=%s", head[1],
                       security::Sid(sid.data()).toString(), block[0], block[1],
-                      reservedZero ? L"zero" : L"set", impersonation));
+                      reservedZero ? L"zero" : L"set", impersonation, connection.clientImpersonationLevel()));
 
         std::string reply(8, '\0');
         std::memcpy(reply.data(), &status_, 4);

@@ -15,7 +15,8 @@ namespace standin {
 class RunAsService {
 public:
     // Settings of [runas]: "log" (file the request lines are appended to), "status" (the reply
-    // status, 0 when absent) and "text" (the reply text sent with a status other than 0 and 2).
+    // status, 0 when absent), "text" (the reply text sent with a status other than 0 and 2) and
+    // "switch" ("no": answer without giving the thread a token, as a faulty service would).
     explicit RunAsService(const Settings& settings);
 
     // One client: requests and replies until it goes; a malformed request ends the connection.
@@ -26,6 +27,7 @@ private:
 
     std::wstring log_;
     int32_t status_ = 0;
+    bool switches_ = true;
     std::wstring text_;
     std::mutex lock_;
 };

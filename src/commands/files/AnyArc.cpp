@@ -45,9 +45,16 @@ int AnyArc::runOperation(const std::wstring& operation, const std::wstring& arch
     if (withMask && !allFilesMask().empty()) line += L" " + allFilesMask();
     if (limits) line += L" " + archiverLimitArguments(*limits);
     LogManager::instance().log(0, L"%s in %s", line, directory);
-    ArchiverResult run = runArchiver(line, text::displayPath(directory), limits ? limits->maxSeconds : 0);
+    ArchiverLimits bounds;
+    if (limits) bounds.maxSeconds = limits->maxSeconds;
+    ArchiverResult run = runArchiver(line, text::displayPath(directory), bounds);
     LogManager::instance().log(0, L"exit code %d", run.exitCode);
     lastOutput_ = run.output;
+    if (run.timedOut) {
+        // Whatever it wrote or said so far, a run that was cut off proves nothing about the archive.
+        lastOutput_ = text::toUtf8(format(L"ended after %d seconds", bounds.maxSeconds));
+        return 1;
+    }
     return judge(run);
 }
 
