@@ -5,6 +5,7 @@
 #include "app/Log.h"
 #include "app/Text.h"
 #include "commands/Params.h"
+#include "identity/IdentitySwitch.h"
 #include "permissions/PermissionSetting.h"
 #include "security/DaclWrite.h"
 #include "security/SecurityHandle.h"
@@ -140,6 +141,13 @@ void Permissions::setPermissions() {
         }
         acl = advancedAcl(entries, fileObject);
     }
+    // The writes run as the local Administrator, as the run-as service makes it: as the account,
+    // a parent folder it may not read would make the written list protected (its inheritance
+    // cut), and the walk below would stop half done at the first child the account may not
+    // change. The account's own right to change these permissions was judged above, and the
+    // object is held open as itself, so the Administrator's rights reach only what was judged;
+    // the walk neither writes nor enters reparse points.
+    identity::switchToAdministrator();
     if (inherit) security::writeDaclInherited(file, acl);
     else smartSetRights(file, acl, fileObject);
     if (replaceOnChildren && !fileObject) permissions::replaceOnChildren(file);

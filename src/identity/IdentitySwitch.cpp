@@ -29,6 +29,14 @@ template <class Check> bool confirmed(RunTime::RunAsUser& command, Check check) 
     }
 }
 
+// Asks the run-as service for the built-in Administrator's context (a refusal raises); the
+// token is not confirmed yet.
+security::Sid requestAdministrator() {
+    security::Sid builtin = builtinAdministrator();
+    RunTime::RunAsClient::instance().runAsUserImpersonated(builtin);
+    return builtin;
+}
+
 } // namespace
 
 void switchIdentity(RunTime::RunAsUser& command, const security::Sid& given) {
@@ -39,8 +47,7 @@ void switchIdentity(RunTime::RunAsUser& command, const security::Sid& given) {
     // Any status but -1 counts as success, so the service's word is not taken for it: the token
     // the thread holds afterwards decides whether the work may go on.
     if (!administrator) {
-        const security::Sid builtin = builtinAdministrator();
-        client.runAsUserImpersonated(builtin);
+        const security::Sid builtin = requestAdministrator();
         if (!confirmed(command, [&] { confirmAdministrativeSwitch(builtin); })) return;
     }
 
@@ -63,6 +70,11 @@ void switchIdentity(RunTime::RunAsUser& command, const security::Sid& given) {
     }
     traceEffectiveIdentity(L"execute");
     command.execute();
+}
+
+void switchToAdministrator() {
+    if (!security::Token::thread(TOKEN_QUERY, TRUE).valid()) return;
+    confirmAdministrativeSwitch(requestAdministrator());
 }
 
 } // namespace identity

@@ -10,4 +10,10 @@ namespace identity {
 // Administrator when it is empty).
 void switchIdentity(RunTime::RunAsUser& command, const security::Sid& target);
 
+// Puts the calling thread into the built-in Administrator's context through the run-as service
+// and confirms that it holds an administrative token afterwards (raising a run-time error when it
+// does not). A thread that acts as the process itself needs no switch: that happens only when the
+// program is an administrator and the command runs as an administrative account.
+void switchToAdministrator();
+
 } // namespace identity

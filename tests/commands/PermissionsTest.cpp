@@ -9,7 +9,10 @@
 #include "support/DatabaseFixtures.h"
 #include "support/FileFixtures.h"
 #include "support/InProcess.h"
+#include "identity/RunAsClient.h"
 #include "support/PolicyFixtures.h"
+#include "support/ScriptedRunAs.h"
+#include "support/Standin.h"
 #include "support/SecurityFixtures.h"
 #include "support/SubstitutePlatform.h"
 
@@ -72,8 +75,8 @@ protected:
         return s && s->dacl ? Acl::copyOf(reinterpret_cast<PACL>(s->dacl->data())) : Acl();
     }
     bool storedProtected(const std::wstring& path) { return substitute.security(path)->protectedDacl; }
-    testsupport::InProcessResult run(std::vector<std::wstring> arguments) {
-        arguments.insert(arguments.begin(), {L"ROOT", L"--permissions"});
+    testsupport::InProcessResult run(std::vector<std::wstring> arguments, const std::wstring& account = L"ROOT") {
+        arguments.insert(arguments.begin(), {account, L"--permissions"});
         return testsupport::runInProcess(arguments, [this] {
             CommandList list;
             auto command = std::make_unique<Permissions>();
@@ -561,6 +564,120 @@ TEST_F(PermissionsCommand, SetOnALinkIsRefusedAndWritesNothing) {
     }
     EXPECT_TRUE(substitute.securityWrites().empty());
     EXPECT_EQ(substitute.security(tree.path(L"outside"))->dacl, before);
+}
+
+// Run as the hosting account "quarn": the run-as service switches the thread to it before execute.
+// The setting modes judge the account's right to change the permissions with its own token, then
+// ask the service for the local Administrator before the first write.
+class PermissionsCommandAsAccount : public PermissionsCommand {
+protected:
+    PermissionsCommandAsAccount() {
+        // The panel's own administrator accounts are looked up before any switch.
+        substitute.addAccount({L"WEB01", L"tnaadm", Sid::fromString(L"S-1-5-21-7-8-9-1010")});
+        substitute.addAccount({L"WEB01", L"Tarnis Administrator", Sid::fromString(L"S-1-5-21-7-8-9-1011")});
+        substitute.setThreadToken(testsupport::SubstituteToken{kUser, {}, {}, {}});
+    }
+
+    struct Request {
+        std::string bytes;
+        size_t writesBefore; // the security writes made when it arrived
+    };
+    // The command as "quarn", served by a run-as service that answers `served` requests with
+    // success: the first switches the thread to the account, the second (the Administrator) to a
+    // token read as the Administrator's unless `adminSwitches` is false.
+    testsupport::InProcessResult runAsAccount(std::vector<std::wstring> arguments, size_t served,
+                                              bool adminSwitches = true) {
+        testsupport::ServicePipeLock lock;
+        const size_t size = testsupport::ScriptedRunAs::requestSize(kUser.length());
+        testsupport::InProcessResult r;
+        {
+            testsupport::ScriptedRunAs service(RunTime::kRunAsPipeName, {[&](Con::ServerPipe& pipe) {
+                for (size_t i = 0; i < served; ++i) {
+                    std::string bytes = testsupport::ScriptedRunAs::readBytes(pipe, size);
+                    requests.push_back({bytes, substitute.securityWrites().size()});
+                    if (bytes.size() < size) return;
+                    if (i == 1 && !adminSwitches) {
+                        testsupport::ScriptedRunAs::reply(pipe, 0, L"");
+                        continue;
+                    }
+                    // The command's thread waits for the reply: the substitute is not in use.
+                    if (i == 1) substitute.setThreadToken(testsupport::SubstituteToken{kAdministrator, {{kAdministrators}}, {}, {}});
+                    testsupport::ScriptedRunAs::switchRequester(bytes);
+                    testsupport::ScriptedRunAs::reply(pipe, 0, L"");
+                }
+            }});
+            r = run(std::move(arguments), L"quarn");
+            // A command that ended before its first request leaves the service waiting for a
+            // connection: one that closes at once ends its script.
+            if (requests.empty()) CloseHandle(CreateFileW(RunTime::kRunAsPipeName, GENERIC_READ | GENERIC_WRITE, 0,
+                                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        }
+        RevertToSelf();
+        return r;
+    }
+    std::string sidOf(const Request& request) const {
+        return std::string(request.bytes.substr(12, kUser.length()));
+    }
+    static std::string bytesOfSid(const Sid& sid) {
+        return std::string(reinterpret_cast<const char*>(sid.get()), sid.length());
+    }
+
+    const Sid kAdministrator = Sid::fromString(L"S-1-5-21-7-8-9-500");
+    std::vector<Request> requests;
+};
+
+TEST_F(PermissionsCommandAsAccount, TheWritesRunAsTheAdministratorAfterTheAccountWasJudged) {
+    // A folder below the site that only SYSTEM and the administrators may change: as the account,
+    // the walk would leave it (and all below it) as it was.
+    const std::wstring sub = site + L"\\sub";
+    substitute.setSecurity(sub, {kSystem, kAdministrators,
+                                 bytesOf(aclOf({Ace::allowed(0x1F01FF, kSystem, kBelow),
+                                                Ace::allowed(0x1F01FF, kAdministrators, kBelow)})),
+                                 true});
+    std::wstring doc =
+        writeDocument("<Permissions Type=\"Folder\"><AdvancedAcl><Entry Domain=\"WEB01\" Name=\"quarn\" "
+                      "Allow=\"True\"><AccessMask Full=\"True\"/><ApplyOnto Files=\"True\" Subfolders=\"True\" "
+                      "ThisObject=\"True\"/></Entry></AdvancedAcl></Permissions>");
+    auto r = runAsAccount({L"--set-advanced", L"--file=" + site, L"--xml=" + doc, L"--replace-on-children"}, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.exitCode, 0);
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(sidOf(requests[0]), bytesOfSid(kUser));
+    EXPECT_EQ(requests[1].bytes[4], 5); // run as user impersonated
+    EXPECT_EQ(sidOf(requests[1]), bytesOfSid(kAdministrator));
+    EXPECT_EQ(requests[1].writesBefore, 0u); // nothing was written as the account
+    EXPECT_FALSE(substitute.securityWrites().empty());
+    // The walk reached the folder the account could not change: it now inherits the site's entries.
+    EXPECT_FALSE(storedProtected(sub));
+    bool inheritsQuarn = false;
+    for (const Ace& ace : stored(sub).aces())
+        inheritsQuarn = inheritsQuarn || (ace.sid() == kUser && (ace.flags() & INHERITED_ACE));
+    EXPECT_TRUE(inheritsQuarn);
+}
+
+TEST_F(PermissionsCommandAsAccount, AnAccountWithoutChangePermissionsGetsNoAdministrator) {
+    // The administrators may change the site, the account may not: the gate judges the account.
+    substitute.setSecurity(site, {kOther, kAdministrators,
+                                  bytesOf(aclOf({Ace::allowed(0x1200A9, kUser, kBelow),
+                                                 Ace::allowed(0x1F01FF, kAdministrators, kBelow)})),
+                                  true});
+    auto before = substitute.security(site)->dacl;
+    auto r = runAsAccount({L"--set", L"--file=" + site, L"--xml=<Permissions/>"}, 1);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("Unable to change the permissions of " + text::toUtf8(site)), std::string::npos) << r.out;
+    EXPECT_EQ(requests.size(), 1u);
+    EXPECT_EQ(substitute.security(site)->dacl, before);
+    EXPECT_TRUE(substitute.securityWrites().empty());
+}
+
+TEST_F(PermissionsCommandAsAccount, AnAdministratorSwitchThatDidNotHappenWritesNothing) {
+    auto before = substitute.security(site)->dacl;
+    auto r = runAsAccount({L"--set", L"--file=" + site, L"--xml=<Permissions/>"}, 2, false);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "The run-as service reported a switch to S-1-5-21-7-8-9-500, but the thread does not run as it");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(substitute.security(site)->dacl, before);
+    EXPECT_TRUE(substitute.securityWrites().empty());
 }
 
 } // namespace
