@@ -2,7 +2,10 @@
 
 #include "app/Text.h"
 
+#include <cstdlib>
 #include <memory>
+
+#include <lmerr.h>
 
 std::wstring vexception::text(bool full) const {
     std::wstring out = message_;
@@ -50,73 +53,103 @@ std::wstring osErrorText(DWORD code) {
     return s;
 }
 
-void throwRunTimeError(DWORD code, const std::wstring& message) {
-    std::string narrow = text::toAnsi(message);
-    if (code != 0)
-        narrow = text::toAnsi(format(L"%s: (%d) %s", message, static_cast<int>(code), systemErrorText(code)));
+namespace {
+
+using RunTimeThrower = void (*)(const std::string& what, DWORD code);
+using OsThrower = void (*)(const std::wstring& message, DWORD code, ErrorContext&& context);
+
+template <class E> [[noreturn]] void throwRunTime(const std::string& what, DWORD code) { throw E(what, code); }
+template <class E> [[noreturn]] void throwOs(const std::wstring& message, DWORD code, ErrorContext&& context) {
+    throw E(message, code, std::move(context));
+}
+
+// Each Win32 code that has a class of its own: the run-time error raised with it, the OS error
+// raised with it, and what an error report says of each (a code without an entry: the base
+// classes, and "other").
+struct CodeClass {
+    DWORD code;
+    RunTimeThrower runTime;
+    FailureKind runTimeKind;
+    OsThrower os;
+    FailureKind osKind;
+};
+
+using namespace RunTime;
+using K = FailureKind;
+constexpr RunTimeThrower kRunTimeBase = &throwRunTime<Error>;
+constexpr OsThrower kOsBase = &throwOs<vosexception>;
+
+constexpr CodeClass kCodeClasses[] = {
+    {ERROR_FILE_NOT_FOUND, &throwRunTime<PathNotFoundException>, K::PathNotFound, &throwOs<VFileNotFoundException>,
+     K::PathNotFound},
+    {ERROR_PATH_NOT_FOUND, &throwRunTime<PathNotFoundException>, K::PathNotFound, &throwOs<VPathNotFoundException>,
+     K::PathNotFound},
+    {ERROR_ACCESS_DENIED, &throwRunTime<AccessDeniedException>, K::AccessDenied, &throwOs<VAccessDeniedException>,
+     K::AccessDenied},
+    {ERROR_INVALID_HANDLE, &throwRunTime<InvalidHandleException>, K::Other, kOsBase, K::Other},
+    {ERROR_OUTOFMEMORY, kRunTimeBase, K::Other, &throwOs<VOutOfMemoryException>, K::Other},
+    {ERROR_INVALID_DRIVE, &throwRunTime<InvalidPathException>, K::InvalidPath, kOsBase, K::Other},
+    {ERROR_NOT_SAME_DEVICE, &throwRunTime<NotSameDeviceException>, K::NotSameDevice, kOsBase, K::Other},
+    {ERROR_NOT_DOS_DISK, &throwRunTime<InvalidPathException>, K::InvalidPath, kOsBase, K::Other},
+    {ERROR_SHARING_VIOLATION, &throwRunTime<SharingViolationException>, K::SharingViolation,
+     &throwOs<VSharingViolationException>, K::SharingViolation},
+    {ERROR_LOCK_VIOLATION, &throwRunTime<SharingViolationException>, K::SharingViolation, kOsBase, K::Other},
+    {ERROR_WRONG_DISK, &throwRunTime<InvalidPathException>, K::InvalidPath, kOsBase, K::Other},
+    {ERROR_SHARING_BUFFER_EXCEEDED, &throwRunTime<SharingViolationException>, K::SharingViolation, kOsBase,
+     K::Other},
+    {ERROR_HANDLE_EOF, kRunTimeBase, K::Other, &throwOs<VEOFException>, K::Other},
+    {ERROR_FILE_EXISTS, &throwRunTime<AlreadyExistsException>, K::AlreadyExists, &throwOs<VFileExistsException>,
+     K::Other},
+    {ERROR_INSUFFICIENT_BUFFER, kRunTimeBase, K::Other, &throwOs<VInsufficientBufferException>, K::Other},
+    {ERROR_INVALID_NAME, &throwRunTime<InvalidPathException>, K::InvalidPath, kOsBase, K::Other},
+    {ERROR_DIR_NOT_EMPTY, &throwRunTime<DirectoryNotEmptyException>, K::DirectoryNotEmpty, kOsBase, K::Other},
+    {ERROR_BAD_PATHNAME, &throwRunTime<InvalidPathException>, K::InvalidPath, kOsBase, K::Other},
+    {ERROR_ALREADY_EXISTS, &throwRunTime<AlreadyExistsException>, K::AlreadyExists,
+     &throwOs<VAlreadyExistsException>, K::Other},
+    {ERROR_DIRECTORY, &throwRunTime<InvalidPathException>, K::InvalidPath, kOsBase, K::Other},
+    {ERROR_SERVICE_DOES_NOT_EXIST, kRunTimeBase, K::Other, &throwOs<VServiceDoesNotExistException>, K::Other},
+    {ERROR_NONE_MAPPED, &throwRunTime<NoneMappedException>, K::Other, kOsBase, K::Other},
+    {NERR_PasswordTooShort, kRunTimeBase, K::Other, &throwOs<VPasswordTooShortException>, K::Other},
+};
+
+const CodeClass* classOf(DWORD code) {
+    for (const CodeClass& entry : kCodeClasses)
+        if (entry.code == code) return &entry;
+    return nullptr;
+}
+
+[[noreturn]] void throwWithCode(DWORD code, const std::string& narrow) {
     if (IsDebuggerPresent()) OutputDebugStringA((narrow + "\n").c_str());
-    switch (code) {
-    case 2:
-    case 3:
-        throw RunTime::PathNotFoundException(narrow);
-    case 5:
-        throw RunTime::AccessDeniedException(narrow);
-    case 6:
-        throw RunTime::InvalidHandleException(narrow);
-    case 15:
-    case 26:
-    case 34:
-    case 123:
-    case 161:
-    case 267:
-        throw RunTime::InvalidPathException(narrow);
-    case 17:
-        throw RunTime::NotSameDeviceException(narrow);
-    case 32:
-    case 33:
-    case 36:
-        throw RunTime::SharingViolationException(narrow);
-    case 80:
-    case 183:
-        throw RunTime::AlreadyExistsException(narrow);
-    case 145:
-        throw RunTime::DirectoryNotEmptyException(narrow);
-    case 1332:
-        throw RunTime::NoneMappedException(narrow);
-    default:
-        throw std::runtime_error(narrow);
-    }
+    const CodeClass* entry = classOf(code);
+    (entry ? entry->runTime : kRunTimeBase)(narrow, code);
+    std::abort(); // the throwers never return
+}
+
+} // namespace
+
+void throwRunTimeError(DWORD code, const std::wstring& message) {
+    if (code == 0) throwWithCode(code, text::toAnsi(message));
+    throwWithCode(code, text::toAnsi(format(L"%s: (%d) %s", message, static_cast<int>(code), systemErrorText(code))));
+}
+
+void raiseInvalidPath(const std::wstring& message) { throwWithCode(ERROR_INVALID_NAME, text::toAnsi(message)); }
+
+FailureKind runTimeFailureKind(DWORD code) {
+    const CodeClass* entry = classOf(code);
+    return entry ? entry->runTimeKind : FailureKind::Other;
+}
+
+FailureKind osFailureKind(DWORD code) {
+    const CodeClass* entry = classOf(code);
+    return entry ? entry->osKind : FailureKind::Other;
 }
 
 void raiseOsError(const std::wstring& what, DWORD code, ErrorContext context) {
     std::wstring message = osErrorText(code) + format(L" (Error code %d)", static_cast<int>(code));
     if (!what.empty()) message += L" at " + what;
-    switch (code) {
-    case 2:
-        throw VFileNotFoundException(message, code, std::move(context));
-    case 3:
-        throw VPathNotFoundException(message, code, std::move(context));
-    case 5:
-        throw VAccessDeniedException(message, code, std::move(context));
-    case 14:
-        throw VOutOfMemoryException(message, code, std::move(context));
-    case 32:
-        throw VSharingViolationException(message, code, std::move(context));
-    case 38:
-        throw VEOFException(message, code, std::move(context));
-    case 80:
-        throw VFileExistsException(message, code, std::move(context));
-    case 122:
-        throw VInsufficientBufferException(message, code, std::move(context));
-    case 183:
-        throw VAlreadyExistsException(message, code, std::move(context));
-    case 1060:
-        throw VServiceDoesNotExistException(message, code, std::move(context));
-    case 2245:
-        throw VPasswordTooShortException(message, code, std::move(context));
-    default:
-        throw vosexception(message, code, std::move(context));
-    }
+    const CodeClass* entry = classOf(code);
+    (entry ? entry->os : kOsBase)(message, code, std::move(context));
+    std::abort(); // the throwers never return
 }
 
 void raisePlainError(const std::wstring& message, ErrorContext context) {

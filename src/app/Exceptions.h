@@ -85,10 +85,21 @@ QUARN_PLAIN_EXCEPTION(invalidprotocol)
 
 namespace RunTime {
 
+// A run-time error: its text (with a Win32 code, "message: (code) system text") and the code it
+// was raised with (0: none), from which the class and the error documents' code follow.
+class Error : public std::runtime_error {
+public:
+    Error(const std::string& what, DWORD code) : std::runtime_error(what), code_(code) {}
+    DWORD code() const { return code_; }
+
+private:
+    DWORD code_;
+};
+
 #define QUARN_RUNTIME_EXCEPTION(Name)                                                                            \
-    class Name : public std::runtime_error {                                                                     \
+    class Name : public Error {                                                                                  \
     public:                                                                                                      \
-        using std::runtime_error::runtime_error;                                                                 \
+        using Error::Error;                                                                                      \
     };
 QUARN_RUNTIME_EXCEPTION(PathNotFoundException)
 QUARN_RUNTIME_EXCEPTION(InvalidPathException)
@@ -99,8 +110,13 @@ QUARN_RUNTIME_EXCEPTION(NotSameDeviceException)
 QUARN_RUNTIME_EXCEPTION(DirectoryNotEmptyException)
 QUARN_RUNTIME_EXCEPTION(NoneMappedException)
 QUARN_RUNTIME_EXCEPTION(InvalidHandleException)
-QUARN_RUNTIME_EXCEPTION(CancelPrepareException)
 #undef QUARN_RUNTIME_EXCEPTION
+
+// Not a failure: prepare ends the command without its execute.
+class CancelPrepareException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // Refusal of the allowed-path policy; the message is formatted from a wide format.
 class NotAllowedException : public std::exception {
@@ -135,6 +151,27 @@ std::wstring osErrorText(DWORD code);
 
 // Throws the run-time error class chosen by the code with an already formatted message.
 [[noreturn]] void throwRunTimeError(DWORD code, const std::wstring& message);
+
+// Throws the run-time error of an invalid path name (the class of ERROR_INVALID_NAME) with the
+// message as it stands: a refusal of the program's own rules, which no system call answered.
+[[noreturn]] void raiseInvalidPath(const std::wstring& message);
+
+// What an error report says of a failure's Win32 code: the kind the code stands for.
+enum class FailureKind {
+    Other,
+    InvalidPath,
+    AccessDenied,
+    PathNotFound,
+    AlreadyExists,
+    SharingViolation,
+    NotSameDevice,
+    DirectoryNotEmpty,
+};
+// The kind of a run-time error raised with `code`.
+FailureKind runTimeFailureKind(DWORD code);
+// The kind of an OS error (vosexception) of `code`: only the codes that have an OS error class
+// of their own and a kind.
+FailureKind osFailureKind(DWORD code);
 
 // Raise a run-time error: the message formatted from the arguments; with a non-zero code the
 // text becomes "%s: (%d) %s" with the code and its system text.

@@ -27,8 +27,28 @@ constexpr Entry kTable[] = {
     {L"directory_not_empty", L"Directory not empty."},
 };
 
-Failure fromStd(int number, const std::exception& e) { return {number, text::fromAnsi(e.what())}; }
-Failure fromV(int number, const vexception& e) { return {number, e.text(debugflag::query())}; }
+// The error documents' number for each kind of failure.
+int numberOf(FailureKind kind) {
+    switch (kind) {
+    case FailureKind::InvalidPath:
+        return PathIsInvalid;
+    case FailureKind::AccessDenied:
+        return AccessIsDenied;
+    case FailureKind::PathNotFound:
+        return PathNotFound;
+    case FailureKind::AlreadyExists:
+        return PathAlreadyExists;
+    case FailureKind::SharingViolation:
+        return SharingViolation;
+    case FailureKind::NotSameDevice:
+        return NotSameDevice;
+    case FailureKind::DirectoryNotEmpty:
+        return DirectoryNotEmpty;
+    case FailureKind::Other:
+        break;
+    }
+    return Unknown;
+}
 
 } // namespace
 
@@ -37,32 +57,14 @@ Failure fromCurrentException() {
         throw;
     } catch (const RunTime::NotAllowedException& e) {
         return {PathIsNotAllowed, e.message()};
-    } catch (const RunTime::InvalidPathException& e) {
-        return fromStd(PathIsInvalid, e);
-    } catch (const VAccessDeniedException& e) {
-        return fromV(AccessIsDenied, e);
-    } catch (const RunTime::AccessDeniedException& e) {
-        return fromStd(AccessIsDenied, e);
-    } catch (const VFileNotFoundException& e) {
-        return fromV(PathNotFound, e);
-    } catch (const VPathNotFoundException& e) {
-        return fromV(PathNotFound, e);
-    } catch (const RunTime::PathNotFoundException& e) {
-        return fromStd(PathNotFound, e);
-    } catch (const VSharingViolationException& e) {
-        return fromV(SharingViolation, e);
-    } catch (const RunTime::SharingViolationException& e) {
-        return fromStd(SharingViolation, e);
-    } catch (const RunTime::AlreadyExistsException& e) {
-        return fromStd(PathAlreadyExists, e);
-    } catch (const RunTime::NotSameDeviceException& e) {
-        return fromStd(NotSameDevice, e);
-    } catch (const RunTime::DirectoryNotEmptyException& e) {
-        return fromStd(DirectoryNotEmpty, e);
+    } catch (const RunTime::Error& e) {
+        return {numberOf(runTimeFailureKind(e.code())), text::fromAnsi(e.what())};
+    } catch (const vosexception& e) {
+        return {numberOf(osFailureKind(e.code())), e.text(debugflag::query())};
     } catch (const std::exception& e) {
-        return fromStd(Unknown, e);
+        return {Unknown, text::fromAnsi(e.what())};
     } catch (const vexception& e) {
-        return fromV(Unknown, e);
+        return {Unknown, e.text(debugflag::query())};
     }
 }
 

@@ -129,11 +129,9 @@ paths::CheckedPath checkPathAllowed(const RootLists& roots, const std::wstring& 
     paths::NormalPath normal(input);
     const std::wstring& text = normal.str();
     if (paths::hasStreamComponent(text))
-        throw RunTime::InvalidPathException(
-            text::toAnsi(normal.display() + L": contains a stream name that cannot be used as a path."));
+        raiseInvalidPath(normal.display() + L": contains a stream name that cannot be used as a path.");
     if (paths::hasWildcards(text))
-        throw RunTime::InvalidPathException(
-            text::toAnsi(normal.display() + L": contains wildcard characters that cannot be used as a path."));
+        raiseInvalidPath(normal.display() + L": contains wildcard characters that cannot be used as a path.");
     if (paths::hasDotComponents(text)) refuse(normal.display());
     paths::LongAncestor found = paths::longAncestor(L"", text);
     paths::CheckedPath checked{input, normal, found.whole()};

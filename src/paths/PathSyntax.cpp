@@ -27,9 +27,8 @@ void checkReservedNames(const std::wstring& base, const std::wstring& input) {
         if (name.size() < 3 || name.size() > 6) continue;
         for (const wchar_t* reserved : kReserved)
             if (text::equalNoCase(name, reserved))
-                throw RunTime::InvalidPathException(text::toAnsi(
-                    text::displayPath(path) +
-                    L": contains reserved device names that cannot be used as the name of a file."));
+                raiseInvalidPath(text::displayPath(path) +
+                                 L": contains reserved device names that cannot be used as the name of a file.");
     }
 }
 

@@ -30,14 +30,43 @@ TEST(Exceptions, RunTimeClassFollowsTheWin32Code) {
     for (DWORD c : {80u, 183u}) EXPECT_TRUE(raisesRunTime<AlreadyExistsException>(c)) << c;
     EXPECT_TRUE(raisesRunTime<DirectoryNotEmptyException>(145));
     EXPECT_TRUE(raisesRunTime<NoneMappedException>(1332));
-    // 0 and anything else: exactly std::runtime_error.
-    for (DWORD c : {0u, 87u, 1234u}) {
+    // 0 and anything else: exactly the base class. Every class carries the code it was raised with.
+    for (DWORD c : {0u, 87u, 1234u, 5u, 183u}) {
         try {
             raiseRunTimeError(c, L"m");
-        } catch (const std::exception& e) {
-            EXPECT_EQ(typeid(e), typeid(std::runtime_error)) << c;
+        } catch (const Error& e) {
+            if (c != 5 && c != 183) {
+                EXPECT_EQ(typeid(e), typeid(Error)) << c;
+            }
+            EXPECT_EQ(e.code(), c);
         }
     }
+}
+
+TEST(Exceptions, TheProgramsOwnPathRefusalsAreInvalidPathsWithTheirMessageAsItStands) {
+    try {
+        raiseInvalidPath(L"C:\\a:b: contains a stream name");
+        FAIL();
+    } catch (const RunTime::InvalidPathException& e) {
+        EXPECT_STREQ(e.what(), "C:\\a:b: contains a stream name");
+        EXPECT_EQ(e.code(), DWORD(ERROR_INVALID_NAME));
+    }
+}
+
+// What the error documents say of a code: a run-time error and an OS error of one code may
+// differ, as their classes do (an OS error of 80 or 183 has no "already exists" of its own).
+TEST(Exceptions, FailureKindsFollowTheClassOfEachFamily) {
+    EXPECT_EQ(runTimeFailureKind(ERROR_ALREADY_EXISTS), FailureKind::AlreadyExists);
+    EXPECT_EQ(osFailureKind(ERROR_ALREADY_EXISTS), FailureKind::Other);
+    EXPECT_EQ(runTimeFailureKind(ERROR_LOCK_VIOLATION), FailureKind::SharingViolation);
+    EXPECT_EQ(osFailureKind(ERROR_LOCK_VIOLATION), FailureKind::Other);
+    for (DWORD c : {2u, 3u}) {
+        EXPECT_EQ(runTimeFailureKind(c), FailureKind::PathNotFound);
+        EXPECT_EQ(osFailureKind(c), FailureKind::PathNotFound);
+    }
+    EXPECT_EQ(osFailureKind(ERROR_ACCESS_DENIED), FailureKind::AccessDenied);
+    EXPECT_EQ(osFailureKind(ERROR_SHARING_VIOLATION), FailureKind::SharingViolation);
+    for (DWORD c : {0u, 6u, 1332u, 1314u}) EXPECT_EQ(runTimeFailureKind(c), FailureKind::Other) << c;
 }
 
 TEST(Exceptions, RunTimeMessageCarriesCodeAndSystemText) {
