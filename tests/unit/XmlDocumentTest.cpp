@@ -1,6 +1,6 @@
 // Loading caller documents: what the loader is set to (read back, since Wine's MSXML neither
 // fetches external entities nor enforces the DTD switch) and what hostile documents do.
-#include "permissions/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include "permissions/PermissionDocument.h"
 #include "support/FailureOf.h"
@@ -12,6 +12,7 @@
 namespace {
 
 using namespace permissions;
+using xml::XmlDocument;
 using testsupport::failureOf;
 
 TEST(XmlDocument, LoaderResolvesNothingExternalAndProhibitsDtds) {
