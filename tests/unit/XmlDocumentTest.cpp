@@ -30,6 +30,25 @@ TEST(XmlDocument, LoaderResolvesNothingExternalAndProhibitsDtds) {
     }
 }
 
+// Documents the commands build hold names from the file system: they come out as text, in a
+// document made with the same settings as a caller's.
+TEST(XmlDocument, BuiltDocumentsAreHardenedAndHoldHostileNamesAsText) {
+    XmlDocument document;
+    xml::XmlElement root = document.createRoot(L"subtree");
+    EXPECT_FALSE(document.resolveExternals());
+    EXPECT_FALSE(document.validateOnParse());
+    const std::wstring name = L"<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///c:/\">]>&e;\"'";
+    root.append(L"directory").set(L"name", name);
+    const std::wstring text = document.xml();
+    EXPECT_EQ(text.find(L"<!DOCTYPE"), std::wstring::npos) << text;
+
+    XmlDocument reread;
+    reread.loadText(text, L"built");
+    std::optional<xml::XmlElement> directory = reread.root(L"subtree", L"built").child(L"directory");
+    ASSERT_TRUE(directory);
+    EXPECT_EQ(directory->text(L"name"), name);
+}
+
 TEST(XmlDocument, NoRootIsWrongXml) {
     for (const wchar_t* text : {L"", L"<Permissions", L"just text", L"<?xml version=\"1.0\"?>"}) {
         XmlDocument document;
