@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "commands/Msxml.h"
+#include "xml/Msxml.h"
 
 namespace xmlerror {
 

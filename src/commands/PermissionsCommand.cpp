@@ -99,7 +99,7 @@ void Permissions::execute() {
     raisePlainError(L"Unimplemented set permissions command", {L"", "Permissions::execute", __LINE__});
 }
 
-std::vector<AdvancedEntry> Permissions::requestedEntries(const XmlElement& root, bool file) const {
+std::vector<AdvancedEntry> Permissions::requestedEntries(const xml::XmlElement& root, bool file) const {
     if (mode == SetAdvanced) return readAdvancedAcl(root);
     return entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), file);
 }
@@ -121,7 +121,7 @@ void Permissions::setPermissions() {
     if (!mayChangePermissions(file))
         raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to change the permissions of %s", file.display());
     const bool fileObject = !isFolder(file);
-    XmlDocument document;
+    xml::XmlDocument document;
     // Everything is read, checked and resolved before the first write.
     security::Acl acl;
     bool inherit = false;
@@ -154,10 +154,10 @@ void Permissions::setPermissions() {
 }
 
 void Permissions::convertCommon() {
-    XmlDocument document;
+    xml::XmlDocument document;
     const std::wstring shown = xmlFile().display();
     document.loadFile(xmlFile(), shown);
-    XmlElement root = document.root(kRoot, shown);
+    xml::XmlElement root = document.root(kRoot, shown);
     if (debugflag::query()) LogManager::instance().log(0, L"Converting common permissions %s", document.xml());
     const bool fileDocument = isFileDocument(root);
     LogManager::instance().log(0, fileDocument ? L"Converting file permissions." : L"Converting folder permissions.");

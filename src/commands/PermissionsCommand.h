@@ -55,7 +55,7 @@ private:
     void setPermissions();
     void convertCommon();
     // The object's advanced entries from the loaded document, as the mode derives them.
-    std::vector<permissions::AdvancedEntry> requestedEntries(const permissions::XmlElement& root, bool file) const;
+    std::vector<permissions::AdvancedEntry> requestedEntries(const xml::XmlElement& root, bool file) const;
     static void print(const std::wstring& xml);
 
     std::unique_ptr<db::DatabaseConnection> database_;

@@ -280,10 +280,10 @@ void AccountTable::classify(const security::Sid& sid) {
     setAccount(sid, false, text::equalNoCase(login, L"ASPNET") ? L"aspnet" : L"sysaccount", L"");
 }
 
-void AccountTable::write(XmlElement& root) const {
-    XmlElement list = root.append(L"Accounts");
+void AccountTable::write(xml::XmlElement& root) const {
+    xml::XmlElement list = root.append(L"Accounts");
     for (const AccountRecord& a : accounts_) {
-        XmlElement account = list.append(L"Account");
+        xml::XmlElement account = list.append(L"Account");
         account.set(L"Domain", a.domain);
         account.set(L"Name", a.name);
         account.set(L"Type", accountTypeWord(a.use));

@@ -2,8 +2,8 @@
 // SID of a listed DACL and the owner, each with its hosting description from the panel database.
 #pragma once
 #include "db/DatabaseConnection.h"
-#include "permissions/XmlDocument.h"
 #include "security/Sid.h"
+#include "xml/XmlDocument.h"
 
 #include <string>
 #include <vector>
@@ -49,7 +49,7 @@ public:
     // Whether the domain's application pool is the default one (known after prepare).
     bool defaultPool() const { return defaultPool_; }
     // The Accounts element with one Account per entry.
-    void write(XmlElement& root) const;
+    void write(xml::XmlElement& root) const;
 
     // The domain a path under the root belongs to: the component right after the root; empty
     // when the path is not under it.

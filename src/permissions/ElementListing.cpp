@@ -11,19 +11,19 @@ AccountTable& ElementListing::accounts() {
 }
 
 void ElementListing::write(IXMLDOMElement* element, const std::wstring& path) {
-    XmlElement target(com::Ptr<IXMLDOMElement>::sharing(element));
+    xml::XmlElement target(com::Ptr<IXMLDOMElement>::sharing(element));
     writeListing(ListingMode::Simple, target, path, accounts(), inheritance);
 }
 
 ElementListing::Pending ElementListing::begin(const std::wstring& path) const {
     Pending pending;
-    XmlElement root = pending.document.createRoot(L"Permissions");
+    xml::XmlElement root = pending.document.createRoot(L"Permissions");
     pending.sids = writeListingBody(ListingMode::Simple, root, path, inheritance);
     return pending;
 }
 
 void ElementListing::finish(Pending& pending) {
-    XmlElement root = pending.document.root();
+    xml::XmlElement root = pending.document.root();
     writeAccounts(root, pending.sids, accounts());
 }
 

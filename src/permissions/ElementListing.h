@@ -20,7 +20,7 @@ public:
     // The same in two steps, for a document streamed element by element: everything but Accounts
     // on a root of its own, read once, before the element starts (its attributes are the element's) ...
     struct Pending {
-        XmlDocument document;
+        xml::XmlDocument document;
         std::vector<security::Sid> sids; // still to be classified
     };
     Pending begin(const std::wstring& path) const;

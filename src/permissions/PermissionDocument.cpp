@@ -7,20 +7,20 @@
 namespace permissions {
 namespace {
 
-bool isTrue(const XmlElement& element, const std::wstring& name) {
+bool isTrue(const xml::XmlElement& element, const std::wstring& name) {
     return element.text(name) == L"True";
 }
 
-void writeCommonSet(XmlElement& entry, const std::wstring& name, DWORD set, bool file) {
-    XmlElement mask = entry.append(name);
+void writeCommonSet(xml::XmlElement& entry, const std::wstring& name, DWORD set, bool file) {
+    xml::XmlElement mask = entry.append(name);
     for (const CommonRight& right : kCommonRights) {
         if (file && right.bit == kCommonListFolderContents) continue;
         mask.set(right.name, trueFalse(set & right.bit));
     }
 }
 
-DWORD readCommonSet(const XmlElement& entry, const std::wstring& name, bool file) {
-    std::optional<XmlElement> mask = entry.child(name);
+DWORD readCommonSet(const xml::XmlElement& entry, const std::wstring& name, bool file) {
+    std::optional<xml::XmlElement> mask = entry.child(name);
     if (!mask) return 0;
     DWORD set = 0;
     for (const CommonRight& right : kCommonRights)
@@ -34,7 +34,7 @@ const wchar_t* simpleValue(DWORD allow, DWORD deny, DWORD right) {
     return L"";
 }
 
-void readSimpleValue(const XmlElement& ace, const wchar_t* name, DWORD right, SimpleEntry& entry) {
+void readSimpleValue(const xml::XmlElement& ace, const wchar_t* name, DWORD right, SimpleEntry& entry) {
     std::wstring value = ace.text(name);
     if (value == L"deny")
         entry.deny |= right;
@@ -65,25 +65,25 @@ std::wstring trueFalse(bool value) {
     return value ? L"True" : L"False";
 }
 
-void writeAdvancedAcl(XmlElement& parent, const std::wstring& name, const std::vector<AdvancedEntry>& entries,
+void writeAdvancedAcl(xml::XmlElement& parent, const std::wstring& name, const std::vector<AdvancedEntry>& entries,
                       bool file) {
-    XmlElement acl = parent.append(name);
+    xml::XmlElement acl = parent.append(name);
     for (const AdvancedEntry& e : entries) {
-        XmlElement entry = acl.append(L"Entry");
+        xml::XmlElement entry = acl.append(L"Entry");
         entry.set(L"Domain", e.account.domain);
         entry.set(L"Name", e.account.name);
         entry.set(L"InheritedFrom", e.inheritedFrom);
-        XmlElement mask = entry.append(L"AccessMask");
+        xml::XmlElement mask = entry.append(L"AccessMask");
         for (const AdvancedRight& right : kAdvancedRights)
             mask.set(right.name, trueFalse(e.rights & right.bit));
         DWORD control = controlOf(e.rights, file);
-        XmlElement controlElement = entry.append(L"Control");
+        xml::XmlElement controlElement = entry.append(L"Control");
         controlElement.set(L"Read", trueFalse(control & kControlRead));
         controlElement.set(L"Write", trueFalse(control & kControlWrite));
         controlElement.set(L"Execute", trueFalse(control & kControlExecute));
         controlElement.set(L"Full", trueFalse(control == kControlFull));
         if (!file) {
-            XmlElement apply = entry.append(L"ApplyOnto");
+            xml::XmlElement apply = entry.append(L"ApplyOnto");
             apply.set(L"Files", trueFalse(e.applyOnto & 4));
             apply.set(L"Subfolders", trueFalse(e.applyOnto & 2));
             apply.set(L"ThisObject", trueFalse(e.applyOnto & 1));
@@ -92,11 +92,11 @@ void writeAdvancedAcl(XmlElement& parent, const std::wstring& name, const std::v
     }
 }
 
-void writeCommonAcl(XmlElement& parent, const std::wstring& name, const std::vector<CommonEntry>& entries,
+void writeCommonAcl(xml::XmlElement& parent, const std::wstring& name, const std::vector<CommonEntry>& entries,
                     bool file) {
-    XmlElement acl = parent.append(name);
+    xml::XmlElement acl = parent.append(name);
     for (const CommonEntry& c : entries) {
-        XmlElement entry = acl.append(L"Entry");
+        xml::XmlElement entry = acl.append(L"Entry");
         entry.set(L"Domain", c.account.domain);
         entry.set(L"Name", c.account.name);
         writeCommonSet(entry, L"AllowAccessMask", c.allow, file);
@@ -104,25 +104,25 @@ void writeCommonAcl(XmlElement& parent, const std::wstring& name, const std::vec
     }
 }
 
-bool isFileDocument(const XmlElement& root) {
+bool isFileDocument(const xml::XmlElement& root) {
     return root.text(L"Type") == L"File";
 }
 
-std::vector<AdvancedEntry> readAdvancedAcl(const XmlElement& root, const std::wstring& name) {
+std::vector<AdvancedEntry> readAdvancedAcl(const xml::XmlElement& root, const std::wstring& name) {
     std::vector<AdvancedEntry> entries;
-    std::optional<XmlElement> acl = root.child(name);
+    std::optional<xml::XmlElement> acl = root.child(name);
     if (!acl) return entries;
     const bool file = isFileDocument(root);
-    for (const XmlElement& element : acl->children(L"Entry")) {
+    for (const xml::XmlElement& element : acl->children(L"Entry")) {
         AdvancedEntry e;
         e.account = {element.text(L"Domain"), element.text(L"Name")};
         e.inheritedFrom = element.text(L"InheritedFrom");
         e.allow = isTrue(element, L"Allow");
-        if (std::optional<XmlElement> mask = element.child(L"AccessMask"))
+        if (std::optional<xml::XmlElement> mask = element.child(L"AccessMask"))
             for (const AdvancedRight& right : kAdvancedRights)
                 if (isTrue(*mask, right.name)) e.rights |= right.bit;
         if (file) e.rights &= kFullFileRights;
-        std::optional<XmlElement> apply = element.child(L"ApplyOnto");
+        std::optional<xml::XmlElement> apply = element.child(L"ApplyOnto");
         if (apply && !file) {
             if (isTrue(*apply, L"Files")) e.applyOnto |= 4;
             if (isTrue(*apply, L"Subfolders")) e.applyOnto |= 2;
@@ -133,22 +133,22 @@ std::vector<AdvancedEntry> readAdvancedAcl(const XmlElement& root, const std::ws
     return entries;
 }
 
-std::vector<CommonEntry> readCommonAcl(const XmlElement& root, const std::wstring& name) {
+std::vector<CommonEntry> readCommonAcl(const xml::XmlElement& root, const std::wstring& name) {
     std::vector<CommonEntry> entries;
-    std::optional<XmlElement> acl = root.child(name);
+    std::optional<xml::XmlElement> acl = root.child(name);
     if (!acl) return entries;
     const bool file = isFileDocument(root);
-    for (const XmlElement& element : acl->children(L"Entry"))
+    for (const xml::XmlElement& element : acl->children(L"Entry"))
         entries.push_back({{element.text(L"Domain"), element.text(L"Name")},
                            readCommonSet(element, L"AllowAccessMask", file),
                            readCommonSet(element, L"DenyAccessMask", file)});
     return entries;
 }
 
-void writeSimpleAcl(XmlElement& parent, const std::vector<SimpleEntry>& entries) {
-    XmlElement acl = parent.append(L"Acl");
+void writeSimpleAcl(xml::XmlElement& parent, const std::vector<SimpleEntry>& entries) {
+    xml::XmlElement acl = parent.append(L"Acl");
     for (const SimpleEntry& s : entries) {
-        XmlElement ace = acl.append(L"Ace");
+        xml::XmlElement ace = acl.append(L"Ace");
         ace.set(L"Domain", s.account.domain);
         ace.set(L"Name", s.account.name);
         ace.set(L"Type", accountTypeWord(s.use));
@@ -158,11 +158,11 @@ void writeSimpleAcl(XmlElement& parent, const std::vector<SimpleEntry>& entries)
     }
 }
 
-std::vector<SimpleEntry> readSimpleAcl(const XmlElement& root) {
+std::vector<SimpleEntry> readSimpleAcl(const xml::XmlElement& root) {
     std::vector<SimpleEntry> entries;
-    for (const XmlElement& acl : root.children(L"Acl")) {
-        for (const XmlElement& ace : acl.children(L"Ace")) {
-            if (entries.size() == XmlDocument::kMaxEntries)
+    for (const xml::XmlElement& acl : root.children(L"Acl")) {
+        for (const xml::XmlElement& ace : acl.children(L"Ace")) {
+            if (entries.size() == xml::XmlDocument::kMaxEntries)
                 throwRunTimeError(0, L"Too many Ace elements in the document");
             SimpleEntry e;
             e.account = {ace.text(L"Domain"), ace.text(L"Name")};

@@ -2,7 +2,7 @@
 // from their containers, the three-right Acl of the simple listing, and the account type words.
 #pragma once
 #include "permissions/PermissionEntries.h"
-#include "permissions/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include <vector>
 
@@ -13,17 +13,17 @@ std::wstring accountTypeWord(SID_NAME_USE use);
 std::wstring trueFalse(bool value);
 
 // An AdvancedAcl-like container `name` under `parent`, one Entry per advanced entry.
-void writeAdvancedAcl(XmlElement& parent, const std::wstring& name, const std::vector<AdvancedEntry>& entries,
+void writeAdvancedAcl(xml::XmlElement& parent, const std::wstring& name, const std::vector<AdvancedEntry>& entries,
                       bool file);
 // A CommonAcl-like container `name` under `parent`, one Entry per common entry.
-void writeCommonAcl(XmlElement& parent, const std::wstring& name, const std::vector<CommonEntry>& entries,
+void writeCommonAcl(xml::XmlElement& parent, const std::wstring& name, const std::vector<CommonEntry>& entries,
                     bool file);
 
 // The document's own kind: a file document when the root's Type is "File".
-bool isFileDocument(const XmlElement& root);
+bool isFileDocument(const xml::XmlElement& root);
 // The entries of the container `name` under the root; none when there is no such container.
-std::vector<AdvancedEntry> readAdvancedAcl(const XmlElement& root, const std::wstring& name = L"AdvancedAcl");
-std::vector<CommonEntry> readCommonAcl(const XmlElement& root, const std::wstring& name = L"CommonAcl");
+std::vector<AdvancedEntry> readAdvancedAcl(const xml::XmlElement& root, const std::wstring& name = L"AdvancedAcl");
+std::vector<CommonEntry> readCommonAcl(const xml::XmlElement& root, const std::wstring& name = L"CommonAcl");
 
 // The simple form: Read 1, Write 2, Execute 4.
 inline constexpr DWORD kSimpleRead = 1, kSimpleWrite = 2, kSimpleExecute = 4;
@@ -34,8 +34,8 @@ struct SimpleEntry {
     DWORD deny = 0;
     friend bool operator==(const SimpleEntry&, const SimpleEntry&) = default;
 };
-void writeSimpleAcl(XmlElement& parent, const std::vector<SimpleEntry>& entries);
+void writeSimpleAcl(xml::XmlElement& parent, const std::vector<SimpleEntry>& entries);
 // Every Ace of every Acl child of the root, in document order.
-std::vector<SimpleEntry> readSimpleAcl(const XmlElement& root);
+std::vector<SimpleEntry> readSimpleAcl(const xml::XmlElement& root);
 
 } // namespace permissions

@@ -94,8 +94,8 @@ std::vector<AdvancedEntry> parentEntries(const std::wstring& parent, bool file,
     return inheritedFirst(std::move(kept));
 }
 
-void setOwner(XmlElement& root, const Sid& owner) {
-    XmlElement element = root.append(L"Owner");
+void setOwner(xml::XmlElement& root, const Sid& owner) {
+    xml::XmlElement element = root.append(L"Owner");
     AccountKey key = accountKeyOf(owner);
     element.set(L"Domain", key.domain);
     element.set(L"Name", key.name);
@@ -164,13 +164,13 @@ DatabaseOpener panelDatabase() {
 
 std::wstring listPermissions(ListingMode mode, const std::wstring& path, AccountTable& accounts,
                              const InheritanceLookup& inheritance) {
-    XmlDocument document;
-    XmlElement root = document.createRoot(L"Permissions");
+    xml::XmlDocument document;
+    xml::XmlElement root = document.createRoot(L"Permissions");
     writeListing(mode, root, path, accounts, inheritance);
     return document.xml();
 }
 
-std::vector<Sid> writeListingBody(ListingMode mode, XmlElement& root, const std::wstring& path,
+std::vector<Sid> writeListingBody(ListingMode mode, xml::XmlElement& root, const std::wstring& path,
                                   const InheritanceLookup& inheritance) {
     security::SecurityInfo info = security::readSecurity(path);
     const bool file = !isFolder(path);
@@ -228,13 +228,13 @@ std::vector<Sid> writeListingBody(ListingMode mode, XmlElement& root, const std:
     return sids;
 }
 
-void writeAccounts(XmlElement& root, const std::vector<Sid>& sids, AccountTable& accounts) {
+void writeAccounts(xml::XmlElement& root, const std::vector<Sid>& sids, AccountTable& accounts) {
     for (const Sid& sid : sids)
         accounts.classify(sid);
     accounts.write(root);
 }
 
-void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
+void writeListing(ListingMode mode, xml::XmlElement& root, const std::wstring& path, AccountTable& accounts,
                   const InheritanceLookup& inheritance) {
     writeAccounts(root, writeListingBody(mode, root, path, inheritance), accounts);
 }

@@ -41,13 +41,13 @@ DatabaseOpener panelDatabase();
 std::wstring listPermissions(ListingMode mode, const std::wstring& path, AccountTable& accounts,
                              const InheritanceLookup& inheritance);
 // The same listing written onto an element: the root's attributes, then its children.
-void writeListing(ListingMode mode, XmlElement& root, const std::wstring& path, AccountTable& accounts,
+void writeListing(ListingMode mode, xml::XmlElement& root, const std::wstring& path, AccountTable& accounts,
                   const InheritanceLookup& inheritance);
 // The listing in two steps, for a caller that writes other children in between: everything but
 // Accounts, giving the SIDs (DACL, parent's, owner) still to be classified ...
-std::vector<security::Sid> writeListingBody(ListingMode mode, XmlElement& root, const std::wstring& path,
+std::vector<security::Sid> writeListingBody(ListingMode mode, xml::XmlElement& root, const std::wstring& path,
                                             const InheritanceLookup& inheritance);
 // ... and Accounts, once they are.
-void writeAccounts(XmlElement& root, const std::vector<security::Sid>& sids, AccountTable& accounts);
+void writeAccounts(xml::XmlElement& root, const std::vector<security::Sid>& sids, AccountTable& accounts);
 
 } // namespace permissions

@@ -1,10 +1,10 @@
 #include "app/Text.h"
-#include "permissions/XmlDocument.h"
 #include "security/Ace.h"
 #include "support/FileFixtures.h"
 #include "support/InProcess.h"
 #include "support/SecurityFixtures.h"
 #include "support/XmlOutline.h"
+#include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -132,9 +132,9 @@ TEST_F(EffectivePermissionsCommand, DebugDetailsKeepTheirLineFeeds) {
     substitute.failNext(testsupport::Call::getNamedSecurityInfo, site(L"dir\\bad.txt"), ERROR_ACCESS_DENIED, 1000);
     streamed({L"--effective-permissions", L"--path=" + site(L"dir"), L"--child-objects-only"});
     ASSERT_NE(raw.find("&#10;   at "), std::string::npos) << raw;
-    permissions::XmlDocument reread;
+    xml::XmlDocument reread;
     reread.loadText(text::fromUtf8(raw), L"streamed");
-    std::optional<permissions::XmlElement> child = reread.root().child(L"Child");
+    std::optional<xml::XmlElement> child = reread.root().child(L"Child");
     ASSERT_TRUE(child);
     EXPECT_NE(child->text(L"ErrorDetails").find(L"\n   at "), std::wstring::npos);
 }

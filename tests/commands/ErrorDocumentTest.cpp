@@ -1,8 +1,8 @@
 #include "app/Exceptions.h"
 #include "app/Text.h"
 #include "commands/ErrorDocument.h"
-#include "permissions/XmlDocument.h"
 #include "support/InProcess.h"
+#include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -82,7 +82,7 @@ TEST(ErrorDocument, DetailsWithLineFeedsReadBackWhole) {
     EXPECT_NE(xml.find(L"ErrorDetails=\"library failure&#10;   at ctx(Lib::call line 12)&#13;&#10;&#9;end\""),
               std::wstring::npos)
         << text::toUtf8(xml);
-    permissions::XmlDocument reread;
+    xml::XmlDocument reread;
     reread.loadText(xml, L"error");
     EXPECT_EQ(reread.root().text(L"ErrorDetails"), message);
     EXPECT_EQ(reread.root().text(L"Error"), message);

@@ -3,7 +3,6 @@
 #include "commands/PermissionsCommand.h"
 
 #include "app/Text.h"
-#include "permissions/XmlDocument.h"
 #include "platform/Platform.h"
 #include "security/AclDump.h"
 #include "support/DatabaseFixtures.h"
@@ -15,6 +14,7 @@
 #include "support/Standin.h"
 #include "support/SecurityFixtures.h"
 #include "support/SubstitutePlatform.h"
+#include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -464,7 +464,7 @@ TEST_F(PermissionsCommand, TheXmlFileIsReadByItsOwnNameAndAsBytes) {
     EXPECT_NE(r.out.find("<Wide/>"), std::string::npos) << r.out;
     // The size limit is checked on the file that is read.
     std::string large = "<Permissions Type=\"File\"><CommonAcl/>" +
-                        std::string(permissions::XmlDocument::kMaxXmlSizeKilobytes * 1024, ' ') + "</Permissions>";
+                        std::string(xml::XmlDocument::kMaxXmlSizeKilobytes * 1024, ' ') + "</Permissions>";
     r = run({L"--convert-common", L"--xml=" + writeDocument(large, L"large.xml")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("KB)"), std::string::npos) << r.out.substr(0, 200);

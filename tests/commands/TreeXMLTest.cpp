@@ -1,11 +1,11 @@
 #include "commands/xml/TreeXML.h"
 
 #include "app/Text.h"
-#include "permissions/XmlDocument.h"
 #include "security/Ace.h"
-#include "support/ListingSources.h"
 #include "support/FileFixtures.h"
+#include "support/ListingSources.h"
 #include "support/XmlOutline.h"
+#include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -121,9 +121,9 @@ TEST_F(Tree, ALineFeedInAnAttributeSurvivesTheRoundTrip) {
     EXPECT_NE(r.out.find("<File Code=\"\" Type=\"GIF image&#10;\" Subtype=\"\" Size=\"6\""), std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find('\n'), std::string::npos) << r.out;
-    permissions::XmlDocument reread;
+    xml::XmlDocument reread;
     reread.loadText(text::fromUtf8(r.out), L"tree");
-    std::optional<permissions::XmlElement> file = reread.root().child(L"File");
+    std::optional<xml::XmlElement> file = reread.root().child(L"File");
     ASSERT_TRUE(file);
     EXPECT_EQ(file->text(L"Type"), L"GIF image\n");
 }

@@ -1,11 +1,11 @@
 // --permissions --list of a real folder on the Wine drive, quarn.exe run as the panel runs it.
 #include "app/Text.h"
-#include "permissions/XmlDocument.h"
 #include "security/Sid.h"
 #include "support/DatabaseFixtures.h"
 #include "support/PolicyFixtures.h"
 #include "support/Process.h"
 #include "support/Standin.h"
+#include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -25,19 +25,19 @@ TEST(PermissionsE2e, ListOfARealFolderNamesTheUserSystemAndEveryone) {
     ASSERT_FALSE(r.out.empty());
     EXPECT_EQ(r.out.back(), '\n');
 
-    permissions::XmlDocument document;
+    xml::XmlDocument document;
     document.loadText(text::fromUtf8(r.out), L"output");
-    permissions::XmlElement root = document.root();
+    xml::XmlElement root = document.root();
     EXPECT_EQ(root.text(L"Type"), L"Folder");
-    std::optional<permissions::XmlElement> acl = root.child(L"Acl");
+    std::optional<xml::XmlElement> acl = root.child(L"Acl");
     ASSERT_TRUE(acl);
     std::vector<std::wstring> names;
-    for (const permissions::XmlElement& ace : acl->children(L"Ace"))
+    for (const xml::XmlElement& ace : acl->children(L"Ace"))
         names.push_back(ace.text(L"Name"));
     const std::wstring user = security::Sid::fromString(L"S-1-5-21-0-0-0-1000").lookup().name;
     for (const std::wstring& expected : {user, std::wstring(L"SYSTEM"), std::wstring(L"Everyone")})
         EXPECT_NE(std::find(names.begin(), names.end(), expected), names.end()) << text::toUtf8(expected);
-    std::optional<permissions::XmlElement> accounts = root.child(L"Accounts");
+    std::optional<xml::XmlElement> accounts = root.child(L"Accounts");
     ASSERT_TRUE(accounts);
     EXPECT_GE(accounts->children(L"Account").size(), 3u);
 }

@@ -1,7 +1,7 @@
 #include "support/XmlOutline.h"
 
 #include "app/Text.h"
-#include "commands/Msxml.h"
+#include "xml/Msxml.h"
 
 namespace testsupport {
 namespace {

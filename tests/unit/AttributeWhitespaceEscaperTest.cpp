@@ -1,6 +1,6 @@
 // White space inside attribute values becomes character references; everything else, and the
 // state across pieces, stays as written.
-#include "commands/xml/AttributeWhitespaceEscaper.h"
+#include "xml/AttributeWhitespaceEscaper.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "app/Exceptions.h"
-#include "commands/COMStdoutStream.h"
-#include "commands/Msxml.h"
 #include "platform/Handle.h"
+#include "xml/COMStdoutStream.h"
+#include "xml/Msxml.h"
 
 #include <gtest/gtest.h>
 

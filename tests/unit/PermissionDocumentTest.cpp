@@ -9,6 +9,8 @@
 namespace {
 
 using namespace permissions;
+using xml::XmlDocument;
+using xml::XmlElement;
 
 const AccountKey kAlice{L"VM", L"alice"};
 

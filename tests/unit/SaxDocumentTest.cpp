@@ -1,10 +1,10 @@
-#include "commands/xml/SaxDocument.h"
+#include "xml/SaxDocument.h"
 
 #include "app/ComApartment.h"
 #include "app/Exceptions.h"
 #include "app/Text.h"
-#include "permissions/XmlDocument.h"
 #include "platform/Handle.h"
+#include "xml/XmlDocument.h"
 
 #include <gtest/gtest.h>
 
@@ -67,9 +67,9 @@ TEST(SaxDocument, AttributeValuesReadBackAsTheyWereGiven) {
     bytes.resize(read);
     EXPECT_EQ(bytes, "<File Type=\"GIF image&#10;\" ErrorDetails=\"failure&#13;&#10;   at ctx(Lib::call line "
                      "12)&#10;   at outer\" Name=\"a&#9;b &lt;&amp;&quot;'&gt; \xC3\xA9\"/>");
-    permissions::XmlDocument reread;
+    xml::XmlDocument reread;
     reread.loadText(text::fromUtf8(bytes), L"streamed");
-    permissions::XmlElement root = reread.root();
+    xml::XmlElement root = reread.root();
     for (const auto& [name, value] : values)
         EXPECT_EQ(root.text(name), value) << text::toUtf8(name);
 }

@@ -1,6 +1,6 @@
 // Loading caller documents: what the loader is set to (read back, since Wine's MSXML neither
 // fetches external entities nor enforces the DTD switch) and what hostile documents do.
-#include "permissions/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include "permissions/PermissionDocument.h"
 #include "support/FailureOf.h"
@@ -12,6 +12,7 @@
 namespace {
 
 using namespace permissions;
+using xml::XmlDocument;
 using testsupport::failureOf;
 
 TEST(XmlDocument, LoaderResolvesNothingExternalAndProhibitsDtds) {
@@ -27,6 +28,25 @@ TEST(XmlDocument, LoaderResolvesNothingExternalAndProhibitsDtds) {
         VariantChangeType(&*depth, &*depth, 0, VT_I4);
         EXPECT_EQ(depth->lVal, XmlDocument::kMaxElementDepth);
     }
+}
+
+// Documents the commands build hold names from the file system: they come out as text, in a
+// document made with the same settings as a caller's.
+TEST(XmlDocument, BuiltDocumentsAreHardenedAndHoldHostileNamesAsText) {
+    XmlDocument document;
+    xml::XmlElement root = document.createRoot(L"subtree");
+    EXPECT_FALSE(document.resolveExternals());
+    EXPECT_FALSE(document.validateOnParse());
+    const std::wstring name = L"<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///c:/\">]>&e;\"'";
+    root.append(L"directory").set(L"name", name);
+    const std::wstring text = document.xml();
+    EXPECT_EQ(text.find(L"<!DOCTYPE"), std::wstring::npos) << text;
+
+    XmlDocument reread;
+    reread.loadText(text, L"built");
+    std::optional<xml::XmlElement> directory = reread.root(L"subtree", L"built").child(L"directory");
+    ASSERT_TRUE(directory);
+    EXPECT_EQ(directory->text(L"name"), name);
 }
 
 TEST(XmlDocument, NoRootIsWrongXml) {

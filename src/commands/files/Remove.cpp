@@ -1,10 +1,10 @@
 #include "commands/files/Remove.h"
 
 #include "app/Exceptions.h"
+#include "commands/DiskSecurity.h"
 #include "commands/PathPolicy.h"
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/DirectoryListing.h"
-#include "commands/files/DiskSecurity.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/RemovePath.h"
 #include "commands/files/TrashDirectory.h"

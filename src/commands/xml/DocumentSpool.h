@@ -2,9 +2,9 @@
 // own in the temporary directory, deleted when closed. A walk that fails shows its message alone,
 // as a document held whole in memory would, and memory does not grow with the document.
 #pragma once
-#include "commands/COMStdoutStream.h"
-#include "commands/Msxml.h"
 #include "platform/Handle.h"
+#include "xml/COMStdoutStream.h"
+#include "xml/Msxml.h"
 
 class DocumentSpool {
 public:

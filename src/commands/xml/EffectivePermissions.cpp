@@ -5,9 +5,9 @@
 #include "commands/Params.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
-#include "commands/xml/SaxDocument.h"
 #include "security/FileRights.h"
 #include "security/SecurityInfo.h"
+#include "xml/SaxDocument.h"
 
 EffectivePermissions::EffectivePermissions()
     : RecordingCommand(L"--effective-permissions",

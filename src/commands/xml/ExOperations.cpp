@@ -1,11 +1,11 @@
 #include "commands/xml/ExOperations.h"
 
 #include "app/Exceptions.h"
+#include "commands/DiskSecurity.h"
 #include "commands/files/CopyMove.h"
 #include "commands/files/CopyTree.h"
 #include "commands/files/CreateDirectory.h"
 #include "commands/files/DirectoryListing.h"
-#include "commands/files/DiskSecurity.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/FileTransfer.h"
 #include "commands/files/MoveTree.h"

@@ -6,13 +6,13 @@
 #include "commands/ErrorDocument.h"
 #include "commands/Params.h"
 #include "commands/PathPolicy.h"
-#include "commands/XmlDocument.h"
 #include "commands/files/DirectoryListing.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/OpenFile.h"
 #include "commands/files/PathNames.h"
 #include "commands/xml/LoopGuard.h"
 #include "security/SecurityInfo.h"
+#include "xml/XmlDocument.h"
 
 namespace {
 
@@ -93,14 +93,14 @@ void ExtendedFileInfo::canDelete(const paths::NormalPath& itemPath, bool isFolde
 }
 
 void ExtendedFileInfo::execute() {
-    xmldoc::Document document(L"<PathInfo/>");
-    IXMLDOMElement* root = document.root().get();
-    xmldoc::setAttribute(root, L"Name", shownName);
+    xml::XmlDocument document;
+    xml::XmlElement root = document.createRoot(L"PathInfo");
+    root.set(L"Name", shownName);
     if (errorCode == 0) {
         try {
-            if (withShortPath) xmldoc::setAttribute(root, L"ShortPath", printed(shortPath));
-            if (withLongPath) xmldoc::setAttribute(root, L"LongPath", printed(longPath));
-            if (withPermissions) permissionListing.write(root, normal(0));
+            if (withShortPath) root.set(L"ShortPath", printed(shortPath));
+            if (withLongPath) root.set(L"LongPath", printed(longPath));
+            if (withPermissions) permissionListing.write(root.get(), normal(0));
             if (withDeleteAccess || withSharingAccess) {
                 std::wstring answer = L"Enabled";
                 try {
@@ -110,7 +110,7 @@ void ExtendedFileInfo::execute() {
                     if (f.number != xmlerror::AccessIsDenied && f.number != xmlerror::SharingViolation) throw;
                     answer = L"Disabled";
                 }
-                xmldoc::setAttribute(root, L"Delete", answer);
+                root.set(L"Delete", answer);
             }
         } catch (...) {
             xmlerror::Failure f = xmlerror::fromCurrentException();
@@ -118,6 +118,6 @@ void ExtendedFileInfo::execute() {
             errorMessage = f.message;
         }
     }
-    xmlerror::setErrorAttributes(root, errorCode, errorMessage);
+    xmlerror::setErrorAttributes(root.get(), errorCode, errorMessage);
     LogManager::instance().log(2, L"%s", document.xml());
 }

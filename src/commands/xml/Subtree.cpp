@@ -4,10 +4,9 @@
 #include "app/Log.h"
 #include "app/Registry.h"
 #include "app/Text.h"
-#include "commands/Msxml.h"
 #include "commands/xml/LoopGuard.h"
-#include "commands/XmlDocument.h"
 #include "security/SecurityInfo.h"
+#include "xml/XmlDocument.h"
 
 #include <algorithm>
 
@@ -111,13 +110,10 @@ void XMlDirTree::execute() {
     std::vector<std::wstring> folders = walk();
     // Code-unit order of the whole relative path: "/a b" before "/a/b", "/B" before "/a".
     std::sort(folders.begin(), folders.end());
-    xmldoc::Document document(L"<subtree/>");
-    for (const std::wstring& folder : folders) {
-        com::Ptr<IXMLDOMElement> element = document.createElement(L"directory");
-        xmldoc::setAttribute(element.get(), L"name", folder);
-        xmldoc::append(document.root().get(), element.get());
-    }
-    std::wstring xml = document.xml();
-    if (!xml.empty() && xml.back() != L'\n') xml += L'\n';
-    LogManager::instance().log(2, L"%s", xml);
+    xml::XmlDocument document;
+    xml::XmlElement root = document.createRoot(L"subtree");
+    for (const std::wstring& folder : folders) root.append(L"directory").set(L"name", folder);
+    std::wstring text = document.xml();
+    if (!text.empty() && text.back() != L'\n') text += L'\n';
+    LogManager::instance().log(2, L"%s", text);
 }

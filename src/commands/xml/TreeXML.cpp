@@ -7,8 +7,8 @@
 #include "commands/files/FileHelpers.h"
 #include "commands/xml/DocumentSpool.h"
 #include "commands/xml/LoopGuard.h"
-#include "commands/xml/SaxDocument.h"
 #include "platform/Platform.h"
+#include "xml/SaxDocument.h"
 
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 

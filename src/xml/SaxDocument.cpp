@@ -1,8 +1,8 @@
-#include "commands/xml/SaxDocument.h"
+#include "xml/SaxDocument.h"
 
 #include "app/Exceptions.h"
 #include "app/Format.h"
-#include "commands/xml/AttributeWhitespaceEscaper.h"
+#include "xml/AttributeWhitespaceEscaper.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "commands/COMStdoutStream.h"
+#include "xml/COMStdoutStream.h"
 
 #include "app/Exceptions.h"
 

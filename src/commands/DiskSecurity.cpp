@@ -1,4 +1,4 @@
-#include "commands/files/DiskSecurity.h"
+#include "commands/DiskSecurity.h"
 
 namespace DiskSecurity {
 

@@ -1,5 +1,6 @@
-// The hooks of the hosting disk-security engine that rm, rmdir and mkdir call. This build has no
-// engine: no path is governed, and the hooks that act do nothing.
+// The hooks of the hosting disk-security engine that rm, rmdir and mkdir call; beside the command
+// bases, so that --permissions reaches them as well. This build has no engine: no path is
+// governed, and the hooks that act do nothing.
 #pragma once
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "app/Msxml.h"
+#include "xml/Msxml.h"
 
 #include <comdef.h>
 

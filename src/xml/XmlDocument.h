@@ -1,16 +1,17 @@
-// A Msxml2.DOMDocument for permission documents, and the element helpers that read and write
-// them. Every document is made with external resolution, DTDs and validation off and with limits
-// on depth and size: the documents come from callers, and the program runs with administrative
-// rights (MSXML 3.0 would otherwise fetch external entities and process DTDs).
+// The one Msxml2.DOMDocument of the program, for the documents it reads (permission documents)
+// and the ones it builds (listings, path information, subtrees), and the element helpers that
+// read and write them. Every document is made with external resolution, DTDs and validation off
+// and with limits on depth and size: the documents read come from callers, and the program runs
+// with administrative rights (MSXML 3.0 would otherwise fetch external entities and process DTDs).
 #pragma once
-#include "app/Msxml.h"
 #include "paths/NormalPath.h"
+#include "xml/Msxml.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace permissions {
+namespace xml {
 
 class XmlElement {
 public:
@@ -68,4 +69,4 @@ private:
     com::Ptr<IXMLDOMDocument2> document_;
 };
 
-} // namespace permissions
+} // namespace xml

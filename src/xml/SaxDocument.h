@@ -1,8 +1,8 @@
 // A document streamed through the MSXML 3.0 SAX writer (MXXMLWriter) to standard output, with
 // the one attribute list every element start is given as it stands.
 #pragma once
-#include "commands/COMStdoutStream.h"
-#include "commands/Msxml.h"
+#include "xml/COMStdoutStream.h"
+#include "xml/Msxml.h"
 
 #include <string>
 

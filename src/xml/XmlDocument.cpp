@@ -1,4 +1,4 @@
-#include "permissions/XmlDocument.h"
+#include "xml/XmlDocument.h"
 
 #include "app/Exceptions.h"
 #include "platform/Handle.h"
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace permissions {
+namespace xml {
 namespace {
 
 void setProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
@@ -199,4 +199,4 @@ std::optional<VARIANT> XmlDocument::property(const std::wstring& name) const {
     return value;
 }
 
-} // namespace permissions
+} // namespace xml

@@ -1,4 +1,4 @@
-#include "commands/xml/AttributeWhitespaceEscaper.h"
+#include "xml/AttributeWhitespaceEscaper.h"
 
 // The writer escapes the quote inside values and writes no comments or CDATA, so tags and
 // values are told apart by '<', '>' and the quotes alone; UTF-8 continuation bytes never equal
