@@ -2,7 +2,7 @@
 #pragma once
 #include "permissions/AccountTable.h"
 #include "permissions/PermissionEntries.h"
-#include "security/AclInheritanceSource.h"
+#include "ipc/AclInheritanceSource.h"
 #include "security/SecurityInfo.h"
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "security/AclInheritanceSource.h"
+#include "ipc/AclInheritanceSource.h"
 
 #include "app/Exceptions.h"
 #include "ipc/Serializer.h"

@@ -5,7 +5,7 @@
 #include "ipc/Serializer.h"
 #include "ipc/TarnisSrvProtocol.h"
 #include "platform/Handle.h"
-#include "security/AclInheritanceSource.h"
+#include "ipc/AclInheritanceSource.h"
 
 #include <cstring>
 #include <cwchar>
