@@ -120,7 +120,7 @@ TEST(ParsingFields, TouchRefusesBadStampsWhileParsingAndKeepsTheReferenceForPrep
     }
 
     // The reference is an input path: the policy checks it in prepare before its existence is
-    // tested (see PathChecksTest), so parsing only stores it, first among the inputs.
+    // tested (see PathPolicyTest), so parsing only stores it, first among the inputs.
     Probe<TouchFiles> missing;
     expectParsed(missing, {L"touch", L"-r", L"C:\\no such dir\\ref", L"f"});
     EXPECT_EQ(missing.inputValues(), (Strings{L"C:\\no such dir\\ref", L"f"}));
