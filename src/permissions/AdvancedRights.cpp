@@ -1,5 +1,7 @@
 #include "permissions/AdvancedRights.h"
 
+#include "security/FileRights.h"
+
 namespace permissions {
 
 const std::array<AdvancedRight, 8> kAdvancedRights = {{
@@ -13,12 +15,7 @@ const std::array<AdvancedRight, 8> kAdvancedRights = {{
     {0x80, L"TakeOwnership", 0x80000},
 }};
 
-DWORD advancedRightsOf(DWORD foldedMask) {
-    DWORD rights = 0;
-    for (const AdvancedRight& right : kAdvancedRights)
-        if ((foldedMask & right.mask) == right.mask) rights |= right.bit;
-    return rights;
-}
+DWORD advancedRightsOf(DWORD foldedMask) { return security::rightsHeld(kAdvancedRights, foldedMask); }
 
 DWORD windowsMaskOf(DWORD rights) {
     DWORD mask = 0;

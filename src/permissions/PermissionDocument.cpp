@@ -65,13 +65,23 @@ std::wstring trueFalse(bool value) {
     return value ? L"True" : L"False";
 }
 
+namespace {
+
+// An "Entry" of the list, naming its account.
+template <class Account> xml::XmlElement appendEntry(xml::XmlElement& acl, const Account& account) {
+    xml::XmlElement entry = acl.append(L"Entry");
+    entry.set(L"Domain", account.domain);
+    entry.set(L"Name", account.name);
+    return entry;
+}
+
+} // namespace
+
 void writeAdvancedAcl(xml::XmlElement& parent, const std::wstring& name, const std::vector<AdvancedEntry>& entries,
                       bool file) {
     xml::XmlElement acl = parent.append(name);
     for (const AdvancedEntry& e : entries) {
-        xml::XmlElement entry = acl.append(L"Entry");
-        entry.set(L"Domain", e.account.domain);
-        entry.set(L"Name", e.account.name);
+        xml::XmlElement entry = appendEntry(acl, e.account);
         entry.set(L"InheritedFrom", e.inheritedFrom);
         xml::XmlElement mask = entry.append(L"AccessMask");
         for (const AdvancedRight& right : kAdvancedRights)
@@ -96,9 +106,7 @@ void writeCommonAcl(xml::XmlElement& parent, const std::wstring& name, const std
                     bool file) {
     xml::XmlElement acl = parent.append(name);
     for (const CommonEntry& c : entries) {
-        xml::XmlElement entry = acl.append(L"Entry");
-        entry.set(L"Domain", c.account.domain);
-        entry.set(L"Name", c.account.name);
+        xml::XmlElement entry = appendEntry(acl, c.account);
         writeCommonSet(entry, L"AllowAccessMask", c.allow, file);
         writeCommonSet(entry, L"DenyAccessMask", c.deny, file);
     }

@@ -24,12 +24,7 @@ const std::array<FileRight, 13> kFileRights = {{
     {0x1000, L"TakeOwnership", 0x80000},
 }};
 
-DWORD rightsOf(DWORD mask) {
-    DWORD rights = 0;
-    for (const FileRight& right : kFileRights)
-        if ((mask & right.mask) == right.mask) rights |= right.bit;
-    return rights;
-}
+DWORD rightsOf(DWORD mask) { return rightsHeld(kFileRights, mask); }
 
 const std::array<ApplyOnto, 7> kApplyOntoTable = {{
     {4, 0x9, L"files only"},

@@ -19,6 +19,14 @@ struct FileRight {
 extern const std::array<FileRight, 13> kFileRights;
 inline constexpr DWORD kAllFileRights = 0x1FFF;
 
+// The bits of the rows of a rights table (rows with `bit` and `mask`) whose whole mask `mask` holds.
+template <class Table> DWORD rightsHeld(const Table& table, DWORD mask) {
+    DWORD rights = 0;
+    for (const auto& right : table)
+        if ((mask & right.mask) == right.mask) rights |= right.bit;
+    return rights;
+}
+
 // The right bits a (folded) mask holds.
 DWORD rightsOf(DWORD mask);
 
