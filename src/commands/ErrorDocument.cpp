@@ -85,12 +85,8 @@ void setErrorAttributes(IXMLDOMElement* element, int number, const std::wstring&
 }
 
 std::wstring errorDocument(int number, const std::wstring& message) {
-    com::initialize();
     com::Ptr<IXMLDOMDocument> document;
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument", &clsid);
-    if (SUCCEEDED(hr))
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument), document.receiveVoid());
+    HRESULT hr = com::createInstance(L"Msxml2.DOMDocument", document);
     if (FAILED(hr)) raisePlainError(L"Unable to create Msxml2.DOMDocument", {L"", "resultXmlError", 128});
     VARIANT_BOOL loaded = VARIANT_FALSE;
     hr = document->loadXML(com::Bstr(L"<XmlError/>").get(), &loaded);

@@ -115,6 +115,16 @@ private:
 // Raises _com_error for a failed HRESULT.
 void check(HRESULT hr);
 
+// Makes the object registered under `progId` as `object` (COM set up first) and gives the
+// result: each caller reports a failure in its own terms.
+template <class T> HRESULT createInstance(const wchar_t* progId, Ptr<T>& object) {
+    initialize();
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(progId, &clsid);
+    if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(T), object.receiveVoid());
+    return hr;
+}
+
 // Calls `visit` with every element child of `parent`, in document order, until it answers false.
 template <class Visit> void forEachElement(IXMLDOMNode* parent, Visit visit) {
     Ptr<IXMLDOMNode> node;

@@ -7,12 +7,8 @@
 namespace {
 
 template <class T> com::Ptr<T> create(const wchar_t* progId) {
-    com::initialize();
-    CLSID clsid{};
     com::Ptr<T> object;
-    HRESULT hr = CLSIDFromProgID(progId, &clsid);
-    if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(T), object.receiveVoid());
-    if (FAILED(hr)) raisePlainError(format(L"Unable to create %s", progId), {L"", "SaxDocument::SaxDocument", __LINE__});
+    if (FAILED(com::createInstance(progId, object))) raisePlainError(format(L"Unable to create %s", progId), {L"", "SaxDocument::SaxDocument", __LINE__});
     return object;
 }
 

@@ -105,12 +105,7 @@ std::optional<XmlElement> XmlElement::child(const std::wstring& name) const {
 }
 
 XmlDocument::XmlDocument() {
-    com::initialize();
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(L"Msxml2.DOMDocument", &clsid);
-    if (SUCCEEDED(hr))
-        hr =
-            CoCreateInstance(clsid, nullptr, CLSCTX_ALL, __uuidof(IXMLDOMDocument2), document_.receiveVoid());
+    HRESULT hr = com::createInstance(L"Msxml2.DOMDocument", document_);
     if (FAILED(hr)) throwRunTimeError(static_cast<DWORD>(hr), L"Unable to create Msxml2.DOMDocument");
     com::check(document_->put_async(VARIANT_FALSE));
     com::check(document_->put_resolveExternals(VARIANT_FALSE));
