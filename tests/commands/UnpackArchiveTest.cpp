@@ -249,10 +249,10 @@ TEST_F(UnpackArchiveTest, TheTemporaryDirectoryIsMadeInThePrivateFolderWhenThere
         command.targetName = L"ROOT";
         command.takeArguments({upload(L"site.zip"), site(L"example.com\\httpdocs")});
         command.prepare();
-        EXPECT_EQ(command.workDirectory, withPrivate ? home + L"\\private" : home);
+        EXPECT_EQ(command.workPath.display(), withPrivate ? home + L"\\private" : home);
         std::wstring temporary = command.unpackToTemporary();
         std::wstring parent = temporary.substr(0, temporary.rfind(L'\\'));
-        EXPECT_EQ(parent, L"\\\\?\\" + command.workDirectory);
+        EXPECT_EQ(parent, L"\\\\?\\" + command.workPath.display());
         EXPECT_EQ(snapshot(temporary), siteTree(L""));
     }
 }

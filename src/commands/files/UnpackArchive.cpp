@@ -67,11 +67,11 @@ void UnpackArchive::checkInput(size_t index) {
     if (isDirectory(privateFolder)) work = privateFolder;
     // The unpacked tree is written there before it is moved: it must be a place this account may change.
     workPath = checkDerivedPath(work, pathpolicy::Reach::WholeTree).normal;
-    workDirectory = workPath.display();
 }
 
 paths::NormalPath UnpackArchive::unpackToTemporary() {
     const paths::NormalPath& archivePath = normal(0);
+    const std::wstring workDirectory = workPath.display();
     const files::UnpackLimits limits = files::unpackLimits(workDirectory);
     files::ChosenHandler chosen = files::chooseArchiveHandler(type, archivePath, workDirectory, limits);
     const paths::NormalPath temporary = files::temporaryName(workPath, L"", kTemporaryNameTries);

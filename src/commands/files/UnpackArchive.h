@@ -9,7 +9,6 @@ public:
 
     std::wstring type; // empty: chosen by the archive's extension, or by probing
     // Where the temporary directory is made: the account's home, or its "private" folder.
-    std::wstring workDirectory;
     paths::NormalPath workPath;
 
     // Extracts the archive into a fresh directory in the work directory and gives its path; a
