@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 namespace security {
@@ -70,6 +71,14 @@ std::vector<BYTE> Token::information(TOKEN_INFORMATION_CLASS cls, const wchar_t*
 
 Sid Token::user() const {
     return userEntry().sid;
+}
+
+SECURITY_IMPERSONATION_LEVEL Token::impersonationLevel() const {
+    std::vector<BYTE> buffer = information(TokenImpersonationLevel, L"Unable to get token information");
+    requireInside(buffer, buffer.data(), sizeof(SECURITY_IMPERSONATION_LEVEL));
+    SECURITY_IMPERSONATION_LEVEL level{};
+    std::memcpy(&level, buffer.data(), sizeof level);
+    return level;
 }
 
 TokenGroup Token::userEntry() const {

@@ -45,6 +45,9 @@ public:
     TokenGroup userEntry() const;
     std::vector<TokenGroup> groups() const;
     std::vector<TokenPrivilege> privileges() const;
+    // How far a thread holding this impersonation token may act as its user: a token below
+    // SecurityImpersonation lets the thread identify the user but open nothing as it.
+    SECURITY_IMPERSONATION_LEVEL impersonationLevel() const;
     // The token user, then every group in order, whatever its attributes.
     std::vector<Sid> sids() const;
 

@@ -91,6 +91,7 @@ std::wstring SubstitutePlatform::key(const std::wstring& path) {
 }
 
 void SubstitutePlatform::addShortName(const std::wstring& longPath, const std::wstring& shortPath) {
+    const Guard guard(mutex_);
     auto plain = [](std::wstring p) {
         p = withoutPrefix(p);
         while (p.size() > 1 && p.back() == L'\\') p.pop_back();
@@ -100,14 +101,17 @@ void SubstitutePlatform::addShortName(const std::wstring& longPath, const std::w
 }
 
 void SubstitutePlatform::failNext(Call call, const std::wstring& path, DWORD error, int count) {
+    const Guard guard(mutex_);
     faults_.push_back({call, path.empty() ? L"" : key(path), error, count});
 }
 
 void SubstitutePlatform::onNext(Call call, const std::wstring& path, std::function<void()> action) {
+    const Guard guard(mutex_);
     hooks_.push_back({call, path.empty() ? L"" : key(path), std::move(action)});
 }
 
 int SubstitutePlatform::calls(Call call, const std::wstring& path) const {
+    const Guard guard(mutex_);
     int n = 0;
     for (const auto& [k, count] : calls_)
         if (k.first == call && (path.empty() || k.second == key(path))) n += count;
@@ -115,24 +119,45 @@ int SubstitutePlatform::calls(Call call, const std::wstring& path) const {
 }
 
 void SubstitutePlatform::setSecurity(const std::wstring& path, StoredSecurity security) {
+    const Guard guard(mutex_);
     security_[key(path)] = std::move(security);
 }
 
 std::optional<StoredSecurity> SubstitutePlatform::security(const std::wstring& path) const {
+    const Guard guard(mutex_);
     auto it = security_.find(key(path));
     if (it == security_.end()) return std::nullopt;
     return it->second;
 }
 
 void SubstitutePlatform::setAccountDomain(const security::Sid& sid, const std::wstring& name) {
+    const Guard guard(mutex_);
     domain_.emplace(sid, name);
 }
 
+int SubstitutePlatform::callsAsProcess(Call call) const {
+    const Guard guard(mutex_);
+    auto it = asProcess_.find(call);
+    return it == asProcess_.end() ? 0 : it->second;
+}
+
+size_t SubstitutePlatform::threadsOf(Call call) const {
+    const Guard guard(mutex_);
+    auto it = threads_.find(call);
+    return it == threads_.end() ? 0 : it->second.size();
+}
+
 DWORD SubstitutePlatform::enter(Call call, const std::wstring& path, const std::wstring& other) {
+    const Guard guard(mutex_);
     std::wstring k = path.empty() ? L"" : key(path);
     std::wstring k2 = other.empty() ? L"" : key(other);
     ++calls_[{call, k}];
     if (!k2.empty()) ++calls_[{call, k2}];
+    threads_[call].insert(std::this_thread::get_id());
+    if (threadToken_) {
+        platform::Handle held;
+        if (real_.openThreadToken(TOKEN_QUERY, TRUE, held.receive()) != ERROR_SUCCESS) ++asProcess_[call];
+    }
     for (auto it = hooks_.begin(); it != hooks_.end(); ++it) {
         if (it->call != call || (!it->key.empty() && it->key != k && it->key != k2)) continue;
         std::function<void()> action = std::move(it->action);
@@ -150,6 +175,7 @@ DWORD SubstitutePlatform::enter(Call call, const std::wstring& path, const std::
 }
 
 std::wstring SubstitutePlatform::translate(std::wstring rest, bool toLong) const {
+    const Guard guard(mutex_);
     for (int round = 0; round < 8; ++round) {
         bool changed = false;
         for (const auto& [longName, shortName] : names_) {
@@ -166,6 +192,7 @@ std::wstring SubstitutePlatform::translate(std::wstring rest, bool toLong) const
 
 DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size,
                                         DWORD* length) {
+    const Guard guard(mutex_);
     std::wstring prefix = path.compare(0, kPrefix.size(), kPrefix) == 0 ? kPrefix : L"";
     std::wstring rest = translate(path.substr(prefix.size()), toLong);
     // Windows checks every component: a missing item fails, with 3 when its parent is missing too.
@@ -183,6 +210,7 @@ DWORD SubstitutePlatform::translateName(const std::wstring& path, bool toLong, w
 }
 
 DWORD SubstitutePlatform::getFileAttributes(const std::wstring& path, DWORD* attributes) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getFileAttributes, path)) {
         *attributes = INVALID_FILE_ATTRIBUTES;
         return error;
@@ -193,17 +221,20 @@ DWORD SubstitutePlatform::getFileAttributes(const std::wstring& path, DWORD* att
 }
 
 DWORD SubstitutePlatform::setFileAttributes(const std::wstring& path, DWORD attributes) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::setFileAttributes, path)) return error;
     return real_.setFileAttributes(resolve(path), attributes & ~DWORD(FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 void SubstitutePlatform::addJunction(const std::wstring& path, const std::wstring& target) {
+    const Guard guard(mutex_);
     CreateDirectoryW((kPrefix + withoutPrefix(path)).c_str(), nullptr);
     std::wstring full = kPrefix + withoutPrefix(target);
     junctions_[key(path)] = {full, full, kMountPointTag, false};
 }
 
 void SubstitutePlatform::addSymbolicLink(const std::wstring& path, const std::wstring& target, bool directory) {
+    const Guard guard(mutex_);
     const std::wstring link = kPrefix + withoutPrefix(path);
     if (directory) {
         CreateDirectoryW(link.c_str(), nullptr);
@@ -224,17 +255,20 @@ void SubstitutePlatform::addSymbolicLink(const std::wstring& path, const std::ws
 }
 
 std::optional<std::wstring> SubstitutePlatform::junctionTarget(const std::wstring& path) const {
+    const Guard guard(mutex_);
     auto it = junctions_.find(key(path));
     if (it == junctions_.end() || it->second.tag != kMountPointTag) return std::nullopt;
     return it->second.leadsTo;
 }
 
 DWORD SubstitutePlatform::reparseTag(const std::wstring& path) const {
+    const Guard guard(mutex_);
     auto it = junctions_.find(key(path));
     return it == junctions_.end() ? 0 : it->second.tag;
 }
 
 std::wstring SubstitutePlatform::resolve(const std::wstring& path) const {
+    const Guard guard(mutex_);
     if (junctions_.empty() && names_.empty()) return path;
     // A short name reaches the same item as its long name.
     std::wstring plain = translate(withoutPrefix(path), true);
@@ -253,6 +287,7 @@ std::wstring SubstitutePlatform::resolve(const std::wstring& path) const {
 }
 
 std::wstring SubstitutePlatform::follow(const std::wstring& path) const {
+    const Guard guard(mutex_);
     std::wstring at = resolve(path);
     for (int round = 0; round < 8; ++round) {
         auto link = junctions_.find(key(at));
@@ -263,6 +298,7 @@ std::wstring SubstitutePlatform::follow(const std::wstring& path) const {
 }
 
 void SubstitutePlatform::moveJunctions(const std::wstring& from, const std::wstring& to) {
+    const Guard guard(mutex_);
     std::wstring f = key(from), t = key(to);
     std::map<std::wstring, Link> moved;
     for (auto it = junctions_.begin(); it != junctions_.end();) {
@@ -294,6 +330,7 @@ bool isEmptyDirectory(platform::Platform& real, const std::wstring& directory) {
 
 DWORD SubstitutePlatform::createFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
                                      DWORD flags, HANDLE* handle) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::createFile, path)) {
         *handle = INVALID_HANDLE_VALUE;
         return error;
@@ -309,6 +346,7 @@ DWORD SubstitutePlatform::createFile(const std::wstring& path, DWORD access, DWO
 }
 
 DWORD SubstitutePlatform::createDirectory(const std::wstring& path, SECURITY_ATTRIBUTES* securityAttributes) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::createDirectory, path)) return error;
     DWORD error = real_.createDirectory(resolve(path), securityAttributes);
     // Wine keeps only mode bits: the DACL the directory was made with is kept here.
@@ -322,6 +360,7 @@ DWORD SubstitutePlatform::createDirectory(const std::wstring& path, SECURITY_ATT
 }
 
 DWORD SubstitutePlatform::removeDirectory(const std::wstring& path) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::removeDirectory, path)) return error;
     DWORD error = real_.removeDirectory(resolve(path));
     if (error == ERROR_SUCCESS) junctions_.erase(key(path));
@@ -329,6 +368,7 @@ DWORD SubstitutePlatform::removeDirectory(const std::wstring& path) {
 }
 
 DWORD SubstitutePlatform::deleteFile(const std::wstring& path) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::deleteFile, path)) return error;
     DWORD error = real_.deleteFile(resolve(path));
     if (error == ERROR_SUCCESS) junctions_.erase(key(path));
@@ -336,12 +376,14 @@ DWORD SubstitutePlatform::deleteFile(const std::wstring& path) {
 }
 
 DWORD SubstitutePlatform::copyFile(const std::wstring& source, const std::wstring& destination, BOOL failIfExists) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::copyFile, source, destination)) return error;
     // CopyFileW reads through a link at the source and writes through one at the destination.
     return real_.copyFile(follow(source), follow(destination), failIfExists);
 }
 
 DWORD SubstitutePlatform::moveFile(const std::wstring& source, const std::wstring& destination, DWORD flags) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::moveFile, source, destination)) return error;
     DWORD error = real_.moveFile(resolve(source), resolve(destination), flags);
     if (error == ERROR_SUCCESS) moveJunctions(source, destination);
@@ -349,12 +391,14 @@ DWORD SubstitutePlatform::moveFile(const std::wstring& source, const std::wstrin
 }
 
 DWORD SubstitutePlatform::createHardLink(const std::wstring& link, const std::wstring& existing) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::createHardLink, link, existing)) return error;
     return real_.createHardLink(resolve(link), resolve(existing));
 }
 
 DWORD SubstitutePlatform::deviceIoControl(HANDLE handle, DWORD code, void* in, DWORD inSize, void* out,
                                           DWORD outSize, DWORD* returned) {
+    const Guard guard(mutex_);
     auto opened = opened_.find(handle);
     std::wstring k = opened == opened_.end() ? L"" : opened->second.key;
     if (DWORD error = enter(Call::deviceIoControl, k)) return error;
@@ -398,12 +442,14 @@ DWORD SubstitutePlatform::deviceIoControl(HANDLE handle, DWORD code, void* in, D
 }
 
 DWORD SubstitutePlatform::fileIndex(HANDLE handle, LARGE_INTEGER* index) {
+    const Guard guard(mutex_);
     auto opened = opened_.find(handle);
     if (DWORD error = enter(Call::fileIndex, opened == opened_.end() ? L"" : opened->second.key)) return error;
     return real_.fileIndex(handle, index);
 }
 
 DWORD SubstitutePlatform::handleAttributes(HANDLE handle, DWORD* attributes) {
+    const Guard guard(mutex_);
     auto opened = opened_.find(handle);
     if (DWORD error = enter(Call::handleAttributes, opened == opened_.end() ? L"" : opened->second.key))
         return error;
@@ -414,6 +460,7 @@ DWORD SubstitutePlatform::handleAttributes(HANDLE handle, DWORD* attributes) {
 }
 
 DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getLongPathName, path)) {
         *length = 0;
         return error;
@@ -422,6 +469,7 @@ DWORD SubstitutePlatform::getLongPathName(const std::wstring& path, wchar_t* buf
 }
 
 DWORD SubstitutePlatform::getShortPathName(const std::wstring& path, wchar_t* buffer, DWORD size, DWORD* length) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getShortPathName, path)) {
         *length = 0;
         return error;
@@ -430,12 +478,14 @@ DWORD SubstitutePlatform::getShortPathName(const std::wstring& path, wchar_t* bu
 }
 
 DWORD SubstitutePlatform::getVolumeInformation(const std::wstring& root) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getVolumeInformation, root)) return error;
     return real_.getVolumeInformation(root);
 }
 
 DWORD SubstitutePlatform::getDiskFreeSpace(const std::wstring& directory, ULONGLONG* availableToCaller,
                                            ULONGLONG* total) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getDiskFreeSpace, directory)) return error;
     DWORD error = real_.getDiskFreeSpace(directory, availableToCaller, total);
     if (!error && freeSpace_) *availableToCaller = *freeSpace_;
@@ -443,6 +493,7 @@ DWORD SubstitutePlatform::getDiskFreeSpace(const std::wstring& directory, ULONGL
 }
 
 DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_DATAW* data, HANDLE* find) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::findFirstFile, pattern)) {
         *find = INVALID_HANDLE_VALUE;
         return error;
@@ -458,6 +509,7 @@ DWORD SubstitutePlatform::findFirstFile(const std::wstring& pattern, WIN32_FIND_
 }
 
 DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) {
+    const Guard guard(mutex_);
     if (auto twin = pendingTwins_.find(find); twin != pendingTwins_.end()) {
         *data = twin->second;
         pendingTwins_.erase(twin);
@@ -470,6 +522,7 @@ DWORD SubstitutePlatform::findNextFile(HANDLE find, WIN32_FIND_DATAW* data) {
 }
 
 void SubstitutePlatform::found(HANDLE find, const std::wstring& directoryKey, WIN32_FIND_DATAW* data) {
+    const Guard guard(mutex_);
     markJunction(directoryKey, data);
     auto twin = twins_.find(key(directoryKey + L"\\" + data->cFileName));
     if (twin == twins_.end() || twin->second.size() >= MAX_PATH) return;
@@ -480,22 +533,26 @@ void SubstitutePlatform::found(HANDLE find, const std::wstring& directoryKey, WI
 }
 
 void SubstitutePlatform::addCaseTwin(const std::wstring& path, const std::wstring& twin) {
+    const Guard guard(mutex_);
     twins_.emplace(key(path), twin);
 }
 
 void SubstitutePlatform::findClose(HANDLE find) {
+    const Guard guard(mutex_);
     pendingTwins_.erase(find);
     enumerated_.erase(find);
     real_.findClose(find);
 }
 
 void SubstitutePlatform::markJunction(const std::wstring& directoryKey, WIN32_FIND_DATAW* data) const {
+    const Guard guard(mutex_);
     if (!junctions_.count(key(directoryKey + L"\\" + data->cFileName))) return;
     data->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     data->dwReserved0 = junctions_.at(key(directoryKey + L"\\" + data->cFileName)).tag;
 }
 
 DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD* length) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getCurrentDirectory, L"")) {
         *length = 0;
         return error;
@@ -504,6 +561,7 @@ DWORD SubstitutePlatform::getCurrentDirectory(DWORD size, wchar_t* buffer, DWORD
 }
 
 DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getTempPath, L"")) {
         *length = 0;
         return error;
@@ -513,6 +571,7 @@ DWORD SubstitutePlatform::getTempPath(DWORD size, wchar_t* buffer, DWORD* length
 }
 
 DWORD SubstitutePlatform::getFullPathName(const std::wstring& path, DWORD size, wchar_t* buffer, DWORD* length) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getFullPathName, path)) {
         *length = 0;
         return error;
@@ -522,17 +581,20 @@ DWORD SubstitutePlatform::getFullPathName(const std::wstring& path, DWORD size, 
 
 DWORD SubstitutePlatform::setFileTime(HANDLE file, const FILETIME* creation, const FILETIME* lastAccess,
                                       const FILETIME* lastWrite) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::setFileTime, L"")) return error;
     return real_.setFileTime(file, creation, lastAccess, lastWrite);
 }
 
 DWORD SubstitutePlatform::getBinaryType(const std::wstring& path, DWORD* type) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getBinaryType, path)) return error;
     return real_.getBinaryType(path, type);
 }
 
 DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID* owner,
                                                PSID* group, PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getNamedSecurityInfo, path)) return error;
     // By name, the system opens the object without FILE_FLAG_OPEN_REPARSE_POINT: a link is followed.
     const std::wstring object = follow(path);
@@ -543,6 +605,7 @@ DWORD SubstitutePlatform::getNamedSecurityInfo(const std::wstring& path, SECURIT
 
 DWORD SubstitutePlatform::getSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID* owner, PSID* group,
                                           PACL* dacl, PSECURITY_DESCRIPTOR* descriptor) {
+    const Guard guard(mutex_);
     auto opened = opened_.find(handle);
     const std::wstring k = opened == opened_.end() ? L"" : opened->second.key;
     if (DWORD error = enter(Call::getSecurityInfo, k)) return error;
@@ -580,6 +643,7 @@ DWORD SubstitutePlatform::answer(const StoredSecurity& s, SECURITY_INFORMATION w
 
 DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURITY_INFORMATION what, PSID owner,
                                                PSID group, PACL dacl) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::setNamedSecurityInfo, path)) return error;
     const std::wstring object = follow(path);
     DWORD error = store(object, what, owner, group, dacl);
@@ -589,6 +653,7 @@ DWORD SubstitutePlatform::setNamedSecurityInfo(const std::wstring& path, SECURIT
 
 DWORD SubstitutePlatform::setSecurityInfo(HANDLE handle, SECURITY_INFORMATION what, PSID owner, PSID group,
                                           PACL dacl) {
+    const Guard guard(mutex_);
     auto opened = opened_.find(handle);
     if (opened == opened_.end()) return ERROR_INVALID_HANDLE;
     if (DWORD error = enter(Call::setSecurityInfo, opened->second.key)) return error;
@@ -599,6 +664,7 @@ DWORD SubstitutePlatform::setSecurityInfo(HANDLE handle, SECURITY_INFORMATION wh
 
 DWORD SubstitutePlatform::store(const std::wstring& path, SECURITY_INFORMATION what, PSID owner, PSID group,
                                 PACL dacl) {
+    const Guard guard(mutex_);
     std::wstring k = key(path);
     if (!security_.count(k)) {
         // The first write starts from what the system reports for the path.
@@ -625,6 +691,7 @@ DWORD SubstitutePlatform::store(const std::wstring& path, SECURITY_INFORMATION w
 }
 
 DWORD SubstitutePlatform::accountDomain(std::vector<BYTE>* sid, std::wstring* name) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::accountDomain, L"")) return error;
     if (!domain_) return real_.accountDomain(sid, name);
     auto* p = static_cast<BYTE*>(domain_->first.get());
@@ -634,12 +701,14 @@ DWORD SubstitutePlatform::accountDomain(std::vector<BYTE>* sid, std::wstring* na
 }
 
 SubstituteToken* SubstitutePlatform::modelled(HANDLE token) {
+    const Guard guard(mutex_);
     bool thread = std::find(threadHandles_.begin(), threadHandles_.end(), token) != threadHandles_.end();
     if (thread && threadToken_) return &*threadToken_;
     return token_ ? &*token_ : nullptr;
 }
 
 const SubstituteToken* SubstitutePlatform::caller() {
+    const Guard guard(mutex_);
     platform::Handle thread;
     bool impersonating = real_.openThreadToken(TOKEN_QUERY, TRUE, thread.receive()) == ERROR_SUCCESS;
     if (impersonating && threadToken_) return &*threadToken_;
@@ -647,6 +716,7 @@ const SubstituteToken* SubstitutePlatform::caller() {
 }
 
 DWORD SubstitutePlatform::openProcessToken(DWORD access, HANDLE* token) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::openProcessToken, L"")) return error;
     DWORD error = real_.openProcessToken(access, token);
     // A handle value that served a thread token before is a process token now.
@@ -656,6 +726,7 @@ DWORD SubstitutePlatform::openProcessToken(DWORD access, HANDLE* token) {
 }
 
 DWORD SubstitutePlatform::openThreadToken(DWORD access, BOOL openAsSelf, HANDLE* token) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::openThreadToken, L"")) return error;
     DWORD error = real_.openThreadToken(access, openAsSelf, token);
     if (!error && threadToken_) threadHandles_.push_back(*token);
@@ -664,6 +735,7 @@ DWORD SubstitutePlatform::openThreadToken(DWORD access, BOOL openAsSelf, HANDLE*
 
 DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS cls, void* buffer, DWORD size,
                                               DWORD* needed) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::getTokenInformation, L"")) return error;
     const SubstituteToken* model = modelled(token);
     if (!model || (cls != TokenUser && cls != TokenGroups && cls != TokenPrivileges))
@@ -700,6 +772,7 @@ DWORD SubstitutePlatform::getTokenInformation(HANDLE token, TOKEN_INFORMATION_CL
 }
 
 DWORD SubstitutePlatform::adjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* privileges) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::adjustTokenPrivileges, L"")) return error;
     SubstituteToken* model = modelled(token);
     if (!model) return real_.adjustTokenPrivileges(token, privileges);
@@ -744,6 +817,7 @@ DWORD answerAccount(const LocalAccount& a, wchar_t* name, DWORD* nameSize, wchar
 
 DWORD SubstitutePlatform::lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameSize, wchar_t* domain,
                                            DWORD* domainSize, SID_NAME_USE* use) {
+    const Guard guard(mutex_);
     security::Sid wanted(sid);
     if (DWORD error = enter(Call::lookupAccountSid, wanted.toString())) return error;
     for (const security::Sid& gone : deleted_)
@@ -754,11 +828,13 @@ DWORD SubstitutePlatform::lookupAccountSid(PSID sid, wchar_t* name, DWORD* nameS
 }
 
 DWORD SubstitutePlatform::computerName(std::wstring* name) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::computerName, L"")) return error;
     return real_.computerName(name);
 }
 
 DWORD SubstitutePlatform::userFullName(const std::wstring& server, const std::wstring& user, std::wstring* fullName) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::userFullName, user)) return error;
     auto it = fullNames_.find(key(user));
     if (it == fullNames_.end()) return real_.userFullName(server, user, fullName);
@@ -768,6 +844,7 @@ DWORD SubstitutePlatform::userFullName(const std::wstring& server, const std::ws
 
 DWORD SubstitutePlatform::lookupAccountName(const std::wstring& account, PSID sid, DWORD* sidSize, wchar_t* domain,
                                             DWORD* domainSize, SID_NAME_USE* use) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::lookupAccountName, account)) return error;
     for (const LocalAccount& a : accounts_) {
         std::wstring qualified = a.domain + L"\\" + a.name;
@@ -787,11 +864,13 @@ DWORD SubstitutePlatform::lookupAccountName(const std::wstring& account, PSID si
 }
 
 DWORD SubstitutePlatform::impersonateLoggedOnUser(HANDLE token) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::impersonateLoggedOnUser, L"")) return error;
     return real_.impersonateLoggedOnUser(token);
 }
 
 DWORD SubstitutePlatform::revertToSelf() {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::revertToSelf, L"")) return error;
     return real_.revertToSelf();
 }
@@ -799,6 +878,7 @@ DWORD SubstitutePlatform::revertToSelf() {
 DWORD SubstitutePlatform::accessCheck(PSECURITY_DESCRIPTOR descriptor, HANDLE token, DWORD desired,
                                       GENERIC_MAPPING* mapping, PRIVILEGE_SET* privileges, DWORD* privilegesSize,
                                       DWORD* granted, BOOL* status) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::accessCheck, L"")) return error;
     return real_.accessCheck(descriptor, token, desired, mapping, privileges, privilegesSize, granted, status);
 }
@@ -814,6 +894,7 @@ bool enabledIn(const SubstituteToken& token, const wchar_t* privilege) {
 DWORD SubstitutePlatform::createProcess(std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
                                         const std::wstring& directory, STARTUPINFOW* startup,
                                         PROCESS_INFORMATION* info) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::createProcess, L"")) return error;
     return real_.createProcess(commandLine, inheritHandles, flags, directory, startup, info);
 }
@@ -821,6 +902,7 @@ DWORD SubstitutePlatform::createProcess(std::wstring& commandLine, BOOL inheritH
 DWORD SubstitutePlatform::createProcessAsUser(HANDLE token, std::wstring& commandLine, BOOL inheritHandles,
                                               DWORD flags, const std::wstring& directory, STARTUPINFOW* startup,
                                               PROCESS_INFORMATION* info) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::createProcessAsUser, L"")) return error;
     // SeIncreaseQuotaPrivilege always; SeAssignPrimaryTokenPrivilege unless the token is the
     // caller's own or a restricted copy of it, which this program never hands in (the child's
@@ -834,6 +916,7 @@ DWORD SubstitutePlatform::createProcessAsUser(HANDLE token, std::wstring& comman
 DWORD SubstitutePlatform::createProcessWithToken(HANDLE token, DWORD logonFlags, std::wstring& commandLine,
                                                  DWORD flags, const std::wstring& directory, STARTUPINFOW* startup,
                                                  PROCESS_INFORMATION* info) {
+    const Guard guard(mutex_);
     if (DWORD error = enter(Call::createProcessWithToken, L"")) return error;
     const SubstituteToken* by = caller();
     if (by && !enabledIn(*by, SE_IMPERSONATE_NAME)) return ERROR_PRIVILEGE_NOT_HELD;

@@ -10,8 +10,11 @@
 
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace testsupport {
@@ -117,6 +120,11 @@ public:
     void onNext(Call call, const std::wstring& path, std::function<void()> action);
     // Calls made of `call` on `path` (on any path when empty).
     int calls(Call call, const std::wstring& path = L"") const;
+    // Calls of `call` made while a thread token is modelled (setThreadToken) by a thread that
+    // held none: made with the program's own rights where the account's were due.
+    int callsAsProcess(Call call) const;
+    // The threads that made calls of `call`.
+    size_t threadsOf(Call call) const;
     void setSecurity(const std::wstring& path, StoredSecurity security);
     std::optional<StoredSecurity> security(const std::wstring& path) const;
     void setAccountDomain(const security::Sid& sid, const std::wstring& name);
@@ -257,6 +265,9 @@ private:
     // Windows' answer to GetLongPathNameW / GetShortPathNameW with the given name table.
     DWORD translateName(const std::wstring& path, bool toLong, wchar_t* buffer, DWORD size, DWORD* length);
 
+    // Calls arrive from every thread a command runs (a tree copy copies on several): one at a time.
+    using Guard = std::lock_guard<std::recursive_mutex>;
+    mutable std::recursive_mutex mutex_;
     platform::Platform& real_;
     std::vector<std::pair<std::wstring, std::wstring>> names_; // (long, short), no prefix
     struct Hook {
@@ -267,6 +278,8 @@ private:
     std::vector<Fault> faults_;
     std::vector<Hook> hooks_;
     std::map<std::pair<Call, std::wstring>, int> calls_;
+    std::map<Call, int> asProcess_;
+    std::map<Call, std::set<std::thread::id>> threads_;
     std::map<std::wstring, StoredSecurity> security_;
     std::optional<std::pair<security::Sid, std::wstring>> domain_;
     std::optional<SubstituteToken> token_;

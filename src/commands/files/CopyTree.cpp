@@ -2,6 +2,7 @@
 
 #include "app/Exceptions.h"
 #include "commands/PathPolicy.h"
+#include "commands/files/CopyWorkers.h"
 #include "commands/files/CreatedNames.h"
 #include "commands/files/FileHelpers.h"
 #include "commands/files/FileTransfer.h"
@@ -9,6 +10,7 @@
 #include "commands/files/TreeDestination.h"
 #include "platform/Platform.h"
 
+#include <exception>
 #include <vector>
 
 namespace files {
@@ -42,13 +44,27 @@ void copyJunction(const paths::NormalPath& source, const paths::NormalPath& dest
 
 // Fills `destination` (open and judged) with the listed directory's contents.
 void copyContents(const DirectoryListing& listing, const TreeDestination& destination, int attempts, bool recursive,
-                  const LinkTargetCheck& checkTarget, CopiedListings* copied) {
+                  const LinkTargetCheck& checkTarget, CopiedListings* copied, CopyWorkers& workers) {
     CreatedNames created;
+    std::vector<CopyWorkers::Copy> copies;
+    copies.reserve(listing.files.size());
+    // A file the checks refuse ends the copy where it stands: the files before it are copied,
+    // none after it.
+    std::exception_ptr refused;
     for (const DirectoryEntry& file : listing.files) {
-        destination.refuseReparsePoint(file.name);
-        created.add(file.name, listing.path.join(file.name), destination.path().join(file.name));
-        copyFile(listing.path.join(file.name), destination.path().join(file.name), attempts);
+        try {
+            destination.refuseReparsePoint(file.name);
+            created.add(file.name, listing.path.join(file.name), destination.path().join(file.name));
+        } catch (...) {
+            refused = std::current_exception();
+            break;
+        }
+        copies.push_back({listing.path.join(file.name), destination.path().join(file.name)});
     }
+    // In a directory made for this copy a file that exists was put there by someone else since:
+    // it is never replaced.
+    workers.copyAll(copies, !destination.made());
+    if (refused) std::rethrow_exception(refused);
     std::vector<bool> made(listing.directories.size());
     for (size_t i = 0; i < listing.directories.size(); ++i) {
         const DirectoryEntry& directory = listing.directories[i];
@@ -68,7 +84,7 @@ void copyContents(const DirectoryListing& listing, const TreeDestination& destin
         } else {
             // What a reparse point leads to is not this tree's: a move never removes it from there.
             copyContents(listDirectory(listing.path, directory), TreeDestination(target, attempts, made[i]),
-                         attempts, recursive, checkTarget, directory.isReparsePoint ? nullptr : copied);
+                         attempts, recursive, checkTarget, directory.isReparsePoint ? nullptr : copied, workers);
         }
     }
     if (copied) copied->push_back(listing);
@@ -78,7 +94,8 @@ void copyContents(const DirectoryListing& listing, const TreeDestination& destin
 
 void copyTree(const DirectoryListing& listing, const paths::NormalPath& destination, int attempts, bool recursive,
               const LinkTargetCheck& checkTarget, CopiedListings* copied) {
-    copyContents(listing, TreeDestination(destination, attempts), attempts, recursive, checkTarget, copied);
+    CopyWorkers workers(attempts);
+    copyContents(listing, TreeDestination(destination, attempts), attempts, recursive, checkTarget, copied, workers);
 }
 
 } // namespace files

@@ -25,9 +25,9 @@ void withRecovery(const paths::NormalPath& source, const paths::NormalPath& dest
 
 } // namespace
 
-void copyFile(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts) {
+void copyFile(const paths::NormalPath& source, const paths::NormalPath& destination, int attempts, bool replace) {
     withRecovery(source, destination, attempts, L"Unable to copy (%s) to (%s)",
-                 [&] { return platform::current().copyFile(source, destination, FALSE); });
+                 [&] { return platform::current().copyFile(source, destination, replace ? FALSE : TRUE); });
 }
 
 void moveFile(const paths::NormalPath& source, const paths::NormalPath& destination, DWORD flags, int attempts) {

@@ -22,7 +22,7 @@ TreeDestination::TreeDestination(const paths::NormalPath& path, int attempts, bo
     platform::Platform& p = platform::current();
     // The common case, a new directory, costs one creation and one open: per-directory round
     // trips decide the time of a tree copy.
-    const bool made = madeByCopy || p.createDirectory(path, nullptr) == ERROR_SUCCESS;
+    made_ = madeByCopy || p.createDirectory(path, nullptr) == ERROR_SUCCESS;
     if (p.createFile(path, kTreeAccess, kTreeShare, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, handle_.receive()) != ERROR_SUCCESS)
         handle_ = openTreeDirectory(path, Disposition::OpenAlways, attempts); // the full way: recovery, messages
@@ -33,7 +33,7 @@ TreeDestination::TreeDestination(const paths::NormalPath& path, int attempts, bo
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
         raiseRunTimeError(0, L"Path (%s) is a file", text::displayPath(path));
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) raiseReparsePoint(path);
-    if (made) return;
+    if (made_) return;
     const DirectoryListing listing = listDirectory(path);
     for (const auto* entries : {&listing.files, &listing.directories})
         for (const DirectoryEntry& entry : *entries)

@@ -20,6 +20,8 @@ public:
     TreeDestination(const paths::NormalPath& path, int attempts, bool madeByCopy = false);
 
     const paths::NormalPath& path() const { return path_; }
+    // The directory was made for this copy: nothing stood in it when it was opened.
+    bool made() const { return made_; }
     // Raises "Path (%s) is a reparse point" when `name` stands in the directory as a junction or
     // symbolic link: the copy would write wherever it leads.
     void refuseReparsePoint(const std::wstring& name) const;
@@ -27,6 +29,7 @@ public:
 private:
     paths::NormalPath path_;
     platform::FileHandle handle_;
+    bool made_ = false;
     // Of a directory that existed before (one enumeration); a directory this copy made was empty.
     std::vector<std::wstring> reparsePoints_;
 };
