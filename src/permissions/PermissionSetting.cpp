@@ -157,8 +157,32 @@ void smartSetRights(const std::wstring& path, const Acl& acl, bool file) {
         security::writeDaclProtected(path, working);
 }
 
-size_t replaceOnChildren(const std::wstring& folder) {
-    return security::handDown(folder, security::markedInheritedLists, identity::holdsWriteDac);
+void setPermissions(const std::wstring& object, const xml::XmlElement& root, const SettingRequest& request,
+                    const std::function<void()>& beforeFirstWrite) {
+    const bool file = !isFolder(object);
+    // Everything is read, checked and resolved before the first write.
+    Acl acl;
+    bool inherit = false;
+    if (request.form == SettingForm::Simple) {
+        acl = simpleAcl(readSimpleAcl(root));
+    } else {
+        std::vector<AdvancedEntry> entries = request.form == SettingForm::Advanced
+                                                 ? readAdvancedAcl(root)
+                                                 : entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), file);
+        if (request.inheritFromParent) {
+            // Inherited entries stay with inheritance; the explicit ones are written beside them.
+            std::erase_if(entries, [](const AdvancedEntry& e) { return e.inherited(); });
+            inherit = true;
+        } else {
+            for (AdvancedEntry& e : entries) e.inheritedFrom.clear();
+        }
+        acl = advancedAcl(entries, file);
+    }
+    beforeFirstWrite();
+    if (inherit) security::writeDaclInherited(object, acl);
+    else smartSetRights(object, acl, file);
+    if (request.replaceOnChildren && !file)
+        security::handDown(object, security::markedInheritedLists, identity::holdsWriteDac);
 }
 
 bool mayChangePermissions(const std::wstring& path) {
