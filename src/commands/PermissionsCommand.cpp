@@ -7,7 +7,6 @@
 #include "commands/Params.h"
 #include "identity/IdentitySwitch.h"
 #include "permissions/PermissionSetting.h"
-#include "security/DaclWrite.h"
 #include "security/SecurityHandle.h"
 
 using namespace permissions;
@@ -99,11 +98,6 @@ void Permissions::execute() {
     raisePlainError(L"Unimplemented set permissions command", {L"", "Permissions::execute", __LINE__});
 }
 
-std::vector<AdvancedEntry> Permissions::requestedEntries(const xml::XmlElement& root, bool file) const {
-    if (mode == SetAdvanced) return readAdvancedAcl(root);
-    return entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), file);
-}
-
 void Permissions::setPermissions() {
     // What prepare judged is what is written: the path is judged again now that the command runs
     // as the target account, and the object is held open as itself until the last write, so that
@@ -120,37 +114,22 @@ void Permissions::setPermissions() {
     // A caller who may not change the permissions is told so; nothing is read or written.
     if (!mayChangePermissions(file))
         raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to change the permissions of %s", file.display());
-    const bool fileObject = !isFolder(file);
+    // The simple form's document is the argument itself.
+    const std::wstring shown = mode == Set ? xml : xmlFile().display();
     xml::XmlDocument document;
-    // Everything is read, checked and resolved before the first write.
-    security::Acl acl;
-    bool inherit = false;
-    if (mode == Set) {
-        document.loadText(xml, xml);
-        acl = simpleAcl(readSimpleAcl(document.root(kRoot, xml)));
-    } else {
-        const std::wstring shown = xmlFile().display();
-        document.loadFile(xmlFile(), shown);
-        std::vector<AdvancedEntry> entries = requestedEntries(document.root(kRoot, shown), fileObject);
-        if (inheritFromParent) {
-            // Inherited entries stay with inheritance; the explicit ones are written beside them.
-            std::erase_if(entries, [](const AdvancedEntry& e) { return e.inherited(); });
-            inherit = true;
-        } else {
-            for (AdvancedEntry& e : entries) e.inheritedFrom.clear();
-        }
-        acl = advancedAcl(entries, fileObject);
-    }
+    if (mode == Set) document.loadText(xml, shown);
+    else document.loadFile(xmlFile(), shown);
+    const SettingForm form = mode == Set ? SettingForm::Simple
+                             : mode == SetAdvanced ? SettingForm::Advanced
+                                                   : SettingForm::Common;
     // The writes run as the local Administrator, as the run-as service makes it: as the account,
     // a parent folder it may not read would make the written list protected (its inheritance
-    // cut), and the walk below would stop half done at the first child the account may not
-    // change. The account's own right to change these permissions was judged above, and the
+    // cut), and the walk of --replace-on-children would stop half done at the first child the
+    // account may not change. The account's own right to change these permissions was judged above, and the
     // object is held open as itself, so the Administrator's rights reach only what was judged;
     // the walk neither writes nor enters reparse points.
-    identity::switchToAdministrator();
-    if (inherit) security::writeDaclInherited(file, acl);
-    else smartSetRights(file, acl, fileObject);
-    if (replaceOnChildren && !fileObject) permissions::replaceOnChildren(file);
+    permissions::setPermissions(file, document.root(kRoot, shown), {form, inheritFromParent, replaceOnChildren},
+                                [] { identity::switchToAdministrator(); });
 }
 
 void Permissions::convertCommon() {

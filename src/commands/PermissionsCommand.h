@@ -54,8 +54,6 @@ private:
     const paths::NormalPath& xmlFile() const { return normal(mode == ConvertCommon ? 0 : 1); }
     void setPermissions();
     void convertCommon();
-    // The object's advanced entries from the loaded document, as the mode derives them.
-    std::vector<permissions::AdvancedEntry> requestedEntries(const xml::XmlElement& root, bool file) const;
     static void print(const std::wstring& xml);
 
     std::unique_ptr<db::DatabaseConnection> database_;

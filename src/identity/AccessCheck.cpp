@@ -48,4 +48,8 @@ bool accessCheck(const security::Sid& owner, const security::Sid& group, const s
     return status != FALSE;
 }
 
+bool holdsWriteDac(const security::SecurityInfo& object) {
+    return accessCheck(object.owner, object.group, object.dacl, WRITE_DAC);
+}
+
 } // namespace identity

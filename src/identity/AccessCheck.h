@@ -1,6 +1,7 @@
 // Whether the thread's current identity is granted an access by a described security descriptor.
 #pragma once
 #include "security/Acl.h"
+#include "security/SecurityInfo.h"
 #include "security/Sid.h"
 
 namespace identity {
@@ -10,5 +11,9 @@ namespace identity {
 // mapped to `desired` itself.
 bool accessCheck(const security::Sid& owner, const security::Sid& group, const security::Acl& dacl,
                  DWORD desired);
+
+// Whether the thread may change the DACL (WRITE_DAC) of an object with this security: the gate of
+// the walks that hand entries down.
+bool holdsWriteDac(const security::SecurityInfo& object);
 
 } // namespace identity

@@ -5,11 +5,11 @@
 #include "paths/NormalPath.h"
 #include "permissions/AdvancedRights.h"
 #include "permissions/CommonRights.h"
-#include "permissions/InheritedAces.h"
 #include "permissions/PermissionDocument.h"
 #include "platform/Platform.h"
 #include "security/EffectiveRights.h"
 #include "security/FileRights.h"
+#include "security/Inheritance.h"
 
 #include <algorithm>
 
@@ -86,7 +86,7 @@ std::vector<AdvancedEntry> parentEntries(const std::wstring& parent, bool file,
     std::vector<AdvancedEntry> kept;
     std::vector<Ace> aces = acesOf(info.dacl);
     for (size_t i = 0; i < aces.size(); ++i) {
-        if (!reaches(aces[i].flags(), file)) continue;
+        if (!security::reaches(aces[i].flags(), file)) continue;
         kept.push_back(all[i]);
         if (file) kept.back().applyOnto = 0;
         sids.push_back(aces[i].sid());

@@ -3,21 +3,19 @@
 #include "app/DebugFlag.h"
 #include "app/Exceptions.h"
 #include "app/Log.h"
-#include "app/Text.h"
 #include "identity/AccessCheck.h"
 #include "identity/Account.h"
 #include "paths/NormalPath.h"
 #include "permissions/AdvancedRights.h"
 #include "permissions/CommonRights.h"
-#include "permissions/InheritedAces.h"
 #include "permissions/PermissionListing.h"
-#include "platform/Handle.h"
 #include "platform/Platform.h"
 #include "security/AclDump.h"
 #include "security/DaclWrite.h"
 #include "security/EffectiveRights.h"
 #include "security/FileRights.h"
-#include "security/SecurityHandle.h"
+#include "security/HandDown.h"
+#include "security/Inheritance.h"
 #include "security/SecurityInfo.h"
 
 #include <algorithm>
@@ -53,8 +51,8 @@ std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, boo
     if (parent.empty() || platform::current().getFileAttributes(parent, &attributes) != 0)
         return std::nullopt;
     security::SecurityInfo info = security::readSecurity(parent);
-    Acl inherited = passedOn(info.dacl, file);
-    if (file) inherited = normalisedForFile(inherited);
+    Acl inherited = security::passedOn(info.dacl, file);
+    if (file) inherited = security::normalisedForFile(inherited);
     if (debug) LogManager::instance().log(0, L"Parent ACL dump:\r\n%s\r\n", security::aclDump(inherited));
     std::vector<DWORD> matched;
     for (const Ace& wanted : inherited.aces()) {
@@ -74,49 +72,6 @@ std::optional<Acl> reducedByParent(const std::wstring& path, const Acl& acl, boo
     for (auto it = matched.rbegin(); it != matched.rend(); ++it)
         rest.remove(*it);
     return rest;
-}
-
-// The folder at `path` opened as itself and held; an empty handle when it has become a reparse
-// point since it was enumerated.
-platform::FileHandle openUnchanged(const std::wstring& path) {
-    platform::FileHandle folder;
-    if (DWORD error = security::openAsItself(path, FILE_READ_ATTRIBUTES, &folder, true))
-        raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(path));
-    if (security::isReparsePoint(folder.get(), path)) folder.reset();
-    return folder;
-}
-
-// `handed` is clean (dropUnresolvableAces): it is written to every object as it is.
-void walk(const std::wstring& folder, const Acl& handed, size_t& written) {
-    WIN32_FIND_DATAW data{};
-    platform::FindScope find;
-    DWORD error = platform::current().findFirstFile(folder + L"\\*", &data, find.receive());
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
-    if (error) raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(folder));
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring child = folder + L"\\" + name;
-        // A junction or symbolic link is neither written nor entered: its security is the place
-        // it leads to, which is not this folder's to hand down to.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            security::writeCleanDaclInherited(child, handed);
-            ++written;
-            continue;
-        }
-        // The folder entered is the one judged: what the enumeration showed is checked again on a
-        // handle of the item itself, which keeps it in place while the walk is inside.
-        platform::FileHandle entered = openUnchanged(child);
-        if (!entered) continue;
-        security::SecurityInfo info = security::readSecurity(child);
-        if (!identity::accessCheck(info.owner, info.group, info.dacl, WRITE_DAC)) continue;
-        security::writeCleanDaclInherited(child, handed);
-        ++written;
-        walk(child, handed, written);
-    } while ((error = platform::current().findNextFile(find.get(), &data)) == ERROR_SUCCESS);
-    if (error != ERROR_NO_MORE_FILES)
-        raiseRunTimeError(error, L"Unable to list the folder %s", text::displayPath(folder));
 }
 
 } // namespace
@@ -183,7 +138,7 @@ std::vector<AdvancedEntry> entriesFromCommon(const std::vector<CommonEntry>& req
 void smartSetRights(const std::wstring& path, const Acl& acl, bool file) {
     if (acl.count() == 0) return security::writeDaclInherited(path, acl);
     const bool debug = debugflag::query();
-    Acl working = file ? normalisedForFile(acl) : Acl::emptyList();
+    Acl working = file ? security::normalisedForFile(acl) : Acl::emptyList();
     if (!file) working.appendAll(acl);
     if (debug) LogManager::instance().log(0, L"Orig ACL dump:\r\n%s\r\n", security::aclDump(working));
     std::optional<Acl> reduced;
@@ -202,19 +157,32 @@ void smartSetRights(const std::wstring& path, const Acl& acl, bool file) {
         security::writeDaclProtected(path, working);
 }
 
-size_t replaceOnChildren(const std::wstring& folder) {
-    // Listing a junction or symbolic link would hand the entries down to the place it leads to.
-    platform::FileHandle held = openUnchanged(folder);
-    if (!held) return 0;
-    security::SecurityInfo info = security::readSecurity(folder);
-    Acl handed = Acl::emptyList();
-    if (!info.dacl.absent())
-        for (const Ace& ace : info.dacl.aces()) {
-            handed.append(ace.with(ace.flags() | INHERITED_ACE, ace.mask()));
+void setPermissions(const std::wstring& object, const xml::XmlElement& root, const SettingRequest& request,
+                    const std::function<void()>& beforeFirstWrite) {
+    const bool file = !isFolder(object);
+    // Everything is read, checked and resolved before the first write.
+    Acl acl;
+    bool inherit = false;
+    if (request.form == SettingForm::Simple) {
+        acl = simpleAcl(readSimpleAcl(root));
+    } else {
+        std::vector<AdvancedEntry> entries = request.form == SettingForm::Advanced
+                                                 ? readAdvancedAcl(root)
+                                                 : entriesFromCommon(readCommonAcl(root), readAdvancedAcl(root), file);
+        if (request.inheritFromParent) {
+            // Inherited entries stay with inheritance; the explicit ones are written beside them.
+            std::erase_if(entries, [](const AdvancedEntry& e) { return e.inherited(); });
+            inherit = true;
+        } else {
+            for (AdvancedEntry& e : entries) e.inheritedFrom.clear();
         }
-    size_t written = 0;
-    walk(folder, security::dropUnresolvableAces(handed), written);
-    return written;
+        acl = advancedAcl(entries, file);
+    }
+    beforeFirstWrite();
+    if (inherit) security::writeDaclInherited(object, acl);
+    else smartSetRights(object, acl, file);
+    if (request.replaceOnChildren && !file)
+        security::handDown(object, security::markedInheritedLists, identity::holdsWriteDac);
 }
 
 bool mayChangePermissions(const std::wstring& path) {

@@ -55,6 +55,19 @@ void takeOwnership(const std::wstring& path) {
                      {L"", "security::takeOwnership", __LINE__});
 }
 
+bool grantSelfAccess(const std::wstring& path, DWORD mask) {
+    try {
+        takeOwnership(path);
+        // The thread's user after the identity switch: that is who asks again.
+        addAllowedEntry(path, Token::caller(TOKEN_QUERY).user(), mask);
+        return true;
+    } catch (const RunTime::AccessDeniedException&) {
+        return false;
+    } catch (const VAccessDeniedException&) {
+        return false;
+    }
+}
+
 Acl dropUnresolvableAces(const Acl& dacl) {
     Acl out = Acl::copyOf(dacl.get());
     // Backwards, so that deleting keeps the indexes still to visit.

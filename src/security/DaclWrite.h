@@ -23,6 +23,10 @@ void addAllowedEntry(const std::wstring& path, const Sid& sid, DWORD mask);
 // Makes the caller (the thread after the identity switch, else the process) the owner, enabling
 // SeTakeOwnershipPrivilege first when that token holds it ("Unable to set the object (%s) owner").
 void takeOwnership(const std::wstring& path);
+// The recovery of an administrator refused access: takes ownership of the file or directory and
+// adds an access-allowed entry with `mask` for the caller's own user (the thread's after the
+// identity switch). False when a step is refused with access denied; other failures raise.
+bool grantSelfAccess(const std::wstring& path, DWORD mask);
 
 // A copy without the entries whose SID belongs to a deleted account.
 Acl dropUnresolvableAces(const Acl& dacl);

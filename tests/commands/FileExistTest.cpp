@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <aclapi.h>
-
 namespace {
 
 using testsupport::Call;
@@ -136,43 +134,11 @@ TEST(FileHelpers, AdministratorOnlyWhenTheGroupIsNotDenyOnly) {
     EXPECT_FALSE(identity::isAdministrator());
 }
 
-TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {
+TEST(FileHelpers, ClearAttributesAndMissingPaths) {
     testsupport::ScratchTree tree;
     testsupport::SubstitutePlatform substitute;
     testsupport::ScopedPlatform installed(substitute);
-    substitute.setToken({kUser, {}, {}, {}}); // SeTakeOwnershipPrivilege not held: the owner is set anyway
-    substitute.addAccount({L"WEB01", L"quarn", kUser});
     std::wstring file = tree.file(L"f.txt");
-
-    // A protected DACL: deny Everyone write, allow Administrators.
-    std::vector<DWORD> buffer(64);
-    auto* acl = reinterpret_cast<PACL>(buffer.data());
-    ASSERT_TRUE(InitializeAcl(acl, 256, ACL_REVISION));
-    security::Sid everyone = security::Sid::fromString(L"S-1-1-0");
-    ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, FILE_WRITE_DATA, everyone.get()));
-    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, GENERIC_READ, kAdministrators.get()));
-    auto* bytes = reinterpret_cast<BYTE*>(acl);
-    substitute.setSecurity(file, {kAdministrators, kAdministrators, std::vector<BYTE>(bytes, bytes + acl->AclSize), true});
-
-    EXPECT_TRUE(files::grantSelfAccess(paths::NormalPath(file), 0x1));
-    auto stored = substitute.security(file);
-    ASSERT_TRUE(stored && stored->dacl);
-    EXPECT_TRUE(stored->protectedDacl);
-    auto* result = reinterpret_cast<PACL>(stored->dacl->data());
-    ASSERT_EQ(result->AceCount, 3);
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(GetAce(result, 0, reinterpret_cast<void**>(&ace)));
-    EXPECT_EQ(ace->Header.AceType, ACCESS_DENIED_ACE_TYPE);
-    ASSERT_TRUE(GetAce(result, 1, reinterpret_cast<void**>(&ace)));
-    EXPECT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    EXPECT_EQ(security::Sid(&ace->SidStart), kUser);
-    EXPECT_EQ(ace->Mask, 0x1u);
-
-    // A NULL DACL already lets everyone in: it is not narrowed to one entry.
-    substitute.setSecurity(file, {kAdministrators, kAdministrators, std::nullopt, false});
-    EXPECT_TRUE(files::grantSelfAccess(paths::NormalPath(file), GENERIC_ALL));
-    EXPECT_FALSE(substitute.security(file)->dacl.has_value());
-    EXPECT_EQ(substitute.security(file)->owner, kUser);
 
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
     EXPECT_TRUE(files::clearAttributes(paths::NormalPath(file), false));
@@ -183,8 +149,6 @@ TEST(FileHelpers, GrantKeepsDenyEntriesFirstAndClearAttributes) {
     substitute.failNext(Call::setFileAttributes, file, ERROR_ACCESS_DENIED);
     ASSERT_TRUE(SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_SYSTEM));
     EXPECT_FALSE(files::clearAttributes(paths::NormalPath(file), true));
-    substitute.failNext(Call::setSecurityInfo, file, ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(files::grantSelfAccess(paths::NormalPath(file), GENERIC_ALL));
     EXPECT_THROW(files::requireAttributes(paths::NormalPath(tree.path(L"missing")), 0), RunTime::PathNotFoundException);
     EXPECT_EQ(files::getAttributes(paths::NormalPath(tree.path(L"missing")), 0), INVALID_FILE_ATTRIBUTES);
 }

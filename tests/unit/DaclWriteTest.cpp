@@ -141,6 +141,32 @@ TEST_F(DaclWriteTest, AnAddedEntryFollowsTheExplicitDenialsOnly) {
     EXPECT_EQ(info.dacl.at(1), Ace::allowed(0x10, userSid()));
 }
 
+// The recovery of a refused administrator: it becomes the owner and grants its own user access,
+// after the explicit denials and with the DACL's protection kept.
+TEST_F(DaclWriteTest, ASelfGrantKeepsDenyEntriesFirst) {
+    substitute.token().privileges.clear(); // SeTakeOwnershipPrivilege not held: the owner is set anyway
+    // A protected DACL: deny Everyone write, allow Administrators.
+    const Acl dacl =
+        aclOf({Ace::denied(FILE_WRITE_DATA, everyoneSid()), Ace::allowed(GENERIC_READ, administratorsGroup())});
+    substitute.setSecurity(kPath, {administratorsGroup(), administratorsGroup(), bytesOf(dacl), true});
+
+    EXPECT_TRUE(grantSelfAccess(kPath, 0x1));
+    SecurityInfo info = readSecurity(kPath);
+    EXPECT_TRUE(info.protectedDacl);
+    ASSERT_EQ(info.dacl.count(), 3u);
+    EXPECT_TRUE(info.dacl.at(0).isDeny());
+    EXPECT_EQ(info.dacl.at(1), Ace::allowed(0x1, userSid()));
+
+    // A NULL DACL already lets everyone in: it is not narrowed to one entry.
+    substitute.setSecurity(kPath, {administratorsGroup(), administratorsGroup(), std::nullopt, false});
+    EXPECT_TRUE(grantSelfAccess(kPath, GENERIC_ALL));
+    EXPECT_FALSE(substitute.security(kPath)->dacl.has_value());
+    EXPECT_EQ(substitute.security(kPath)->owner, userSid());
+
+    substitute.failNext(Call::setSecurityInfo, kPath, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(grantSelfAccess(kPath, GENERIC_ALL));
+}
+
 } // namespace
 
 namespace {

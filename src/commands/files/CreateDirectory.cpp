@@ -5,6 +5,7 @@
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "platform/Platform.h"
+#include "security/DaclWrite.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,7 +19,7 @@ void createDirectory(const paths::NormalPath& path, SECURITY_ATTRIBUTES* securit
         if (error == ERROR_SUCCESS) return;
         if (error == ERROR_ACCESS_DENIED && attempt < budget) {
             paths::NormalPath parent = path.parent();
-            if (parent.empty() || !grantSelfAccess(parent, GENERIC_ALL))
+            if (parent.empty() || !security::grantSelfAccess(parent, GENERIC_ALL))
                 raiseRunTimeError(ERROR_ACCESS_DENIED, L"Unable to create file '%s'", text::displayPath(path));
             continue;
         }

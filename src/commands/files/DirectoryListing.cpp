@@ -5,6 +5,7 @@
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "platform/Platform.h"
+#include "security/DaclWrite.h"
 
 namespace files {
 namespace {
@@ -73,7 +74,7 @@ DirectoryListing listDirectory(const paths::NormalPath& input) {
             return listing;
         if (error == ERROR_ACCESS_DENIED && round < kAccessRounds) {
             paths::NormalPath target = pathExists(listing.path) ? listing.path : listing.path.parent();
-            if (!target.empty() && grantSelfAccess(target, GENERIC_ALL)) continue;
+            if (!target.empty() && security::grantSelfAccess(target, GENERIC_ALL)) continue;
         }
         raiseRunTimeError(error, L"Unable to read directory (%s)", text::displayPath(listing.path));
     }

@@ -6,7 +6,6 @@
 #include "identity/Administrators.h"
 #include "platform/Platform.h"
 #include "security/DaclWrite.h"
-#include "security/Token.h"
 
 #include <algorithm>
 
@@ -31,7 +30,7 @@ DWORD queryAttributes(const paths::NormalPath& path, int attempts, bool missingR
         if (error == ERROR_SUCCESS) return attributes;
         if (!missingRaises && isMissing(error)) return INVALID_FILE_ATTRIBUTES;
         // A grant that leaves no attempt to use it still ends in the refusal, never in "missing".
-        if (error == ERROR_ACCESS_DENIED && grantSelfAccess(path, GENERIC_ALL) && attempt < budget) continue;
+        if (error == ERROR_ACCESS_DENIED && security::grantSelfAccess(path, GENERIC_ALL) && attempt < budget) continue;
         raiseRunTimeError(error, L"Unable to get file (%s) attributes", displayPath(path));
     }
 }
@@ -46,19 +45,6 @@ bool exists(const paths::NormalPath& path) { return getAttributes(path, 15) != I
 bool isDirectory(const paths::NormalPath& path) {
     DWORD attributes = getAttributes(path, 15);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool grantSelfAccess(const paths::NormalPath& path, DWORD mask) {
-    try {
-        security::takeOwnership(path);
-        // The thread's user after the identity switch: that is who asks again.
-        security::addAllowedEntry(path, security::Token::caller(TOKEN_QUERY).user(), mask);
-        return true;
-    } catch (const RunTime::AccessDeniedException&) {
-        return false;
-    } catch (const VAccessDeniedException&) {
-        return false;
-    }
 }
 
 bool clearAttributes(const paths::NormalPath& path, bool alsoReadOnly) {
@@ -81,10 +67,10 @@ bool clearAttributes(const paths::NormalPath& path, bool alsoReadOnly) {
 
 bool recoverAccess(const paths::NormalPath& source, const paths::NormalPath& destination, DWORD error) {
     if (error != ERROR_ACCESS_DENIED) return false;
-    if (!grantSelfAccess(source, GENERIC_ALL) || !clearAttributes(source, true)) return false;
-    if (exists(destination)) return grantSelfAccess(destination, GENERIC_ALL) && clearAttributes(destination, true);
+    if (!security::grantSelfAccess(source, GENERIC_ALL) || !clearAttributes(source, true)) return false;
+    if (exists(destination)) return security::grantSelfAccess(destination, GENERIC_ALL) && clearAttributes(destination, true);
     paths::NormalPath parent = destination.parent();
-    return !parent.empty() && grantSelfAccess(parent, FILE_LIST_DIRECTORY);
+    return !parent.empty() && security::grantSelfAccess(parent, FILE_LIST_DIRECTORY);
 }
 
 } // namespace files

@@ -17,10 +17,6 @@ DWORD requireAttributes(const paths::NormalPath& path, int attempts);
 bool exists(const paths::NormalPath& path);
 bool isDirectory(const paths::NormalPath& path);
 
-// Takes ownership of the file or directory and adds an access-allowed entry with `mask` for the
-// caller's own user (the thread's after the identity switch). False when a step is refused
-// with access denied; other failures raise.
-bool grantSelfAccess(const paths::NormalPath& path, DWORD mask);
 // Writes the attributes back without hidden and system (and read-only when asked). False when
 // refused with access denied.
 bool clearAttributes(const paths::NormalPath& path, bool alsoReadOnly);

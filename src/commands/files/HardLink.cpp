@@ -6,6 +6,7 @@
 #include "commands/files/FileHelpers.h"
 #include "commands/files/Junction.h"
 #include "platform/Platform.h"
+#include "security/DaclWrite.h"
 
 #include <algorithm>
 
@@ -22,7 +23,7 @@ void createHardLink(const paths::NormalPath& source, const paths::NormalPath& de
         if (error == ERROR_SUCCESS) return;
         if (error == ERROR_ACCESS_DENIED && attempt < budget) {
             paths::NormalPath granted = exists(destination) ? destination : destination.parent();
-            if (!granted.empty() && grantSelfAccess(granted, GENERIC_ALL)) continue;
+            if (!granted.empty() && security::grantSelfAccess(granted, GENERIC_ALL)) continue;
         }
         raiseRunTimeError(error, L"Unable to create hard link from (%s) to (%s)", text::displayPath(source),
                           text::displayPath(destination));

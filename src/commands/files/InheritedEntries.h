@@ -4,15 +4,13 @@
 #include "commands/files/ArrivingTree.h"
 #include "paths/NormalPath.h"
 
-#include <string>
-
 namespace files {
 
-// Sets the entries inherited from `directory`'s DACL on what arrived in it: on every file that
-// arrived, and on every folder that arrived on which the thread holds WRITE_DAC, descending into
-// those (never into reparse points, which are never written either) and setting what they pass
-// on all below them. A folder that received entries keeps its own list, and what arrived in it
-// inherits from that list; the entries that were there before keep theirs.
+// Sets the entries inherited from `directory`'s DACL on what arrived in it (security::handDown
+// with the inheritance rules): on every file that arrived, and on every folder that arrived on
+// which the thread holds WRITE_DAC, descending into those and setting what they pass on all below
+// them. A folder that received entries keeps its own list, and what arrived in it inherits from
+// that list; the entries that were there before keep theirs.
 void reapplyInheritedEntries(const paths::NormalPath& directory, const ArrivingTree& arrived);
 
 } // namespace files

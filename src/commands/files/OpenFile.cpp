@@ -5,6 +5,7 @@
 #include "commands/PathPolicy.h"
 #include "commands/files/FileHelpers.h"
 #include "platform/Platform.h"
+#include "security/DaclWrite.h"
 
 #include <algorithm>
 
@@ -17,10 +18,10 @@ bool creates(DWORD disposition) {
 
 // The grant that may let the next open pass; false when there is none to make or it was refused.
 bool recover(const paths::NormalPath& path, DWORD access, DWORD disposition) {
-    if (exists(path)) return grantSelfAccess(path, access);
+    if (exists(path)) return security::grantSelfAccess(path, access);
     if (!creates(disposition)) return false;
     paths::NormalPath parent = path.parent();
-    return !parent.empty() && grantSelfAccess(parent, GENERIC_ALL);
+    return !parent.empty() && security::grantSelfAccess(parent, GENERIC_ALL);
 }
 
 } // namespace

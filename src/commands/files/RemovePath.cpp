@@ -8,6 +8,7 @@
 #include "commands/files/MoveToTemporaryName.h"
 #include "commands/files/TrashDirectory.h"
 #include "platform/Platform.h"
+#include "security/DaclWrite.h"
 
 #include <algorithm>
 
@@ -32,7 +33,7 @@ bool isVanished(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == 
 // grant that fails (ownership refused) must not keep it. A grant may then allow the clearing.
 bool recoverDeletion(const paths::NormalPath& path) {
     bool cleared = clearAttributes(path, true);
-    bool granted = grantSelfAccess(path, GENERIC_ALL);
+    bool granted = security::grantSelfAccess(path, GENERIC_ALL);
     if (granted && !cleared) cleared = clearAttributes(path, true);
     return cleared || granted;
 }

@@ -8,6 +8,7 @@
 #include "commands/files/RemovePath.h"
 #include "commands/files/TrashClaim.h"
 #include "commands/files/TrashDirectory.h"
+#include "security/DaclWrite.h"
 
 #include <algorithm>
 #include <exception>
@@ -22,7 +23,7 @@ std::wstring purgeUnlessLive(const paths::NormalPath& path, DWORD attributes) {
     TrashClaim claim;
     DWORD error = TrashClaim::take(path, claim);
     // The item's own access list may refuse the administrator; a live mark is never refused so.
-    if (error == ERROR_ACCESS_DENIED && grantSelfAccess(path, GENERIC_ALL)) error = TrashClaim::take(path, claim);
+    if (error == ERROR_ACCESS_DENIED && security::grantSelfAccess(path, GENERIC_ALL)) error = TrashClaim::take(path, claim);
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
     try {
         if (error) raiseRunTimeError(error, L"Unable to open (%s)", path.display());
