@@ -442,6 +442,15 @@ TEST_F(UnpackArchiveTest, BombsStopAtTheLimitsWithNothingLeft) {
     EXPECT_EQ(run({L"unpack-archive", upload(L"site.zip"), site(L"example.com\\httpdocs\\ok")}).out, "");
 }
 
+TEST_F(UnpackArchiveTest, ARunPastTheTimeLimitIsEndedWithNothingLeft) {
+    // Extracting 10,000 files takes the archiver several seconds under Wine.
+    templates.table[L"/MaxSeconds"] = L"1";
+    std::wstring archive = upload(L"wide.tar");
+    TreeSnapshot before = snapshot(tree.root());
+    EXPECT_EQ(run({L"unpack-archive", archive, site(L"example.com\\httpdocs\\wide")}).out, invalid(archive));
+    EXPECT_EQ(snapshot(tree.root()), before);
+}
+
 TEST_F(UnpackArchiveTest, TheLimitsComeFromTheSettingsWithinTheFreeSpace) {
     using files::kFreeSpaceReserve;
     files::UnpackLimits limits = files::unpackLimits(home);
