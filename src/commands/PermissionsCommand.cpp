@@ -68,8 +68,7 @@ int Permissions::start(int argc, wchar_t** argv) {
 }
 
 void Permissions::prepare() {
-    if (isListing(mode) && file.empty())
-        raisePlainError(L"Unable to prepare get permission", {L"", "Permissions::prepare", __LINE__});
+    if (isListing(mode) && file.empty()) raisePlainError(L"Unable to prepare get permission");
     checkInputs();
     if (!isListing(mode)) return;
     database_ = openDatabase();
@@ -96,7 +95,7 @@ void Permissions::execute() {
     case ConvertCommon:
         return convertCommon();
     }
-    raisePlainError(L"Unimplemented set permissions command", {L"", "Permissions::execute", __LINE__});
+    raisePlainError(L"Unimplemented set permissions command");
 }
 
 std::vector<AdvancedEntry> Permissions::requestedEntries(const xml::XmlElement& root, bool file) const {
