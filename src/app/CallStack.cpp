@@ -80,12 +80,9 @@ VectoredException::VectoredException() {
     std::lock_guard<std::mutex> lock(registration);
     if (recorders == 0) {
         if (slot == TLS_OUT_OF_INDEXES) slot = TlsAlloc();
-        if (slot == TLS_OUT_OF_INDEXES)
-            raiseOsError(L"Unable to allocate TLS index", GetLastError(), {L"", "VectoredException::VectoredException", __LINE__});
+        if (slot == TLS_OUT_OF_INDEXES) raiseOsError(L"Unable to allocate TLS index", GetLastError());
         handler = AddVectoredExceptionHandler(0, recordException);
-        if (!handler)
-            raiseOsError(L"Unable to add vectored exeception handler", GetLastError(),
-                         {L"", "VectoredException::VectoredException", __LINE__});
+        if (!handler) raiseOsError(L"Unable to add vectored exeception handler", GetLastError());
     }
     ++recorders;
     TlsSetValue(slot, this);

@@ -2,6 +2,7 @@
 
 #include "app/Text.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -13,6 +14,49 @@ std::wstring vexception::text(bool full) const {
         for (const ErrorContext& c : contexts_)
             out += format(L"\n   at %s(%s line %d)", c.message, c.origin, c.line);
     return out;
+}
+
+std::string ErrorContext::originOf(std::string_view name) {
+    // GCC names a function as its declaration reads, "std::wstring ns::C::f(int) const [with T =
+    // int]", and a lambda as "ns::C::f(int)::<lambda()>"; the origin is the qualified name alone.
+    name = name.substr(0, std::min(name.find("::<lambda"), name.find(" [with ")));
+    // The parameter list: the last parenthesis closed at the top level and its opening one.
+    size_t close = name.rfind(')');
+    if (close != name.npos) {
+        int depth = 0;
+        for (size_t i = close + 1; i-- > 0;) {
+            if (name[i] == ')') ++depth;
+            if (name[i] == '(' && --depth == 0) {
+                name = name.substr(0, i);
+                break;
+            }
+        }
+    }
+    // Template arguments of the function itself, then the return type.
+    if (!name.empty() && name.back() == '>') {
+        int depth = 0;
+        for (size_t i = name.size(); i-- > 0;) {
+            if (name[i] == '>') ++depth;
+            if (name[i] == '<' && --depth == 0) {
+                name = name.substr(0, i);
+                break;
+            }
+        }
+    }
+    int depth = 0;
+    for (size_t i = name.size(); i-- > 0;) {
+        if (name[i] == '>' || name[i] == ')') ++depth;
+        if (name[i] == '<' || name[i] == '(') --depth;
+        if (name[i] == ' ' && depth == 0) {
+            name = name.substr(i + 1);
+            break;
+        }
+    }
+    std::string origin(name);
+    constexpr std::string_view kAnonymous = "{anonymous}::";
+    for (size_t at; (at = origin.find(kAnonymous)) != origin.npos;)
+        origin.erase(at, kAnonymous.size());
+    return origin;
 }
 
 RunTime::NotAllowedException::NotAllowedException(std::wstring message, int)

@@ -4,15 +4,41 @@
 #include <exception>
 #include "app/Format.h"
 
+#include <source_location>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <windows.h>
 
 // One step of the way an exception took outward: the guarded block's message, its origin
 // ("Class::method") and its source line.
+//
+// A context whose origin and line callers rely on (the panel reads them in logs and error
+// documents) is written out from named constants. Any other context is made where the failure is
+// raised: its line is the raising call's, and its origin the one named there or else the
+// enclosing function's. A helper that raises for its callers takes an `ErrorContext where = {}`
+// so that the context names the caller.
 struct ErrorContext {
+    ErrorContext(std::wstring message, std::string origin, int line)
+        : message(std::move(message)), origin(std::move(origin)), line(line) {}
+    ErrorContext(std::wstring message, const char* origin,
+                 std::source_location where = std::source_location::current())
+        : message(std::move(message)), origin(origin), line(static_cast<int>(where.line())) {}
+    ErrorContext(const char* origin, std::source_location where = std::source_location::current())
+        : ErrorContext(std::wstring(), origin, where) {}
+    explicit ErrorContext(std::wstring message, std::source_location where = std::source_location::current())
+        : message(std::move(message)), origin(originOf(where.function_name())),
+          line(static_cast<int>(where.line())) {}
+    ErrorContext(std::source_location where = std::source_location::current())
+        : ErrorContext(std::wstring(), where) {}
+
+    // "Class::method" (namespaces included) of a function as the compiler names it: without
+    // return type, parameters and template arguments; a lambda counts as the function it is
+    // written in.
+    static std::string originOf(std::string_view functionName);
+
     std::wstring message;
     std::string origin;
     int line = 0;
@@ -181,10 +207,10 @@ template <class... Args> [[noreturn]] void raiseRunTimeError(DWORD code, std::ws
 
 // Raise an OS error: the vosexception subclass chosen by the code, its message the system text,
 // " (Error code %d)" and, when given, " at " and what.
-[[noreturn]] void raiseOsError(const std::wstring& what, DWORD code, ErrorContext context);
+[[noreturn]] void raiseOsError(const std::wstring& what, DWORD code, ErrorContext context = {});
 
 // Raise a plain error.
-[[noreturn]] void raisePlainError(const std::wstring& message, ErrorContext context);
+[[noreturn]] void raisePlainError(const std::wstring& message, ErrorContext context = {});
 
 // The message of a caught failure of any class, for reports that name a failure after handling
 // another (a rollback that failed, say).

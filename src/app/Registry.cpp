@@ -21,7 +21,7 @@ std::optional<DWORD> readDword(const wchar_t* name) {
     DWORD type = 0, value = 0, size = sizeof value;
     LONG rc = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     if (rc == ERROR_MORE_DATA || (rc == ERROR_SUCCESS && (type != REG_DWORD || size != sizeof value)))
-        raisePlainError(format(L"Registry value %s is not a DWORD", name), {L"", "config::readDword", __LINE__});
+        raisePlainError(format(L"Registry value %s is not a DWORD", name));
     if (rc != ERROR_SUCCESS) return std::nullopt;
     return value;
 }

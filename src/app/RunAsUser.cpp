@@ -11,6 +11,15 @@
 #include <windows.h>
 
 namespace RunTime {
+namespace {
+
+// The run frame's contexts, as the panel's logs and the debug output have always shown them.
+constexpr const char* kRunOrigin = "RunTime::RunAsUser::run";
+constexpr int kRecorderLine = 286;
+constexpr int kExecuteLine = 305;
+constexpr int kCallStackLine = 315;
+
+} // namespace
 
 int RunAsUser::go(int, wchar_t**) { return 0; }
 
@@ -25,7 +34,6 @@ void RunAsUser::makeNarrowArguments(int argc, wchar_t** argv) {
 }
 
 int RunAsUser::run(int argc, wchar_t** argv, bool runAsFlag) {
-    static constexpr const char* origin = "RunTime::RunAsUser::run";
     runAsFlag_ = runAsFlag;
     const std::wstring commandLine = GetCommandLineW();
     LogManager& log = LogManager::instance();
@@ -36,7 +44,7 @@ int RunAsUser::run(int argc, wchar_t** argv, bool runAsFlag) {
     std::wstring error;
     std::unique_ptr<VectoredException> recorder;
     try {
-        guarded({L"Initialize vectored exception", origin, 286}, [&] {
+        guarded({L"Initialize vectored exception", kRunOrigin, kRecorderLine}, [&] {
             if (debugflag::query()) recorder = std::make_unique<VectoredException>();
         });
     } catch (const vexception& e) {
@@ -44,7 +52,7 @@ int RunAsUser::run(int argc, wchar_t** argv, bool runAsFlag) {
     }
 
     try {
-        guarded({format(L"execute %s", commandLine), origin, 305}, [&] {
+        guarded({format(L"execute %s", commandLine), kRunOrigin, kExecuteLine}, [&] {
             if (wantsNarrowArguments) makeNarrowArguments(argc, argv);
             int rest = argc > 0 ? argc - 1 : 0;
             wchar_t** restv = argc > 0 ? argv + 1 : argv;
@@ -60,7 +68,7 @@ int RunAsUser::run(int argc, wchar_t** argv, bool runAsFlag) {
     if (!error.empty()) {
         if (recorder) {
             try {
-                guarded({L"Get call stack", origin, 315}, [&] {
+                guarded({L"Get call stack", kRunOrigin, kCallStackLine}, [&] {
                     if (error.back() != L'\n') error += L"\n";
                     error += recorder->text();
                 });

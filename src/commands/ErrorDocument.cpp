@@ -10,6 +10,11 @@
 namespace xmlerror {
 namespace {
 
+// Where making the error document fails, as the panel's logs have always shown it.
+constexpr const char* kDocumentOrigin = "resultXmlError";
+constexpr int kCreateLine = 128;
+constexpr int kLoadLine = 130;
+
 struct Entry {
     const wchar_t* code;
     const wchar_t* text;
@@ -87,10 +92,12 @@ void setErrorAttributes(IXMLDOMElement* element, int number, const std::wstring&
 std::wstring errorDocument(int number, const std::wstring& message) {
     com::Ptr<IXMLDOMDocument> document;
     HRESULT hr = com::createInstance(L"Msxml2.DOMDocument", document);
-    if (FAILED(hr)) raisePlainError(L"Unable to create Msxml2.DOMDocument", {L"", "resultXmlError", 128});
+    if (FAILED(hr))
+        raisePlainError(L"Unable to create Msxml2.DOMDocument", {L"", kDocumentOrigin, kCreateLine});
     VARIANT_BOOL loaded = VARIANT_FALSE;
     hr = document->loadXML(com::Bstr(L"<XmlError/>").get(), &loaded);
-    if (FAILED(hr) || loaded != VARIANT_TRUE) raisePlainError(L"Unable to loadXML <XmlError/>", {L"", "resultXmlError", 130});
+    if (FAILED(hr) || loaded != VARIANT_TRUE)
+        raisePlainError(L"Unable to loadXML <XmlError/>", {L"", kDocumentOrigin, kLoadLine});
     com::Ptr<IXMLDOMElement> root;
     com::check(document->get_documentElement(root.receive()));
     setErrorAttributes(root.get(), number, message);

@@ -4,6 +4,17 @@
 
 #include <algorithm>
 
+namespace {
+
+// Where a parameter refusal is raised, as the panel's logs have always shown it.
+constexpr const char* kCheckOrigin = "Params::check";
+constexpr int kMissingLine = 85;
+constexpr int kUnexpectedLine = 118;
+constexpr const char* kReportOrigin = "Params::reportMissingParameter";
+constexpr int kReportLine = 38;
+
+} // namespace
+
 Params::Params(int count, wchar_t** arguments) {
     for (int i = 0; i < count; ++i) {
         std::wstring argument = arguments[i];
@@ -29,7 +40,7 @@ void Params::check(const NameList& required, const NameList& optional) const {
     for (const std::wstring& name : required)
         if (!has(name))
             throw vexception(L"Missing required parameter " + name + L". " + help(required, optional),
-                             {L"", "Params::check", 85});
+                             {L"", kCheckOrigin, kMissingLine});
     auto listed = [](const NameList& list, const std::wstring& name) {
         return std::find(list.begin(), list.end(), name) != list.end();
     };
@@ -37,7 +48,7 @@ void Params::check(const NameList& required, const NameList& optional) const {
         if (name == L"--internal-package-name") continue;
         if (!listed(required, name) && !listed(optional, name))
             throw vexception(L"Unexpected parameter " + name + L". " + help(required, optional),
-                             {L"", "Params::check", 118});
+                             {L"", kCheckOrigin, kUnexpectedLine});
     }
 }
 
@@ -50,5 +61,5 @@ std::wstring Params::value(const std::wstring& name, bool required, const std::w
 
 void Params::reportMissingParameter(const std::wstring& name, const NameList& required, const NameList& optional) {
     throw vexception(L"Missing required parameter " + name + L". " + help(required, optional),
-                     {L"", "Params::reportMissingParameter", 38});
+                     {L"", kReportOrigin, kReportLine});
 }

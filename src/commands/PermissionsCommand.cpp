@@ -67,8 +67,7 @@ int Permissions::start(int argc, wchar_t** argv) {
 }
 
 void Permissions::prepare() {
-    if (isListing(mode) && file.empty())
-        raisePlainError(L"Unable to prepare get permission", {L"", "Permissions::prepare", __LINE__});
+    if (isListing(mode) && file.empty()) raisePlainError(L"Unable to prepare get permission");
     checkInputs();
     if (!isListing(mode)) return;
     database_ = openDatabase();
@@ -95,7 +94,7 @@ void Permissions::execute() {
     case ConvertCommon:
         return convertCommon();
     }
-    raisePlainError(L"Unimplemented set permissions command", {L"", "Permissions::execute", __LINE__});
+    raisePlainError(L"Unimplemented set permissions command");
 }
 
 void Permissions::setPermissions() {

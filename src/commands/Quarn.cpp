@@ -7,6 +7,14 @@
 
 extern "C" WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR c);
 
+namespace {
+
+// The dispatcher's context, as the panel's logs and the debug output have always shown it.
+constexpr const char* kStartOrigin = "Quarn::start";
+constexpr int kStartLine = 4032;
+
+} // namespace
+
 const wchar_t* const Quarn::kUsage = L"Usage: quarn user [OPTIONS]...\n\n"
                                      L"  cat             list file\n"
                                      L"  cp              copy files or directories\n"
@@ -44,7 +52,7 @@ int Quarn::start(int argc, wchar_t** argv) {
     account_ = argv[0];
     command_ = argv[1];
     TarnisSrvClient::SettingsMemo settings; // one request of the panel: its settings hold still
-    return guarded({format(L"execute command %s", command_), "Quarn::start", 4032},
+    return guarded({format(L"execute command %s", command_), kStartOrigin, kStartLine},
                    [&] { return go(argc - 1, argv + 1); });
 }
 

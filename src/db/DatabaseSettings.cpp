@@ -41,8 +41,7 @@ unsigned parsePort(const std::wstring& text) {
         }
         value = value * 10 + static_cast<unsigned long>(c - L'0');
     }
-    if (!valid || value == 0 || value > 65535)
-        raisePlainError(format(L"Invalid database port %s", text), {L"", "DatabaseSettings::read", __LINE__});
+    if (!valid || value == 0 || value > 65535) raisePlainError(format(L"Invalid database port %s", text));
     return static_cast<unsigned>(value);
 }
 

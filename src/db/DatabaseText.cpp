@@ -30,7 +30,7 @@ std::string toDatabaseText(std::wstring_view text) {
             c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<uint32_t>(text[i + 1]) - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
-            raisePlainError(L"Invalid UTF-16 text for the database", {L"", "db::toDatabaseText", __LINE__});
+            raisePlainError(L"Invalid UTF-16 text for the database");
         }
         ucs4.push_back(c);
     }
@@ -45,8 +45,7 @@ std::string toDatabaseText(std::wstring_view text) {
             size_t written = 0;
             std::unique_ptr<char, IdnFree> utf8(stringprep_ucs4_to_utf8(
                 ucs4.data() + start, static_cast<ssize_t>(end - start), nullptr, &written));
-            if (!utf8)
-                raisePlainError(L"Unable to convert text to UTF-8", {L"", "db::toDatabaseText", __LINE__});
+            if (!utf8) raisePlainError(L"Unable to convert text to UTF-8");
             result.append(utf8.get(), written);
         }
         if (end == ucs4.size()) return result;

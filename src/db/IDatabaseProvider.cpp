@@ -8,6 +8,8 @@
 namespace db {
 namespace {
 
+// Where an unknown provider name fails, as the panel's logs have always shown it.
+constexpr const char* kCreateOrigin = "IDatabaseProvider::Create";
 constexpr int kCreateLine = 109;
 
 } // namespace
@@ -16,8 +18,7 @@ std::unique_ptr<IDatabaseProvider> IDatabaseProvider::create(const std::wstring&
     if (name.empty() || name == L"MySQL") return std::make_unique<MySQLDatabaseProvider>();
     if (name == L"MSSQL") return std::make_unique<MSSQLDatabaseProvider>();
     if (name == L"Jet") return std::make_unique<JetDatabaseProvider>();
-    raisePlainError(L"Unable to build database provider " + name,
-                    {L"", "IDatabaseProvider::Create", kCreateLine});
+    raisePlainError(L"Unable to build database provider " + name, {L"", kCreateOrigin, kCreateLine});
 }
 
 } // namespace db

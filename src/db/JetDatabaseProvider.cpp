@@ -19,8 +19,7 @@ bool isLocalHost(const std::wstring& host) {
 } // namespace
 
 void JetDatabaseProvider::connect(const DatabaseSettings& settings) {
-    if (!isLocalHost(settings.host))
-        raisePlainError(L"Jet support only local databases", {L"", "JetDatabaseProvider::connect", __LINE__});
+    if (!isLocalHost(settings.host)) raisePlainError(L"Jet support only local databases");
     VADODatabaseProvider::connect(settings);
 }
 

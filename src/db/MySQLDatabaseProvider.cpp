@@ -35,8 +35,8 @@ bool runSetup(MYSQL* handle, const char* statement) {
 
 } // namespace
 
-MYSQL* MySQLDatabaseProvider::handle(const char* origin) const {
-    if (!connection_) raisePlainError(L"Not connected to the database", {L"", origin, __LINE__});
+MYSQL* MySQLDatabaseProvider::handle(ErrorContext where) const {
+    if (!connection_) raisePlainError(L"Not connected to the database", std::move(where));
     return connection_.get();
 }
 
@@ -58,8 +58,7 @@ void MySQLDatabaseProvider::connect(const DatabaseSettings& settings) {
     auto failSetup = [&](const wchar_t* step) {
         connectError_ = text::fromAnsi(mysql_error(fresh.get()));
         throw VDatabase::ConnectException(
-            format(L"Failed to connect to database: %s: %s", step, connectError_),
-            {L"", kConnectOrigin, __LINE__});
+            format(L"Failed to connect to database: %s: %s", step, connectError_), kConnectOrigin);
     };
     if (!runSetup(fresh.get(), "SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED"))
         failSetup(L"SET SESSION TRANSACTION ISOLATION LEVEL READ UNCOMMITTED");
@@ -78,7 +77,8 @@ bool MySQLDatabaseProvider::isConnected() {
 }
 
 void MySQLDatabaseProvider::send(const std::wstring& text, const std::string& utf8, const wchar_t* what,
-                                 const char* origin, int line) {
+                                 ErrorContext where) {
+    const char* origin = where.origin.c_str();
     MYSQL* h = handle(origin);
     if (mysql_real_query(h, utf8.data(), static_cast<unsigned long>(utf8.size())) == 0) return;
     if (connectionLost(mysql_errno(h)) && reconnect_) {
@@ -89,12 +89,12 @@ void MySQLDatabaseProvider::send(const std::wstring& text, const std::string& ut
     }
     raisePlainError(format(L"%s %s: MySQLDatabaseProvider error %u:%s", what, text, mysql_errno(h),
                            fromDatabaseText(mysql_error(h))),
-                    {L"", origin, line});
+                    std::move(where));
 }
 
 std::unique_ptr<IDatabaseRecordSet> MySQLDatabaseProvider::query(const std::wstring& text) {
     LogManager::instance().log(0, L"MySQLDatabaseProvider Query: %s", text);
-    send(text, toDatabaseText(text), L"Can't query", kQueryOrigin, kQueryLine);
+    send(text, toDatabaseText(text), L"Can't query", {L"", kQueryOrigin, kQueryLine});
     MySqlResult result(mysql_store_result(connection_.get()));
     if (!result) raisePlainError(L"Can't get result for query", {L"", kQueryOrigin, kResultLine});
     return std::make_unique<VMySQLRecordSet>(std::move(result));
@@ -102,19 +102,17 @@ std::unique_ptr<IDatabaseRecordSet> MySQLDatabaseProvider::query(const std::wstr
 
 void MySQLDatabaseProvider::execute(const std::wstring& text) {
     LogManager::instance().log(0, L"MySQLDatabaseProvider Execute: %s", text);
-    send(text, toDatabaseText(text), L"Can't execute", kExecuteOrigin, __LINE__);
+    send(text, toDatabaseText(text), L"Can't execute", kExecuteOrigin);
     MySqlResult ignored(mysql_store_result(connection_.get()));
 }
 
 std::wstring MySQLDatabaseProvider::escape(const std::wstring& text) {
-    MYSQL* h = handle("MySQLDatabaseProvider::escape");
+    MYSQL* h = handle();
     std::string utf8 = toDatabaseText(text);
     std::vector<char> buffer(utf8.size() * 2 + 1);
     unsigned long length =
         mysql_real_escape_string(h, buffer.data(), utf8.data(), static_cast<unsigned long>(utf8.size()));
-    if (length == static_cast<unsigned long>(-1))
-        raisePlainError(L"Unable to escape text for the database",
-                        {L"", "MySQLDatabaseProvider::escape", __LINE__});
+    if (length == static_cast<unsigned long>(-1)) raisePlainError(L"Unable to escape text for the database");
     return fromDatabaseText(std::string_view(buffer.data(), length));
 }
 
@@ -124,7 +122,7 @@ std::wstring MySQLDatabaseProvider::readVersion(MYSQL* h) {
         MYSQL_ROW row = result ? mysql_fetch_row(result.get()) : nullptr;
         if (row && row[0]) return fromDatabaseText(row[0]);
     }
-    raisePlainError(L"Unable to get MySQLDatabaseProvider version", {L"", kVersionOrigin, __LINE__});
+    raisePlainError(L"Unable to get MySQLDatabaseProvider version", kVersionOrigin);
 }
 
 std::wstring MySQLDatabaseProvider::version() {

@@ -1,5 +1,6 @@
 // The panel database on a MySQL (or MariaDB) server, through the MySQL client library.
 #pragma once
+#include "app/Exceptions.h"
 #include "db/IDatabaseProvider.h"
 #include "db/MySqlHandles.h"
 
@@ -25,11 +26,10 @@ public:
     static bool supportsSetNames(const std::wstring& serverVersion);
 
 private:
-    MYSQL* handle(const char* origin) const;
+    MYSQL* handle(ErrorContext where = {}) const;
     // Sends the text; one reconnect when the connection turns out lost. Raises "WHAT TEXT: ..."
-    // on failure.
-    void send(const std::wstring& text, const std::string& utf8, const wchar_t* what, const char* origin,
-              int line);
+    // on failure, in the context given.
+    void send(const std::wstring& text, const std::string& utf8, const wchar_t* what, ErrorContext where);
     static std::wstring readVersion(MYSQL* handle);
 
     MySqlConnection connection_;

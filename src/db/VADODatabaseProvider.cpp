@@ -9,6 +9,8 @@ namespace db {
 namespace {
 
 constexpr long kStateOpen = 1;
+// The origin the panel's logs have always shown for a connection that failed to open.
+constexpr const char* kConnectOrigin = "VADODatabaseProvider::connect";
 
 std::wstring comErrorText(const _com_error& e) {
     _bstr_t description = e.Description();
@@ -66,7 +68,7 @@ void VADODatabaseProvider::connect(const DatabaseSettings& settings) {
     auto fail = [&](const std::wstring& reason) {
         lastError_ = reason;
         raisePlainError(format(L"Unable to ADO conect with connection string: %s", maskPassword(text)),
-                        {reason, "VADODatabaseProvider::connect", __LINE__});
+                        {reason, kConnectOrigin});
     };
     Dispatch fresh = Dispatch::create(L"ADODB.Connection");
     if (!fresh) fail(L"ADO is not installed");
@@ -93,28 +95,24 @@ bool VADODatabaseProvider::isConnected() {
 
 std::unique_ptr<IDatabaseRecordSet> VADODatabaseProvider::query(const std::wstring& text) {
     LogManager::instance().log(0, L"ADO query: %s", text);
-    if (!connection_)
-        raisePlainError(L"Not connected to the database", {L"", "VADODatabaseProvider::query", __LINE__});
+    if (!connection_) raisePlainError(L"Not connected to the database");
     try {
         return std::make_unique<VADORecordSetProvider>(
             connection_.getObject(L"Execute", {_variant_t(text.c_str())}));
     } catch (const _com_error& e) {
         lastError_ = comErrorText(e);
-        raisePlainError(format(L"Can't query %s: %s", text, lastError_),
-                        {L"", "VADODatabaseProvider::query", __LINE__});
+        raisePlainError(format(L"Can't query %s: %s", text, lastError_));
     }
 }
 
 void VADODatabaseProvider::execute(const std::wstring& text) {
     LogManager::instance().log(0, L"ADO query: %s", text);
-    if (!connection_)
-        raisePlainError(L"Not connected to the database", {L"", "VADODatabaseProvider::execute", __LINE__});
+    if (!connection_) raisePlainError(L"Not connected to the database");
     try {
         connection_.call(L"Execute", {_variant_t(text.c_str())});
     } catch (const _com_error& e) {
         lastError_ = comErrorText(e);
-        raisePlainError(format(L"Can't execute %s: %s", text, lastError_),
-                        {L"", "VADODatabaseProvider::execute", __LINE__});
+        raisePlainError(format(L"Can't execute %s: %s", text, lastError_));
     }
 }
 
@@ -132,8 +130,7 @@ std::wstring VADODatabaseProvider::version() {
         Dispatch property = connection_.getObject(L"Properties", {_variant_t(L"DBMS Version")});
         return VADORecordSetProvider::text(property.get(L"Value")).value_or(L"");
     } catch (const _com_error& e) {
-        raisePlainError(L"Unable to get VADODatabaseProvider version",
-                        {comErrorText(e), "VADODatabaseProvider::version", __LINE__});
+        raisePlainError(L"Unable to get VADODatabaseProvider version", ErrorContext{comErrorText(e)});
     }
 }
 

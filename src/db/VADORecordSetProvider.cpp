@@ -25,8 +25,7 @@ int VADORecordSetProvider::columnIndex(const std::wstring& name) const {
 
 std::optional<std::wstring> VADORecordSetProvider::value(int index) const {
     if (index < 0 || static_cast<size_t>(index) >= columns_.size() || !hasRow())
-        raisePlainError(format(L"No column %d in the current row", index),
-                        {L"", "VADORecordSetProvider::value", __LINE__});
+        raisePlainError(format(L"No column %d in the current row", index));
     return text(fields_.getObject(L"Item", {_variant_t(static_cast<long>(index))}).get(L"Value"));
 }
 

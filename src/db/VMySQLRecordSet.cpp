@@ -21,8 +21,7 @@ int VMySQLRecordSet::columnIndex(const std::wstring& name) const {
 
 std::optional<std::wstring> VMySQLRecordSet::value(int index) const {
     if (!row_ || index < 0 || static_cast<size_t>(index) >= columns_.size())
-        raisePlainError(format(L"No column %d in the current row", index),
-                        {L"", "VMySQLRecordSet::value", __LINE__});
+        raisePlainError(format(L"No column %d in the current row", index));
     if (!row_[index]) return std::nullopt;
     return fromDatabaseText(std::string_view(row_[index], lengths_[index]));
 }

@@ -4,18 +4,20 @@
 
 namespace {
 
+// Where a query for an unknown column fails, as the panel's logs have always shown it.
+constexpr const char* kLookupOrigin = "VRecordSet::lookup";
 constexpr int kLookupLine = 648;
+constexpr const char* kGetOrigin = "VRecordSet::get";
 constexpr int kGetLine = 629;
 
-int requireColumn(const db::IDatabaseRecordSet& rows, const std::wstring& column, const char* origin,
-                  int line) {
+int requireColumn(const db::IDatabaseRecordSet& rows, const std::wstring& column, ErrorContext where) {
     int index = rows.columnIndex(column);
-    if (index < 0) raisePlainError(L"Unexpected query for column " + column, {L"", origin, line});
+    if (index < 0) raisePlainError(L"Unexpected query for column " + column, std::move(where));
     return index;
 }
 
-void requireRow(const db::IDatabaseRecordSet& rows, const char* origin) {
-    if (!rows.hasRow()) raisePlainError(L"No current row in the query result", {L"", origin, __LINE__});
+void requireRow(const db::IDatabaseRecordSet& rows, ErrorContext where = {}) {
+    if (!rows.hasRow()) raisePlainError(L"No current row in the query result", std::move(where));
 }
 
 } // namespace
@@ -23,8 +25,8 @@ void requireRow(const db::IDatabaseRecordSet& rows, const char* origin) {
 VRecordSet::VRecordSet(std::unique_ptr<db::IDatabaseRecordSet> rows) : rows_(std::move(rows)) {}
 
 bool VRecordSet::lookup(const std::wstring& column, std::wstring& value) const {
-    int index = requireColumn(*rows_, column, "VRecordSet::lookup", kLookupLine);
-    requireRow(*rows_, "VRecordSet::lookup");
+    int index = requireColumn(*rows_, column, {L"", kLookupOrigin, kLookupLine});
+    requireRow(*rows_, kLookupOrigin);
     auto found = rows_->value(index);
     if (!found) return false;
     value = std::move(*found);
@@ -32,12 +34,12 @@ bool VRecordSet::lookup(const std::wstring& column, std::wstring& value) const {
 }
 
 std::wstring VRecordSet::get(const std::wstring& column, const std::wstring& fallback) const {
-    int index = requireColumn(*rows_, column, "VRecordSet::get", kGetLine);
-    requireRow(*rows_, "VRecordSet::get");
+    int index = requireColumn(*rows_, column, {L"", kGetOrigin, kGetLine});
+    requireRow(*rows_, kGetOrigin);
     return rows_->value(index).value_or(fallback);
 }
 
 std::optional<std::wstring> VRecordSet::valueAt(int index) const {
-    requireRow(*rows_, "VRecordSet::valueAt");
+    requireRow(*rows_);
     return rows_->value(index);
 }

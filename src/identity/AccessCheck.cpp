@@ -8,8 +8,6 @@
 namespace identity {
 namespace {
 
-constexpr const char* kOrigin = "identity::accessCheck";
-
 // Reverts an impersonation this check started, also when a failure passes.
 class RevertScope {
 public:
@@ -29,11 +27,10 @@ bool accessCheck(const security::Sid& owner, const security::Sid& group, const s
     if (!token.valid()) {
         security::Token process = security::Token::process(TOKEN_QUERY | TOKEN_DUPLICATE);
         if (DWORD error = p.impersonateLoggedOnUser(process.get()))
-            raiseOsError(L"Unable to impersonate thread", error, {L"", kOrigin, __LINE__});
+            raiseOsError(L"Unable to impersonate thread", error);
         revert.active = true;
         token = security::Token::thread(TOKEN_QUERY, TRUE);
-        if (!token.valid())
-            raiseOsError(L"Unable to open thread token", ERROR_NO_TOKEN, {L"", kOrigin, __LINE__});
+        if (!token.valid()) raiseOsError(L"Unable to open thread token", ERROR_NO_TOKEN);
     }
     security::AbsoluteDescriptor descriptor(owner, group, dacl);
     GENERIC_MAPPING mapping{desired, desired, desired, desired};
@@ -44,7 +41,7 @@ bool accessCheck(const security::Sid& owner, const security::Sid& group, const s
     BOOL status = FALSE;
     if (DWORD error = p.accessCheck(descriptor.get(), token.get(), desired, &mapping, &privileges,
                                     &privilegesSize, &granted, &status))
-        raiseOsError(L"Access check failed", error, {L"", kOrigin, __LINE__});
+        raiseOsError(L"Access check failed", error);
     return status != FALSE;
 }
 

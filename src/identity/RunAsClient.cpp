@@ -7,7 +7,6 @@
 namespace RunTime {
 namespace {
 
-constexpr const char* kOrigin = "RunTime::RunAsUser::RunAsClient::request";
 constexpr uint32_t kMarker = 1;
 constexpr uint32_t kBlockLength = 24;
 // A broken connection found while writing the start of a request is reopened this many times.
@@ -56,15 +55,14 @@ bool RunAsClient::tryWrite(const void* data, DWORD size) {
 }
 
 void RunAsClient::write(const void* data, DWORD size) {
-    if (pipe_->write(data, size, false) != size)
-        raiseOsError(L"Unable to write to pipe", ERROR_BROKEN_PIPE, {L"", kOrigin, __LINE__});
+    if (pipe_->write(data, size, false) != size) raiseOsError(L"Unable to write to pipe", ERROR_BROKEN_PIPE);
 }
 
 void RunAsClient::read(void* data, DWORD size) {
     auto* p = static_cast<BYTE*>(data);
     for (DWORD done = 0; done < size;) {
         DWORD n = pipe_->read(p + done, size - done, false);
-        if (n == 0) raisePlainError(L"Truncated reply of the run-as service", {L"", kOrigin, __LINE__});
+        if (n == 0) raisePlainError(L"Truncated reply of the run-as service");
         done += n;
     }
 }
@@ -78,8 +76,7 @@ void RunAsClient::request(RunAsKind kind, const security::Sid& sid) {
     const uint32_t start[] = {kMarker, static_cast<uint32_t>(kind)};
     for (int reopened = 0;; ++reopened) {
         if (tryWrite(&start[0], 4) && tryWrite(&start[1], 4)) break;
-        if (reopened == kReopenLimit)
-            raiseOsError(L"Unable to write to pipe", ERROR_BROKEN_PIPE, {L"", kOrigin, __LINE__});
+        if (reopened == kReopenLimit) raiseOsError(L"Unable to write to pipe", ERROR_BROKEN_PIPE);
         open();
     }
 
@@ -100,8 +97,7 @@ void RunAsClient::request(RunAsKind kind, const security::Sid& sid) {
         read(&length, sizeof length);
         if (status != 0 && status != 2) {
             if (length > kMaxRunAsReplyText || length % 2 != 0)
-                raisePlainError(format(L"Invalid reply of the run-as service: text of %d bytes", length),
-                                {L"", kOrigin, __LINE__});
+                raisePlainError(format(L"Invalid reply of the run-as service: text of %d bytes", length));
             text.resize(length / 2);
             read(text.data(), length);
             while (!text.empty() && text.back() == L'\0')

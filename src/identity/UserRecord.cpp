@@ -12,6 +12,9 @@
 namespace RunTime::User {
 namespace {
 
+// The origin the panel's logs have always shown for a failed look-up of the account record.
+constexpr const char* kUserInfoOrigin = "RunTime::User::userInfoFromDB";
+
 AccountRecords* installed = nullptr;
 
 long parseId(const std::wstring& login, const std::wstring& value) {
@@ -42,7 +45,7 @@ std::wstring accountQuery(const std::wstring& escapedLogin) {
 
 void userInfoFromDB(const std::wstring& login, long* id, std::wstring* home, std::wstring* password,
                     bool* loginDisabled) {
-    guarded({L"Get user password failed:", "RunTime::User::userInfoFromDB", __LINE__}, [&] {
+    guarded({L"Get user password failed:", kUserInfoOrigin}, [&] {
         try {
             AccountRecords& records = accountRecords();
             std::unique_ptr<AccountRow> row = records.firstRow(accountQuery(records.escape(login)));

@@ -40,13 +40,11 @@ std::optional<std::vector<InheritanceEntry>> AclInheritanceSource::get(const std
                                                                        DWORD aceCount) {
     static std::mutex lock;
     std::lock_guard<std::mutex> hold(lock);
-    return guarded({format(L"Get inheritance source of %s", text::displayPath(path)),
-                    "RunTime::AclInheritanceSource::get", __LINE__},
-                   [&] {
-                       std::string answer = TarnisSrvClient::getInstance().query(
-                           kOperation, vserializer::writer().putText(path).bytes());
-                       return decode(answer, aceCount);
-                   });
+    return guarded(ErrorContext{format(L"Get inheritance source of %s", text::displayPath(path))}, [&] {
+        std::string answer =
+            TarnisSrvClient::getInstance().query(kOperation, vserializer::writer().putText(path).bytes());
+        return decode(answer, aceCount);
+    });
 }
 
 } // namespace RunTime

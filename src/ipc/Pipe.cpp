@@ -10,8 +10,26 @@
 namespace Con {
 namespace {
 
-void checkExact(DWORD done, DWORD size, bool exact, const char* origin, int line) {
-    if (exact && done < size) raisePlainError(format(L"Completed only %d of %d bytes", done, size), {L"", origin, line});
+// The origins a pipe failure names: the services' logs have always shown these method names
+// ("resert" as spelt there), whatever the functions of this file are called.
+constexpr const char* kOverlappedOrigin = "Con::Overlapped::Overlapped";
+constexpr const char* kResetOrigin = "Con::Overlapped::resert";
+constexpr const char* kReadOrigin = "Con::Pipe::read";
+constexpr const char* kWriteOrigin = "Con::Pipe::write";
+constexpr const char* kCloneOrigin = "Con::Pipe::Pipe";
+constexpr const char* kServerCreateOrigin = "Con::ServerPipe::create";
+constexpr const char* kClientCreateOrigin = "Con::ClientPipe::create";
+constexpr const char* kServerOverlappedCreateOrigin = "Con::ServerOverlappedPipe::create";
+constexpr const char* kServerOverlappedConnectOrigin = "Con::ServerOverlappedPipe::connect";
+constexpr const char* kClientOverlappedCreateOrigin = "Con::ClientOverlappedPipe::create";
+constexpr const char* kBeginReadOrigin = "Con::OverlappedPipe::beginRead";
+constexpr const char* kBeginWriteOrigin = "Con::OverlappedPipe::beginWrite";
+constexpr const char* kCompleteOrigin = "Con::OverlappedPipe::complete";
+constexpr const char* kInternalCompleteOrigin = "Con::OverlappedPipe::internalComplete";
+
+void checkExact(DWORD done, DWORD size, bool exact, ErrorContext where) {
+    if (exact && done < size)
+        raisePlainError(format(L"Completed only %d of %d bytes", done, size), std::move(where));
 }
 
 // Opens the client end of a pipe with a bounded number of attempts; a busy pipe is waited for.
@@ -25,22 +43,21 @@ HANDLE connectPipe(const std::wstring& name, DWORD access, DWORD readMode, int a
         if (pipe) {
             DWORD mode = readMode;
             if (!SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr))
-                raiseOsError(L"Unable to set mode of pipe " + name, GetLastError(), {L"", origin, __LINE__});
+                raiseOsError(L"Unable to set mode of pipe " + name, GetLastError(), origin);
             return pipe.release();
         }
         DWORD error = GetLastError();
-        if (error != ERROR_PIPE_BUSY) raiseOsError(L"Unable to connect to pipe " + name, error, {L"", origin, __LINE__});
+        if (error != ERROR_PIPE_BUSY) raiseOsError(L"Unable to connect to pipe " + name, error, origin);
         if (!WaitNamedPipeW(name.c_str(), 1000)) alertableSleep(50);
     }
-    raisePlainError(L"Unable to connect to pipe " + name, {L"", origin, __LINE__});
+    raisePlainError(L"Unable to connect to pipe " + name, origin);
 }
 
 HANDLE createPipe(const std::wstring& name, const PipeOptions& options, DWORD extraOpenMode, const char* origin) {
     HANDLE pipe = CreateNamedPipeW(name.c_str(), options.openMode | extraOpenMode, options.pipeMode,
                                    options.maxInstances, options.outBufferSize, options.inBufferSize,
                                    options.defaultTimeOut, options.security);
-    if (pipe == INVALID_HANDLE_VALUE)
-        raiseOsError(L"Unable to create pipe " + name, GetLastError(), {L"", origin, __LINE__});
+    if (pipe == INVALID_HANDLE_VALUE) raiseOsError(L"Unable to create pipe " + name, GetLastError(), origin);
     return pipe;
 }
 
@@ -92,20 +109,19 @@ void alertableSleep(DWORD milliseconds) {
 
 Overlapped::Overlapped() {
     event_.reset(CreateEventW(nullptr, TRUE, TRUE, nullptr));
-    if (!event_) raiseOsError(L"Unable to create event", GetLastError(), {L"", "Con::Overlapped::Overlapped", __LINE__});
+    if (!event_) raiseOsError(L"Unable to create event", GetLastError(), kOverlappedOrigin);
     overlapped_.hEvent = event_.get();
 }
 
 Overlapped::Overlapped(const Overlapped& other) : overlapped_(other.overlapped_) {
     HANDLE process = GetCurrentProcess();
     if (!DuplicateHandle(process, other.event_.get(), process, event_.receive(), 0, FALSE, DUPLICATE_SAME_ACCESS))
-        raiseOsError(L"Unable to duplicate handle", GetLastError(), {L"", "Con::Overlapped::Overlapped", __LINE__});
+        raiseOsError(L"Unable to duplicate handle", GetLastError(), kOverlappedOrigin);
     overlapped_.hEvent = event_.get();
 }
 
 void Overlapped::reset() {
-    if (!ResetEvent(event_.get()))
-        raiseOsError(L"Unable to reset event", GetLastError(), {L"", "Con::Overlapped::resert", __LINE__});
+    if (!ResetEvent(event_.get())) raiseOsError(L"Unable to reset event", GetLastError(), kResetOrigin);
 }
 
 // ---- Pipe
@@ -126,22 +142,22 @@ template <class Issue> DWORD Pipe::transfer(DWORD size, bool exact, Issue issue,
             moreData_ = true;
             return done;
         }
-        raiseOsError(what, error, {L"", origin, __LINE__});
+        raiseOsError(what, error, origin);
     }
-    checkExact(done, size, exact, origin, __LINE__);
+    checkExact(done, size, exact, origin);
     return done;
 }
 
 DWORD Pipe::read(void* buffer, DWORD size, bool exact) {
     return transfer(
         size, exact, [&](DWORD* done) { return ReadFile(handle_.get(), buffer, size, done, nullptr); },
-        L"Unable to read from pipe", "Con::Pipe::read");
+        L"Unable to read from pipe", kReadOrigin);
 }
 
 DWORD Pipe::write(const void* buffer, DWORD size, bool exact) {
     return transfer(
         size, exact, [&](DWORD* done) { return WriteFile(handle_.get(), buffer, size, done, nullptr); },
-        L"Unable to write to pipe", "Con::Pipe::write");
+        L"Unable to write to pipe", kWriteOrigin);
 }
 
 DWORD Pipe::readMessageStart(void* buffer, DWORD size, bool* more) {
@@ -166,42 +182,42 @@ HANDLE Pipe::duplicateHandle() const {
     if (!isOpen()) return INVALID_HANDLE_VALUE;
     HANDLE process = GetCurrentProcess(), copy = INVALID_HANDLE_VALUE;
     if (!DuplicateHandle(process, handle_.get(), process, &copy, 0, TRUE, DUPLICATE_SAME_ACCESS))
-        raiseOsError(L"Unable to duplicate handle", GetLastError(), {L"", "Con::Pipe::Pipe", __LINE__});
+        raiseOsError(L"Unable to duplicate handle", GetLastError(), kCloneOrigin);
     return copy;
 }
 
 // ---- Server and client ends
 
 ServerPipe::ServerPipe(const std::wstring& name, const PipeOptions& options)
-    : Pipe(createPipe(name, options, 0, "Con::ServerPipe::create")) {}
+    : Pipe(createPipe(name, options, 0, kServerCreateOrigin)) {}
 
 void ServerPipe::connect(DWORD) {
     if (!ConnectNamedPipe(handle_.get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED)
-        raiseOsError(L"Unable to connect to pipe", GetLastError(), {L"", "Con::ServerPipe::connect", __LINE__});
+        raiseOsError(L"Unable to connect to pipe", GetLastError());
 }
 
 ClientPipe::ClientPipe(const std::wstring& name, DWORD access, DWORD readMode, int attempts)
-    : Pipe(connectPipe(name, access, readMode, attempts, 0, "Con::ClientPipe::create")) {}
+    : Pipe(connectPipe(name, access, readMode, attempts, 0, kClientCreateOrigin)) {}
 
 ServerOverlappedPipe::ServerOverlappedPipe(const std::wstring& name, const PipeOptions& options)
-    : OverlappedPipe(createPipe(name, options, FILE_FLAG_OVERLAPPED, "Con::ServerOverlappedPipe::create")) {}
+    : OverlappedPipe(createPipe(name, options, FILE_FLAG_OVERLAPPED, kServerOverlappedCreateOrigin)) {}
 
 bool ServerOverlappedPipe::connect(DWORD timeout, HANDLE extraHandle) {
-    const char* origin = "Con::ServerOverlappedPipe::connect";
-    if (!idle_) raisePlainError(L"Previous request has not completed!", {L"", origin, __LINE__});
+    if (!idle_) raisePlainError(L"Previous request has not completed!", kServerOverlappedConnectOrigin);
     overlapped_.reset();
     if (ConnectNamedPipe(handle_.get(), overlapped_.get())) return true;
     DWORD error = GetLastError();
     if (error == ERROR_PIPE_CONNECTED) return true;
-    if (error != ERROR_IO_PENDING) raiseOsError(L"Unable to connect to pipe", error, {L"", origin, __LINE__});
+    if (error != ERROR_IO_PENDING)
+        raiseOsError(L"Unable to connect to pipe", error, kServerOverlappedConnectOrigin);
     idle_ = false;
     const wchar_t* what = L"Unable to wait while pipe has been connected";
-    switch (waitForRequest(extraHandle, timeout, what, origin)) {
+    switch (waitForRequest(extraHandle, timeout, what, kServerOverlappedConnectOrigin)) {
     case Wait::Done: {
         idle_ = true;
         DWORD ignored = 0;
         if (!GetOverlappedResult(handle_.get(), overlapped_.get(), &ignored, FALSE))
-            raiseOsError(L"Unable to connect to pipe", GetLastError(), {L"", origin, __LINE__});
+            raiseOsError(L"Unable to connect to pipe", GetLastError(), kServerOverlappedConnectOrigin);
         return true;
     }
     case Wait::Other:
@@ -211,12 +227,13 @@ bool ServerOverlappedPipe::connect(DWORD timeout, HANDLE extraHandle) {
         break;
     }
     abandonRequest();
-    raiseOsError(what, WAIT_TIMEOUT, {L"", origin, __LINE__});
+    raiseOsError(what, WAIT_TIMEOUT, kServerOverlappedConnectOrigin);
 }
 
-ClientOverlappedPipe::ClientOverlappedPipe(const std::wstring& name, DWORD access, DWORD readMode, int attempts)
-    : OverlappedPipe(
-          connectPipe(name, access, readMode, attempts, FILE_FLAG_OVERLAPPED, "Con::ClientOverlappedPipe::create")) {}
+ClientOverlappedPipe::ClientOverlappedPipe(const std::wstring& name, DWORD access, DWORD readMode,
+                                           int attempts)
+    : OverlappedPipe(connectPipe(name, access, readMode, attempts, FILE_FLAG_OVERLAPPED,
+                                 kClientOverlappedCreateOrigin)) {}
 
 // ---- Overlapped transfers
 
@@ -231,7 +248,7 @@ OverlappedPipe::~OverlappedPipe() {
 
 template <class Issue>
 DWORD OverlappedPipe::begin(DWORD size, bool exact, Issue issue, const wchar_t* what, const char* origin) {
-    if (!idle_) raisePlainError(L"Previous request has not completed!", {L"", origin, __LINE__});
+    if (!idle_) raisePlainError(L"Previous request has not completed!", origin);
     if (finished_) return 0;
     overlapped_.reset();
     pendingSize_ = size;
@@ -250,19 +267,19 @@ DWORD OverlappedPipe::begin(DWORD size, bool exact, Issue issue, const wchar_t* 
     }
     pendingSize_ = 0;
     if (endOfPipe(error)) return 0;
-    raiseOsError(what, error, {L"", origin, __LINE__});
+    raiseOsError(what, error, origin);
 }
 
 DWORD OverlappedPipe::beginRead(void* buffer, DWORD size, bool exact) {
     return begin(
         size, exact, [&] { return ReadFile(handle_.get(), buffer, size, nullptr, overlapped_.get()); },
-        L"Unable to read from pipe", "Con::OverlappedPipe::beginRead");
+        L"Unable to read from pipe", kBeginReadOrigin);
 }
 
 DWORD OverlappedPipe::beginWrite(const void* buffer, DWORD size, bool exact) {
     return begin(
         size, exact, [&] { return WriteFile(handle_.get(), buffer, size, nullptr, overlapped_.get()); },
-        L"Unable to write to pipe", "Con::OverlappedPipe::beginWrite");
+        L"Unable to write to pipe", kBeginWriteOrigin);
 }
 
 OverlappedPipe::Wait OverlappedPipe::waitForRequest(HANDLE extraHandle, DWORD timeout, const wchar_t* what,
@@ -286,15 +303,15 @@ OverlappedPipe::Wait OverlappedPipe::waitForRequest(HANDLE extraHandle, DWORD ti
         if (result == WAIT_OBJECT_0 || result == WAIT_ABANDONED_0) return Wait::Done;
         if (count == 2 && (result == WAIT_OBJECT_0 + 1 || result == WAIT_ABANDONED_0 + 1)) return Wait::Other;
         if (result == WAIT_TIMEOUT) return Wait::TimedOut;
-        if (result == WAIT_FAILED) raiseOsError(what, GetLastError(), {L"", origin, __LINE__});
-        raisePlainError(format(L"%s: Unknown state %X", what, result), {L"", origin, __LINE__});
+        if (result == WAIT_FAILED) raiseOsError(what, GetLastError(), origin);
+        raisePlainError(format(L"%s: Unknown state %X", what, result), origin);
     }
 }
 
 DWORD OverlappedPipe::complete(HANDLE extraHandle, DWORD timeout, bool exact) {
-    const char* origin = "Con::OverlappedPipe::complete";
-    if (idle_) raisePlainError(L"Previous request has completed!", {L"", origin, __LINE__});
-    if (waitForRequest(extraHandle, timeout, L"Unable to complete pipe operation", origin) == Wait::Done)
+    if (idle_) raisePlainError(L"Previous request has completed!", kCompleteOrigin);
+    if (waitForRequest(extraHandle, timeout, L"Unable to complete pipe operation", kCompleteOrigin) ==
+        Wait::Done)
         return internalComplete(exact);
     abandonRequest();
     return 0;
@@ -313,12 +330,11 @@ DWORD OverlappedPipe::internalComplete(bool exact) {
     }
     if (!ok) {
         if (error != ERROR_HANDLE_EOF && error != ERROR_BROKEN_PIPE)
-            raiseOsError(L"Unable to complete pipe operation", error,
-                         {L"", "Con::OverlappedPipe::internalComplete", __LINE__});
+            raiseOsError(L"Unable to complete pipe operation", error, kInternalCompleteOrigin);
         finished_ = true;
         done = 0;
     }
-    checkExact(done, size, exact, "Con::OverlappedPipe::internalComplete", __LINE__);
+    checkExact(done, size, exact, kInternalCompleteOrigin);
     return done;
 }
 

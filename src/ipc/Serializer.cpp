@@ -6,8 +6,8 @@
 namespace vserializer {
 namespace {
 
-[[noreturn]] void invalid(const wchar_t* message, int line) {
-    throw invalidprotocol(message, ErrorContext{L"", "vserializer::reader::read", line});
+[[noreturn]] void invalid(const wchar_t* message, ErrorContext where = {}) {
+    throw invalidprotocol(message, std::move(where));
 }
 
 void putLe(std::string& out, uint64_t value, int bytes) {
@@ -70,7 +70,7 @@ uint32_t reader::readLength() {
 }
 
 std::string_view reader::readBlock(uint32_t length) {
-    if (data_.size() - position_ < length) invalid(L"Unexpected end of data when read from serializer.", __LINE__);
+    if (data_.size() - position_ < length) invalid(L"Unexpected end of data when read from serializer.");
     std::string_view block = data_.substr(position_, length);
     position_ += length;
     return block;
@@ -87,31 +87,31 @@ std::wstring reader::readText() {
     try {
         message = readPlainText();
     } catch (...) {
-        invalid(L"Double exception on read from serializer", __LINE__);
+        invalid(L"Double exception on read from serializer");
     }
-    raisePlainError(message, {L"", "vserializer::reader::readText", __LINE__});
+    raisePlainError(message);
 }
 
 std::wstring reader::readPlainText() {
     uint32_t length = readLength();
-    if (length == kErrorMarker) invalid(L"Double exception on read from serializer", __LINE__);
+    if (length == kErrorMarker) invalid(L"Double exception on read from serializer");
     std::string_view block = readBlock(length);
-    if (block.empty()) invalid(L"Unexpected end of data when read C-string from serializer.", __LINE__);
+    if (block.empty()) invalid(L"Unexpected end of data when read C-string from serializer.");
     std::string_view chars = block.substr(1);
     if (block[0] == 1) return text::fromAnsi(chars);
-    if (block[0] != 2) invalid(L"Unsupported char size when read C-string from serializer.", __LINE__);
+    if (block[0] != 2) invalid(L"Unsupported char size when read C-string from serializer.");
     std::wstring out(chars.size() / 2, L'\0');
     for (size_t i = 0; i < out.size(); ++i) out[i] = static_cast<wchar_t>(getLe(chars.substr(2 * i, 2), 2));
     return out;
 }
 
 int32_t reader::readInt() {
-    if (readLength() != 4) invalid(L"Unexpected block length of an integer when read from serializer.", __LINE__);
+    if (readLength() != 4) invalid(L"Unexpected block length of an integer when read from serializer.");
     return static_cast<int32_t>(getLe(readBlock(4), 4));
 }
 
 GUID reader::readGuid() {
-    if (readLength() != 16) invalid(L"Unexpected block length of an identifier when read from serializer.", __LINE__);
+    if (readLength() != 16) invalid(L"Unexpected block length of an identifier when read from serializer.");
     std::string_view block = readBlock(16);
     GUID id{};
     id.Data1 = static_cast<unsigned long>(getLe(block, 4));

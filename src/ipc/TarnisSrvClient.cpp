@@ -10,7 +10,14 @@
 
 namespace {
 
-const char* const kQueryOrigin = "vpipechannel::client::query";
+// The origins the panel's logs show for failures of its service's operations.
+constexpr const char* kQueryOrigin = "vpipechannel::client::query";
+constexpr const char* kGetInstanceOrigin = "TarnisSrvClient::getInstance";
+constexpr const char* kGetStringOrigin = "TarnisSrvClient::getString";
+constexpr const char* kGetExtStringOrigin = "TarnisSrvClient::getExtString";
+constexpr const char* kGetPasswordOrigin = "TarnisSrvClient::getPassword";
+constexpr const char* kSetPasswordOrigin = "TarnisSrvClient::setPassword";
+constexpr const char* kComponentInfoOrigin = "TarnisSrvClient::componentInfo";
 constexpr DWORD kPipeAccess = GENERIC_READ | GENERIC_WRITE | FILE_READ_DATA | FILE_WRITE_DATA;
 
 std::mutex memoLock;
@@ -19,7 +26,7 @@ TarnisSrvClient::SettingsMemo* activeMemo = nullptr;
 } // namespace
 
 TarnisSrvClient& TarnisSrvClient::getInstance() {
-    return guarded(ErrorContext{L"get shared instance of TarnisSrvClient", "TarnisSrvClient::getInstance", __LINE__},
+    return guarded(ErrorContext{L"get shared instance of TarnisSrvClient", kGetInstanceOrigin},
                    []() -> TarnisSrvClient& {
                        // A construction that fails leaves the instance unconstructed: the next
                        // call tries again.
@@ -40,7 +47,7 @@ void TarnisSrvClient::ensureConnected(int attempts) {
 void TarnisSrvClient::checkNotFinished() {
     if (!pipe_->finished()) return;
     LogManager::instance().log(1, L"Connection to Tarnis Management service is broken: Pipe is finished");
-    raisePlainError(L"Pipe is finished", {L"", kQueryOrigin, __LINE__});
+    raisePlainError(L"Pipe is finished", kQueryOrigin);
 }
 
 std::string TarnisSrvClient::transfer(const std::string& payload) {
@@ -57,18 +64,16 @@ std::string TarnisSrvClient::transfer(const std::string& payload) {
     bool more = false;
     DWORD got = pipe_->readMessageStart(&length, sizeof length, &more);
     checkNotFinished();
-    if (got != sizeof length)
-        raisePlainError(format(L"Completed only %d of %d bytes", got, 4), {L"", kQueryOrigin, __LINE__});
+    if (got != sizeof length) raisePlainError(format(L"Completed only %d of %d bytes", got, 4), kQueryOrigin);
     std::string answer;
     if (length == 0) {
-        if (more)
-            raisePlainError(L"The answer carries data after an empty length", {L"", kQueryOrigin, __LINE__});
+        if (more) raisePlainError(L"The answer carries data after an empty length", kQueryOrigin);
         return answer;
     }
     try {
         answer.resize(length);
     } catch (const std::bad_alloc&) {
-        raiseOsError(L"", ERROR_OUTOFMEMORY, {L"", kQueryOrigin, __LINE__});
+        raiseOsError(L"", ERROR_OUTOFMEMORY, kQueryOrigin);
     }
     pipe_->read(answer.data(), length, true);
     checkNotFinished();
@@ -119,7 +124,7 @@ std::wstring TarnisSrvClient::remembered(const std::wstring& operation, const st
 }
 
 std::wstring TarnisSrvClient::getString(const std::wstring& name) {
-    return guarded(ErrorContext{format(L"getString(%s)", name), "TarnisSrvClient::getString", __LINE__}, [&] {
+    return guarded(ErrorContext{format(L"getString(%s)", name), kGetStringOrigin}, [&] {
         return remembered(L"getString", name, [&] {
             return vserializer::reader(
                        query(tarnissrv::kGetString, vserializer::writer().putText(name).bytes()))
@@ -129,23 +134,21 @@ std::wstring TarnisSrvClient::getString(const std::wstring& name) {
 }
 
 std::wstring TarnisSrvClient::getExtString(const std::wstring& section, const std::wstring& name) {
-    return guarded(ErrorContext{format(L"getExtString(%s, %s)", section, name), "TarnisSrvClient::getExtString",
-                                __LINE__},
-                   [&] {
-                       std::string arguments = vserializer::writer().putText(section).putText(name).bytes();
-                       return vserializer::reader(query(tarnissrv::kGetExtString, arguments)).readText();
-                   });
+    return guarded(ErrorContext{format(L"getExtString(%s, %s)", section, name), kGetExtStringOrigin}, [&] {
+        std::string arguments = vserializer::writer().putText(section).putText(name).bytes();
+        return vserializer::reader(query(tarnissrv::kGetExtString, arguments)).readText();
+    });
 }
 
 std::wstring TarnisSrvClient::getPassword(const std::wstring& name) {
-    return guarded(ErrorContext{format(L"getPassword('%s')", name), "TarnisSrvClient::getPassword", __LINE__}, [&] {
+    return guarded(ErrorContext{format(L"getPassword('%s')", name), kGetPasswordOrigin}, [&] {
         return vserializer::reader(query(tarnissrv::kGetPassword, vserializer::writer().putText(name).bytes()))
             .readText();
     });
 }
 
 void TarnisSrvClient::setPassword(const std::wstring& name, const std::wstring& password) {
-    guarded(ErrorContext{format(L"setPassword('%s')", name), "TarnisSrvClient::setPassword", __LINE__}, [&] {
+    guarded(ErrorContext{format(L"setPassword('%s')", name), kSetPasswordOrigin}, [&] {
         std::string answer =
             query(tarnissrv::kSetPassword, vserializer::writer().putText(name).putText(password).bytes());
         // The answer carries nothing, but a refusal must not pass for success.
@@ -155,8 +158,7 @@ void TarnisSrvClient::setPassword(const std::wstring& name, const std::wstring& 
 }
 
 std::wstring TarnisSrvClient::componentInfo(const std::wstring& package, int kind) {
-    return guarded(ErrorContext{format(L"componentInfo for package '%s'", package),
-                                "TarnisSrvClient::componentInfo", __LINE__},
+    return guarded(ErrorContext{format(L"componentInfo for package '%s'", package), kComponentInfoOrigin},
                    [&] {
                        return remembered(L"componentInfo", package + L":" + std::to_wstring(kind), [&] {
                            std::string arguments =

@@ -7,7 +7,6 @@
 namespace security {
 namespace {
 
-constexpr const char* kOrigin = "security::Ace";
 constexpr size_t kHeaderAndMask = sizeof(ACE_HEADER) + sizeof(DWORD);
 constexpr size_t kObjectFlagsOffset = kHeaderAndMask; // the object entries' Flags field
 constexpr size_t kObjectGuidsOffset = kObjectFlagsOffset + sizeof(DWORD);
@@ -19,15 +18,15 @@ bool isSupported(BYTE type) {
     return type <= SYSTEM_ALARM_ACE_TYPE || isObject(type);
 }
 
-[[noreturn]] void malformed(int line) {
-    raisePlainError(L"Malformed ACE", {L"", kOrigin, line});
+[[noreturn]] void malformed(ErrorContext where = {}) {
+    raisePlainError(L"Malformed ACE", std::move(where));
 }
 
 } // namespace
 
 Ace::Ace(const void* raw) {
     const auto* h = static_cast<const ACE_HEADER*>(raw);
-    if (h->AceSize < kHeaderAndMask) malformed(__LINE__);
+    if (h->AceSize < kHeaderAndMask) malformed();
     bytes_.resize((h->AceSize + 3) / 4);
     std::memcpy(bytes_.data(), raw, h->AceSize);
 }
@@ -44,7 +43,7 @@ Ace Ace::make(BYTE type, BYTE flags, DWORD mask, const Sid& sid, std::optional<G
     for (const auto& guid : guids)
         if (guid) size += sizeof(GUID);
     size = (size + 3) & ~size_t(3);
-    if (size > MAXWORD) raisePlainError(L"ACE too large", {L"", kOrigin, __LINE__});
+    if (size > MAXWORD) raisePlainError(L"ACE too large");
 
     Ace ace;
     ace.bytes_.assign(size / sizeof(DWORD), 0);
@@ -97,10 +96,9 @@ bool Ace::isDeny() const {
 }
 
 size_t Ace::sidOffset() const {
-    if (!isSupported(type()))
-        raisePlainError(format(L"Unsupported ACE type (%d)", type()), {L"", kOrigin, __LINE__});
+    if (!isSupported(type())) raisePlainError(format(L"Unsupported ACE type (%d)", type()));
     if (!isObject(type())) return kHeaderAndMask;
-    if (size() < kObjectGuidsOffset) malformed(__LINE__);
+    if (size() < kObjectGuidsOffset) malformed();
     DWORD objectFlags;
     std::memcpy(&objectFlags, bytes() + kObjectFlagsOffset, sizeof objectFlags);
     size_t offset = kObjectGuidsOffset;
@@ -112,32 +110,32 @@ size_t Ace::sidOffset() const {
 Sid Ace::sid() const {
     size_t offset = sidOffset();
     // The SID's fixed part, then its sub-authorities, must lie inside the entry.
-    if (offset + 8 > size()) malformed(__LINE__);
+    if (offset + 8 > size()) malformed();
     PSID sid = const_cast<BYTE*>(bytes() + offset);
-    if (offset + GetSidLengthRequired(*GetSidSubAuthorityCount(sid)) > size()) malformed(__LINE__);
+    if (offset + GetSidLengthRequired(*GetSidSubAuthorityCount(sid)) > size()) malformed();
     return Sid(sid);
 }
 
 std::optional<GUID> Ace::objectType() const {
-    if (!isObjectType()) raisePlainError(L"Not X_X_OBJECT_ACE_TYPE", {L"", kOrigin, __LINE__});
+    if (!isObjectType()) raisePlainError(L"Not X_X_OBJECT_ACE_TYPE");
     sidOffset(); // checks the entry holds its flags and GUIDs
     DWORD objectFlags;
     std::memcpy(&objectFlags, bytes() + kObjectFlagsOffset, sizeof objectFlags);
     if (!(objectFlags & ACE_OBJECT_TYPE_PRESENT)) return std::nullopt;
-    if (kObjectGuidsOffset + sizeof(GUID) > size()) malformed(__LINE__);
+    if (kObjectGuidsOffset + sizeof(GUID) > size()) malformed();
     GUID guid;
     std::memcpy(&guid, bytes() + kObjectGuidsOffset, sizeof guid);
     return guid;
 }
 
 std::optional<GUID> Ace::inheritedObjectType() const {
-    if (!isObjectType()) raisePlainError(L"Not object type ACE", {L"", kOrigin, __LINE__});
+    if (!isObjectType()) raisePlainError(L"Not object type ACE");
     DWORD objectFlags;
-    if (size() < kObjectGuidsOffset) malformed(__LINE__);
+    if (size() < kObjectGuidsOffset) malformed();
     std::memcpy(&objectFlags, bytes() + kObjectFlagsOffset, sizeof objectFlags);
     if (!(objectFlags & ACE_INHERITED_OBJECT_TYPE_PRESENT)) return std::nullopt;
     size_t offset = kObjectGuidsOffset + ((objectFlags & ACE_OBJECT_TYPE_PRESENT) ? sizeof(GUID) : 0);
-    if (offset + sizeof(GUID) > size()) malformed(__LINE__);
+    if (offset + sizeof(GUID) > size()) malformed();
     GUID guid;
     std::memcpy(&guid, bytes() + offset, sizeof guid);
     return guid;

@@ -10,13 +10,11 @@
 namespace security {
 namespace {
 
-constexpr const char* kOrigin = "security::Acl";
-
 std::vector<DWORD> allocate(DWORD bytes) {
     try {
         return std::vector<DWORD>((bytes + 3) / 4);
     } catch (const std::bad_alloc&) {
-        raiseOsError(L"Unable to allocate new ACL", ERROR_OUTOFMEMORY, {L"", kOrigin, __LINE__});
+        raiseOsError(L"Unable to allocate new ACL", ERROR_OUTOFMEMORY);
     }
 }
 
@@ -26,7 +24,7 @@ Acl Acl::emptyList() {
     Acl acl;
     acl.buffer_ = allocate(sizeof(ACL));
     if (!InitializeAcl(acl.get(), sizeof(ACL), ACL_REVISION))
-        raiseOsError(L"Unable to initialize ACL", GetLastError(), {L"", kOrigin, __LINE__});
+        raiseOsError(L"Unable to initialize ACL", GetLastError());
     return acl;
 }
 
@@ -35,8 +33,7 @@ Acl Acl::copyOf(PACL raw) {
     if (raw == nullptr) return acl;
     ACL_SIZE_INFORMATION size{};
     if (!IsValidAcl(raw) || !GetAclInformation(raw, &size, sizeof size, AclSizeInformation))
-        raiseOsError(L"Unable to get ACL size", IsValidAcl(raw) ? GetLastError() : ERROR_INVALID_ACL,
-                     {L"", kOrigin, __LINE__});
+        raiseOsError(L"Unable to get ACL size", IsValidAcl(raw) ? GetLastError() : ERROR_INVALID_ACL);
     acl.buffer_ = allocate(raw->AclSize);
     std::memcpy(acl.buffer_->data(), raw, raw->AclSize);
     return acl;
@@ -50,7 +47,7 @@ ACL_SIZE_INFORMATION Acl::sizeInformation() const {
     ACL_SIZE_INFORMATION size{};
     if (absent()) return size;
     if (!GetAclInformation(get(), &size, sizeof size, AclSizeInformation))
-        raiseOsError(L"Unable to get ACL size", GetLastError(), {L"", kOrigin, __LINE__});
+        raiseOsError(L"Unable to get ACL size", GetLastError());
     return size;
 }
 
@@ -62,7 +59,7 @@ Ace Acl::at(DWORD index) const {
     void* raw = nullptr;
     if (absent() || !GetAce(get(), index, &raw))
         raiseOsError(format(L"Unable to get ACL ACE (%d)", index),
-                     absent() ? ERROR_INVALID_ACL : GetLastError(), {L"", kOrigin, __LINE__});
+                     absent() ? ERROR_INVALID_ACL : GetLastError());
     return Ace(raw);
 }
 
@@ -78,8 +75,7 @@ void Acl::reserve(DWORD extra) {
     ACL_SIZE_INFORMATION size = sizeInformation();
     if (size.AclBytesFree >= extra) return;
     DWORD bytes = size.AclBytesInUse + extra;
-    if (bytes > 0xFFFC)
-        raiseOsError(L"Unable to add ACE to ACL", ERROR_ALLOTTED_SPACE_EXCEEDED, {L"", kOrigin, __LINE__});
+    if (bytes > 0xFFFC) raiseOsError(L"Unable to add ACE to ACL", ERROR_ALLOTTED_SPACE_EXCEEDED);
     std::vector<DWORD> grown = allocate(bytes);
     std::memcpy(grown.data(), buffer_->data(), size.AclBytesInUse);
     reinterpret_cast<PACL>(grown.data())->AclSize = static_cast<WORD>(grown.size() * 4);
@@ -92,7 +88,7 @@ void Acl::append(const Ace& ace) {
     BYTE revision = std::max<BYTE>(get()->AclRevision, ace.isObjectType() ? ACL_REVISION_DS : ACL_REVISION);
     get()->AclRevision = revision;
     if (!AddAce(get(), revision, MAXDWORD, const_cast<void*>(ace.data()), ace.size()))
-        raiseOsError(L"Unable to add ACE to ACL", GetLastError(), {L"", kOrigin, __LINE__});
+        raiseOsError(L"Unable to add ACE to ACL", GetLastError());
 }
 
 void Acl::appendAll(const Acl& other) {
@@ -103,7 +99,7 @@ void Acl::appendAll(const Acl& other) {
 void Acl::remove(DWORD index) {
     if (absent() || !DeleteAce(get(), index))
         raiseOsError(format(L"Unable to delete ACL ACE (%d)", index),
-                     absent() ? ERROR_INVALID_ACL : GetLastError(), {L"", kOrigin, __LINE__});
+                     absent() ? ERROR_INVALID_ACL : GetLastError());
 }
 
 std::vector<DWORD> Acl::findMatching(const Ace& wanted) const {

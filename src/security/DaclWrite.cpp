@@ -27,8 +27,7 @@ void writeCleanDacl(const std::wstring& path, const Acl& cleaned, SECURITY_INFOR
         error = writeAsItself(path, WRITE_DAC, what, nullptr, cleaned.get());
     }
     if (error)
-        raiseOsError(format(L"Unable to set the object (%s) security info", text::displayPath(path)), error,
-                     {L"", "security::writeDacl", __LINE__});
+        raiseOsError(format(L"Unable to set the object (%s) security info", text::displayPath(path)), error);
 }
 
 } // namespace
@@ -51,8 +50,7 @@ void takeOwnership(const std::wstring& path) {
     // thread's token does not hold as owner (ERROR_INVALID_OWNER, 1307), the process's user too.
     Sid user = Token::caller(TOKEN_QUERY).user();
     if (DWORD error = writeAsItself(path, WRITE_OWNER, OWNER_SECURITY_INFORMATION, user.get(), nullptr))
-        raiseOsError(format(L"Unable to set the object (%s) owner", text::displayPath(path)), error,
-                     {L"", "security::takeOwnership", __LINE__});
+        raiseOsError(format(L"Unable to set the object (%s) owner", text::displayPath(path)), error);
 }
 
 bool grantSelfAccess(const std::wstring& path, DWORD mask) {

@@ -16,28 +16,21 @@ SecurityInfo readSecurity(const std::wstring& path) {
         &group, &dacl, &raw);
     platform::LocalMemory descriptor(raw);
     if (error)
-        raiseOsError(format(L"Unable to get the object (%s) security info", text::displayPath(path)), error,
-                     {L"", "security::readSecurity", __LINE__});
+        raiseOsError(format(L"Unable to get the object (%s) security info", text::displayPath(path)), error);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     if (!GetSecurityDescriptorControl(raw, &control, &revision))
         raiseOsError(format(L"Unable to get the object (%s) security info", text::displayPath(path)),
-                     GetLastError(), {L"", "security::readSecurity", __LINE__});
+                     GetLastError());
     return {Sid(owner), Sid(group), Acl::copyOf(dacl), (control & SE_DACL_PROTECTED) != 0};
-}
-
-namespace {
-constexpr const char* kDescriptorOrigin = "security::AbsoluteDescriptor";
 }
 
 AbsoluteDescriptor::AbsoluteDescriptor(const Sid& owner, const Sid& group, const Acl& dacl) {
     initialize();
     if (!SetSecurityDescriptorOwner(&descriptor_, owner.get(), FALSE))
-        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR owner", GetLastError(),
-                     {L"", kDescriptorOrigin, __LINE__});
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR owner", GetLastError());
     if (!SetSecurityDescriptorGroup(&descriptor_, group.get(), FALSE))
-        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR group", GetLastError(),
-                     {L"", kDescriptorOrigin, __LINE__});
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR group", GetLastError());
     setDacl(dacl);
 }
 
@@ -48,14 +41,12 @@ AbsoluteDescriptor::AbsoluteDescriptor(const Acl& dacl) {
 
 void AbsoluteDescriptor::initialize() {
     if (!InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION))
-        raiseOsError(L"Unable to initialize SECURITY_DESCRIPTOR", GetLastError(),
-                     {L"", kDescriptorOrigin, __LINE__});
+        raiseOsError(L"Unable to initialize SECURITY_DESCRIPTOR", GetLastError());
 }
 
 void AbsoluteDescriptor::setDacl(const Acl& dacl) {
     if (!SetSecurityDescriptorDacl(&descriptor_, TRUE, dacl.get(), FALSE))
-        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR DACL", GetLastError(),
-                     {L"", kDescriptorOrigin, __LINE__});
+        raiseOsError(L"Unable to set SECURITY_DESCRIPTOR DACL", GetLastError());
 }
 
 } // namespace security

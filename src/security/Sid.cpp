@@ -10,7 +10,7 @@ namespace security {
 
 Sid::Sid(PSID sid) {
     if (sid == nullptr) return;
-    if (!IsValidSid(sid)) raiseOsError(L"Unable to copy SID", ERROR_INVALID_SID, {L"", "Sid::Sid", __LINE__});
+    if (!IsValidSid(sid)) raiseOsError(L"Unable to copy SID", ERROR_INVALID_SID);
     auto* p = static_cast<BYTE*>(sid);
     bytes_.assign(p, p + GetLengthSid(sid));
 }
@@ -18,8 +18,7 @@ Sid::Sid(PSID sid) {
 Sid Sid::fromString(const std::wstring& text) {
     PSID raw = nullptr;
     if (!ConvertStringSidToSidW(text.c_str(), &raw))
-        raiseOsError(L"Unable to convert a string to SID", GetLastError(),
-                     {L"", "Sid::fromString", __LINE__});
+        raiseOsError(L"Unable to convert a string to SID", GetLastError());
     platform::LocalMemory owner(raw);
     return Sid(raw);
 }
@@ -38,8 +37,7 @@ std::wstring Sid::toString() const {
     if (empty()) return {};
     wchar_t* raw = nullptr;
     if (!ConvertSidToStringSidW(get(), &raw))
-        raiseOsError(L"Unable to convert a SID to it's string form", GetLastError(),
-                     {L"", "Sid::toString", __LINE__});
+        raiseOsError(L"Unable to convert a SID to it's string form", GetLastError());
     platform::LocalMemory owner(raw);
     return raw;
 }
@@ -66,14 +64,13 @@ std::optional<AccountName> Sid::lookupIfMapped() const {
     AccountName out;
     DWORD error = empty() ? ERROR_INVALID_SID : lookupSid(*this, &out);
     if (error == ERROR_NONE_MAPPED) return std::nullopt;
-    if (error) raiseOsError(L"Unable to lookup name for SID", error, {L"", "Sid::lookup", __LINE__});
+    if (error) raiseOsError(L"Unable to lookup name for SID", error);
     return out;
 }
 
 AccountName Sid::lookup() const {
     std::optional<AccountName> name = lookupIfMapped();
-    if (!name)
-        raiseOsError(L"Unable to lookup name for SID", ERROR_NONE_MAPPED, {L"", "Sid::lookup", __LINE__});
+    if (!name) raiseOsError(L"Unable to lookup name for SID", ERROR_NONE_MAPPED);
     return *name;
 }
 

@@ -11,14 +11,12 @@
 namespace security {
 namespace {
 
-constexpr const char* kOrigin = "security::Token";
-
 // The answer's fixed part must lie inside the bytes the query returned, and so must every SID
 // it points at: a token buffer is read only after this check.
 void requireInside(const std::vector<BYTE>& buffer, const void* p, size_t bytes) {
     auto* b = static_cast<const BYTE*>(p);
     if (b < buffer.data() || b + bytes > buffer.data() + buffer.size())
-        raiseOsError(L"Unable to get token information", ERROR_INVALID_DATA, {L"", kOrigin, __LINE__});
+        raiseOsError(L"Unable to get token information", ERROR_INVALID_DATA);
 }
 
 Sid sidInside(const std::vector<BYTE>& buffer, PSID sid) {
@@ -32,7 +30,7 @@ Sid sidInside(const std::vector<BYTE>& buffer, PSID sid) {
 Token Token::process(DWORD access, const wchar_t* failure) {
     platform::Handle handle;
     if (DWORD error = platform::current().openProcessToken(access, handle.receive()))
-        raiseOsError(failure, error, {L"", kOrigin, __LINE__});
+        raiseOsError(failure, error);
     return Token(std::move(handle));
 }
 
@@ -40,7 +38,7 @@ Token Token::thread(DWORD access, BOOL openAsSelf) {
     platform::Handle handle;
     DWORD error = platform::current().openThreadToken(access, openAsSelf, handle.receive());
     if (error == ERROR_NO_TOKEN) return Token(platform::Handle());
-    if (error) raiseOsError(L"Unable to open a thread token", error, {L"", kOrigin, __LINE__});
+    if (error) raiseOsError(L"Unable to open a thread token", error);
     return Token(std::move(handle));
 }
 
@@ -55,16 +53,16 @@ std::vector<BYTE> Token::information(TOKEN_INFORMATION_CLASS cls, const wchar_t*
     DWORD needed = 0;
     DWORD error = p.getTokenInformation(handle_.get(), cls, nullptr, 0, &needed);
     if (error != ERROR_INSUFFICIENT_BUFFER && error != ERROR_BAD_LENGTH)
-        raiseOsError(failure, error ? error : ERROR_INVALID_DATA, {L"", kOrigin, __LINE__});
+        raiseOsError(failure, error ? error : ERROR_INVALID_DATA);
     std::vector<BYTE> buffer;
     try {
         buffer.resize(needed);
     } catch (const std::bad_alloc&) {
         raiseOsError(format(L"Unable to allocate memory for token privileges (%d) bytes", needed),
-                     ERROR_OUTOFMEMORY, {L"", kOrigin, __LINE__});
+                     ERROR_OUTOFMEMORY);
     }
     if ((error = p.getTokenInformation(handle_.get(), cls, buffer.data(), needed, &needed)))
-        raiseOsError(failure, error, {L"", kOrigin, __LINE__});
+        raiseOsError(failure, error);
     buffer.resize(std::min<size_t>(buffer.size(), needed));
     return buffer;
 }
@@ -121,8 +119,7 @@ std::vector<Sid> Token::sids() const {
 LUID privilegeValue(const wchar_t* privilege) {
     LUID luid{};
     if (!LookupPrivilegeValueW(nullptr, privilege, &luid))
-        raiseOsError(format(L"Unable to find privilege (%s)", privilege), GetLastError(),
-                     {L"", "security::privilegeValue", __LINE__});
+        raiseOsError(format(L"Unable to find privilege (%s)", privilege), GetLastError());
     return luid;
 }
 
@@ -148,7 +145,7 @@ bool Token::holdsEnabled(const wchar_t* privilege) const {
 void Token::enable(const wchar_t* privilege) {
     TOKEN_PRIVILEGES change{1, {{privilegeValue(privilege), SE_PRIVILEGE_ENABLED}}};
     if (DWORD error = platform::current().adjustTokenPrivileges(handle_.get(), &change))
-        raiseOsError(format(L"Unable to adjust privilege (%s)", privilege), error, {L"", kOrigin, __LINE__});
+        raiseOsError(format(L"Unable to adjust privilege (%s)", privilege), error);
 }
 
 bool Token::enableIfHeld(const wchar_t* privilege) {

@@ -2,6 +2,15 @@
 
 #include "app/Exceptions.h"
 
+namespace {
+
+// Where a write of a streamed document fails, as the panel's logs have always shown it.
+constexpr const char* kWriteOrigin = "COMStdoutStream::Write";
+constexpr int kWriteFailedLine = 100;
+constexpr int kShortWriteLine = 102;
+
+} // namespace
+
 COMStdoutStream* COMStdoutStream::create() { return new COMStdoutStream(nullptr, L"stdout"); }
 
 COMStdoutStream* COMStdoutStream::create(HANDLE file, std::wstring shown) {
@@ -37,10 +46,11 @@ HRESULT COMStdoutStream::Write(const void* data, ULONG size, ULONG* written) {
         const DWORD count = filter_ ? static_cast<DWORD>(filtered.size()) : size;
         DWORD done = 0;
         if (!WriteFile(file_ ? file_ : GetStdHandle(STD_OUTPUT_HANDLE), data, count, &done, nullptr))
-            raiseOsError(L"Unable to write into " + shown_, GetLastError(), {L"", "COMStdoutStream::Write", 100});
+            raiseOsError(L"Unable to write into " + shown_, GetLastError(),
+                         {L"", kWriteOrigin, kWriteFailedLine});
         if (done < count)
             raisePlainError(format(L"Unable to write %d bytes into %s", count, shown_),
-                            {L"", "COMStdoutStream::Write", 102});
+                            {L"", kWriteOrigin, kShortWriteLine});
         if (written) *written = size;
         return S_OK;
     } catch (...) {

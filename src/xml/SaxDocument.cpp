@@ -8,7 +8,7 @@ namespace {
 
 template <class T> com::Ptr<T> create(const wchar_t* progId) {
     com::Ptr<T> object;
-    if (FAILED(com::createInstance(progId, object))) raisePlainError(format(L"Unable to create %s", progId), {L"", "SaxDocument::SaxDocument", __LINE__});
+    if (FAILED(com::createInstance(progId, object))) raisePlainError(format(L"Unable to create %s", progId));
     return object;
 }
 

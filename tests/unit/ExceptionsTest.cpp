@@ -135,6 +135,84 @@ TEST(Exceptions, OsErrorMessageAndFullForm) {
     }
 }
 
+namespace raising {
+
+// A helper that raises for its callers, as the modules' helpers do: the context names the caller.
+[[noreturn]] void refuse(ErrorContext where = {}) {
+    raisePlainError(L"refused", std::move(where));
+}
+
+struct Site {
+    template <class F> static vexception caught(F&& raise) {
+        try {
+            raise();
+        } catch (const vexception& e) {
+            return e;
+        }
+        return vexception(L"nothing raised");
+    }
+
+    // `line` is read here, after the raise that sets it (arguments are evaluated in no set order).
+    static void expectContext(const vexception& e, const std::string& origin, const int& line) {
+        ASSERT_EQ(e.contexts().size(), 1u) << text::fromAnsi(origin);
+        EXPECT_EQ(e.contexts()[0].origin, origin);
+        EXPECT_EQ(e.contexts()[0].line, line) << text::fromAnsi(origin);
+        EXPECT_EQ(e.contexts()[0].message, L"");
+    }
+
+    static void raiseInAMember() {
+        int line = 0;
+        expectContext(caught([&] { line = __LINE__, raiseOsError(L"x", 5); }),
+                      "raising::Site::raiseInAMember", line);
+        expectContext(caught([&] { line = __LINE__, raisePlainError(L"x", "Con::Pipe::read"); }),
+                      "Con::Pipe::read", line);
+        expectContext(caught([&] { line = __LINE__, refuse(); }), "raising::Site::raiseInAMember", line);
+        expectContext(caught([&] { line = __LINE__, refuse("Named::origin"); }), "Named::origin", line);
+    }
+
+    template <class T> static std::string originInATemplate(T) {
+        return caught([] { raisePlainError(L"x"); }).contexts().at(0).origin;
+    }
+};
+
+} // namespace raising
+
+// An incidental context: the raising call's line, and the origin named there or else the
+// function the call is written in (a lambda's is the function around it).
+TEST(ErrorContext, AnIncidentalContextNamesTheRaisingCall) {
+    raising::Site::raiseInAMember();
+    EXPECT_EQ(raising::Site::originInATemplate(3), "raising::Site::originInATemplate");
+    int line = 0;
+    vexception e = raising::Site::caught(
+        [&] { guarded(ErrorContext{L"step"}, [&] { line = __LINE__, throw std::runtime_error("boom"); }); });
+    ASSERT_EQ(e.contexts().size(), 1u);
+    EXPECT_EQ(e.contexts()[0].message, L"step");
+    EXPECT_EQ(e.contexts()[0].origin, "ErrorContext_AnIncidentalContextNamesTheRaisingCall_Test::TestBody");
+    EXPECT_EQ(e.contexts()[0].line, line);
+    // A contract context is exactly what it says.
+    ErrorContext contract{L"execute command cp", "Quarn::start", 4032};
+    EXPECT_EQ(contract.origin, "Quarn::start");
+    EXPECT_EQ(contract.line, 4032);
+}
+
+TEST(ErrorContext, OriginOfTheCompilersFunctionNames) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"void Con::Overlapped::reset()", "Con::Overlapped::reset"},
+        {"std::__cxx11::basic_string<wchar_t> security::Sid::toString() const", "security::Sid::toString"},
+        {"void security::{anonymous}::malformed(ErrorContext)", "security::malformed"},
+        {"ns::K::K(T) [with T = int]", "ns::K::K"},
+        {"ns::K::K<int>(int)::<lambda()>", "ns::K::K"},
+        {"DWORD Con::Pipe::transfer(DWORD, Issue) [with Issue = Con::Pipe::read(void*)::<lambda(DWORD*)>]",
+         "Con::Pipe::transfer"},
+        {"std::vector<std::pair<int, int> > db::Rows::all(std::function<void(int)>) const", "db::Rows::all"},
+        {"bool files::Match::operator()(int) const", "files::Match::operator()"},
+        {"int main()", "main"},
+        {"", ""},
+    };
+    for (const auto& [name, origin] : cases)
+        EXPECT_EQ(ErrorContext::originOf(name), origin) << name;
+}
+
 std::wstring guardedText(const std::function<void()>& body) {
     try {
         guarded({L"outer", "Outer::run", 9}, [&] { guarded({L"inner", "Inner::run", 4}, body); });

@@ -11,6 +11,9 @@
 namespace files {
 namespace {
 
+// The operation an undetected archive type names, as the panel's logs have always shown it.
+constexpr const char* kCreateArcOrigin = "AnyArc::CreateArc";
+
 std::wstring upper(std::wstring text) {
     for (wchar_t& c : text)
         c = static_cast<wchar_t>(std::towupper(c));
@@ -104,7 +107,7 @@ ChosenHandler chooseArchiveHandler(const std::wstring& type, const std::wstring&
     if (named != handlers.end()) return {*named->second, false};
     for (const auto& [name, handler] : handlers)
         if (handler->Test(archive, directory, limits) == 0) return {*handler, true};
-    raisePlainError(L"Can't detect archive type.", {L"", "AnyArc::CreateArc", __LINE__});
+    raisePlainError(L"Can't detect archive type.", kCreateArcOrigin);
 }
 
 } // namespace files

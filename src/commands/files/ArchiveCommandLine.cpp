@@ -86,8 +86,8 @@ std::wstring expandArchiveTemplate(const std::wstring& pattern, const ArchiveSwi
                 continue;
             }
             if (i + 2 >= piece.text.size())
-                raiseOsError(L"archive command template '" + pattern + L"'", static_cast<DWORD>(E_INVALIDARG),
-                             {L"", "files::expandArchiveTemplate", __LINE__});
+                raiseOsError(L"archive command template '" + pattern + L"'",
+                             static_cast<DWORD>(E_INVALIDARG));
             wchar_t letter = piece.text[i + 2];
             i += 2;
             std::wstring value;

@@ -50,9 +50,8 @@ void moveTree(const DirectoryListing& listing, const paths::NormalPath& destinat
             try {
                 removeTree(listDirectory(destination), attempts);
             } catch (...) {
-                raisePlainError(format(L"At %s\n rollback failed: Unable to remove file: (%s)", messageOf(failure),
-                                       messageOf(std::current_exception())),
-                                {L"", "files::moveTree", __LINE__});
+                raisePlainError(format(L"At %s\n rollback failed: Unable to remove file: (%s)",
+                                       messageOf(failure), messageOf(std::current_exception())));
             }
         }
         std::rethrow_exception(failure);

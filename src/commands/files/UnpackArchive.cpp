@@ -116,8 +116,7 @@ void UnpackArchive::operate() {
                 files::removeTree(files::listDirectory(temporary), 0);
             } catch (...) {
                 raisePlainError(format(L"At %s\n rollback failed: Unable to remove temporary directory: (%s)",
-                                       messageOf(failure), messageOf(std::current_exception())),
-                                {L"", "UnpackArchive::execute", __LINE__});
+                                       messageOf(failure), messageOf(std::current_exception())));
             }
         }
         std::rethrow_exception(failure);
