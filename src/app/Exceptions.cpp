@@ -16,33 +16,29 @@ std::wstring vexception::text(bool full) const {
     return out;
 }
 
+namespace {
+
+// The opening bracket that the closing one at `close` closes.
+size_t openingOf(std::string_view name, size_t close, char open) {
+    const char closing = name[close];
+    int depth = 0;
+    for (size_t i = close + 1; i-- > 0;) {
+        if (name[i] == closing) ++depth;
+        if (name[i] == open && --depth == 0) return i;
+    }
+    return name.npos;
+}
+
+} // namespace
+
 std::string ErrorContext::originOf(std::string_view name) {
     // GCC names a function as its declaration reads, "std::wstring ns::C::f(int) const [with T =
     // int]", and a lambda as "ns::C::f(int)::<lambda()>"; the origin is the qualified name alone.
     name = name.substr(0, std::min(name.find("::<lambda"), name.find(" [with ")));
     // The parameter list: the last parenthesis closed at the top level and its opening one.
-    size_t close = name.rfind(')');
-    if (close != name.npos) {
-        int depth = 0;
-        for (size_t i = close + 1; i-- > 0;) {
-            if (name[i] == ')') ++depth;
-            if (name[i] == '(' && --depth == 0) {
-                name = name.substr(0, i);
-                break;
-            }
-        }
-    }
+    if (size_t close = name.rfind(')'); close != name.npos) name = name.substr(0, openingOf(name, close, '('));
     // Template arguments of the function itself, then the return type.
-    if (!name.empty() && name.back() == '>') {
-        int depth = 0;
-        for (size_t i = name.size(); i-- > 0;) {
-            if (name[i] == '>') ++depth;
-            if (name[i] == '<' && --depth == 0) {
-                name = name.substr(0, i);
-                break;
-            }
-        }
-    }
+    if (!name.empty() && name.back() == '>') name = name.substr(0, openingOf(name, name.size() - 1, '<'));
     int depth = 0;
     for (size_t i = name.size(); i-- > 0;) {
         if (name[i] == '>' || name[i] == ')') ++depth;

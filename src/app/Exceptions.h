@@ -29,8 +29,7 @@ struct ErrorContext {
     ErrorContext(const char* origin, std::source_location where = std::source_location::current())
         : ErrorContext(std::wstring(), origin, where) {}
     explicit ErrorContext(std::wstring message, std::source_location where = std::source_location::current())
-        : message(std::move(message)), origin(originOf(where.function_name())),
-          line(static_cast<int>(where.line())) {}
+        : message(std::move(message)), line(static_cast<int>(where.line())), function(where.function_name()) {}
     ErrorContext(std::source_location where = std::source_location::current())
         : ErrorContext(std::wstring(), where) {}
 
@@ -38,23 +37,35 @@ struct ErrorContext {
     // return type, parameters and template arguments; a lambda counts as the function it is
     // written in.
     static std::string originOf(std::string_view functionName);
+    // The origin, made from `function` when it is still to be made.
+    std::string originName() const { return function ? originOf(function) : origin; }
+    // Makes the origin from `function`: done when a failure takes the context on, never on the
+    // way through the many calls that succeed (a helper's defaulted context is built on each).
+    void resolve() {
+        if (function) origin = originOf(function);
+        function = nullptr;
+    }
 
     std::wstring message;
     std::string origin;
     int line = 0;
+    const char* function = nullptr; // the compiler's name of the enclosing function, until resolve()
 };
 
 class vexception {
 public:
     explicit vexception(std::wstring message) : message_(std::move(message)) {}
     vexception(std::wstring message, ErrorContext context) : message_(std::move(message)) {
-        contexts_.push_back(std::move(context));
+        addContext(std::move(context));
     }
     virtual ~vexception() = default;
 
     const std::wstring& message() const { return message_; }
     const std::vector<ErrorContext>& contexts() const { return contexts_; }
-    void addContext(ErrorContext context) { contexts_.push_back(std::move(context)); }
+    void addContext(ErrorContext context) {
+        context.resolve();
+        contexts_.push_back(std::move(context));
+    }
 
     // Short form: the message. Full form: the message, then "\n   at MSG(ORIGIN line N)" per context.
     std::wstring text(bool full) const;

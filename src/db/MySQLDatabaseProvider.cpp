@@ -78,7 +78,8 @@ bool MySQLDatabaseProvider::isConnected() {
 
 void MySQLDatabaseProvider::send(const std::wstring& text, const std::string& utf8, const wchar_t* what,
                                  ErrorContext where) {
-    const char* origin = where.origin.c_str();
+    const std::string name = where.originName();
+    const char* origin = name.c_str();
     MYSQL* h = handle(origin);
     if (mysql_real_query(h, utf8.data(), static_cast<unsigned long>(utf8.size())) == 0) return;
     if (connectionLost(mysql_errno(h)) && reconnect_) {
