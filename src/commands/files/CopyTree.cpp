@@ -5,7 +5,6 @@
 #include "commands/files/CopyWorkers.h"
 #include "commands/files/CreatedNames.h"
 #include "commands/files/FileHelpers.h"
-#include "commands/files/FileTransfer.h"
 #include "commands/files/OpenDirectory.h"
 #include "commands/files/TreeDestination.h"
 #include "platform/Platform.h"
@@ -52,14 +51,15 @@ void copyContents(const DirectoryListing& listing, const TreeDestination& destin
     // none after it.
     std::exception_ptr refused;
     for (const DirectoryEntry& file : listing.files) {
+        CopyWorkers::Copy copy{listing.path.join(file.name), destination.path().join(file.name)};
         try {
             destination.refuseReparsePoint(file.name);
-            created.add(file.name, listing.path.join(file.name), destination.path().join(file.name));
+            created.add(file.name, copy.source, copy.destination);
         } catch (...) {
             refused = std::current_exception();
             break;
         }
-        copies.push_back({listing.path.join(file.name), destination.path().join(file.name)});
+        copies.push_back(std::move(copy));
     }
     // In a directory made for this copy a file that exists was put there by someone else since:
     // it is never replaced.

@@ -40,10 +40,17 @@ CopyWorkers::~CopyWorkers() {
     }
     WakeAllConditionVariable(&wake_);
     for (std::thread& thread : threads_) thread.join();
+    // Said once the threads are done: a thread may be refused after the last batch began.
+    if (refusal_) {
+        try {
+            LogManager::instance().warn(L"A copy thread took no copies: " + messageOf(refusal_));
+        } catch (...) {
+            // a warning that cannot be written is not worth ending the process for
+        }
+    }
 }
 
 void CopyWorkers::start() {
-    started_ = true;
     // Taken on the calling thread, which runs as the account: a new thread runs as the process.
     identity_.emplace(identity::ThreadIdentity::ofCallingThread());
     for (int i = 0; i < kThreads; ++i) {
@@ -95,7 +102,7 @@ void CopyWorkers::run(size_t index) noexcept {
 }
 
 void CopyWorkers::copyAll(const std::vector<Copy>& copies, bool replace) {
-    if (copies.size() > 1 && !started_) start();
+    if (copies.size() > 1 && !identity_) start();
     std::exception_ptr failure;
     {
         Locked locked(lock_);
@@ -108,10 +115,6 @@ void CopyWorkers::copyAll(const std::vector<Copy>& copies, bool replace) {
         while (finished_ < next_) locked.wait(idle_);
         batch_ = nullptr;
         failure = failure_;
-        if (refusal_ && !refusalLogged_) {
-            refusalLogged_ = true;
-            LogManager::instance().warn(L"A copy thread took no copies: " + messageOf(refusal_));
-        }
     }
     if (failure) std::rethrow_exception(failure);
 }

@@ -23,7 +23,7 @@ public:
 
     // `attempts` as copyFile takes them. No thread starts before the first batch of two copies.
     explicit CopyWorkers(int attempts);
-    // Stops the threads and waits for them.
+    // Stops the threads, waits for them, and warns in the event log when one took no copies.
     ~CopyWorkers();
     CopyWorkers(const CopyWorkers&) = delete;
     CopyWorkers& operator=(const CopyWorkers&) = delete;
@@ -57,9 +57,7 @@ private:
     size_t failedAt_ = 0; // the first failed copy, when `failure_` is set
     std::exception_ptr failure_;
     std::exception_ptr refusal_; // why a thread took no copies (the first such reason)
-    bool refusalLogged_ = false;
     bool stopping_ = false;
-    bool started_ = false;
     std::vector<std::thread> threads_;
 };
 
