@@ -124,9 +124,9 @@ void Permissions::setPermissions() {
     // The writes run as the local Administrator, as the run-as service makes it: as the account,
     // a parent folder it may not read would make the written list protected (its inheritance
     // cut), and the walk of --replace-on-children would stop half done at the first child the
-    // account may not change. The account's own right to change these permissions was judged above, and the
-    // object is held open as itself, so the Administrator's rights reach only what was judged;
-    // the walk neither writes nor enters reparse points.
+    // account may not change. The account's own right to change these permissions was judged
+    // above, and the object is held open as itself, so the Administrator's rights reach only what
+    // was judged; the walk neither writes nor enters reparse points.
     permissions::setPermissions(file, document.root(kRoot, shown), {form, inheritFromParent, replaceOnChildren},
                                 [] { identity::switchToAdministrator(); });
 }
